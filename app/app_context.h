@@ -1,0 +1,80 @@
+#pragma once
+// The one record of application state, and the fixed vocabulary of the seven loader buttons.
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+
+constexpr int LoaderCount = 7;
+
+// Button index 0 to 6: 0 XorBoot, 1 Bootmgr, 2 Grub4Dos, 3 Grub2 (Legacy BIOS);
+// 4 Bootmgr, 5 Grub2, 6 Xorboot (UEFI).
+using LoaderAction = int32_t;
+
+struct ButtonRect {
+    int32_t x, y, width, height;
+};
+
+extern const ButtonRect ButtonRects[LoaderCount];
+extern const wchar_t* const ButtonLabels[LoaderCount];
+// The names the actions pass to ReportLoaderChanged.
+extern const wchar_t* const LoaderNames[LoaderCount];
+
+// 0xRRGGBB to a GDI colour value (0x00BBGGRR); bits 24-31 are dropped.
+constexpr COLORREF ToColorRef(uint32_t rgb) {
+    return ((rgb & 0xFF) << 16) | (rgb & 0xFF00) | ((rgb >> 16) & 0xFF);
+}
+
+struct AppContext {
+    HINSTANCE instance = nullptr;
+    HWND window = nullptr;
+    HFONT titleFont = nullptr;
+    HFONT subtitleFont = nullptr;
+    HFONT minimizeFont = nullptr;
+    HFONT closeFont = nullptr;
+    HFONT groupFont = nullptr;
+    HFONT buttonFont = nullptr;
+    int32_t clientWidth = 376;
+    int32_t clientHeight = 208;
+    std::wstring installerRoot;
+    std::wstring bootDir;
+    std::wstring bootIcePath;
+    bool busy = false;
+    bool modalShown = false;
+    int32_t runningAction = -1;
+    int32_t legacyLoader = -1;
+    int32_t uefiLoader = -1;
+    bool minimizePressed = false;
+    bool closePressed = false;
+    bool dragging = false;
+    int32_t dragOffsetX = 0;
+    int32_t dragOffsetY = 0;
+    int32_t pressedButton = -1;
+    COLORREF minimizeColor = ToColorRef(0x1E2A44);
+    COLORREF closeColor = ToColorRef(0x1E2A44);
+    COLORREF buttonFace[LoaderCount] = {0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF,
+                                        0xFFFFFF, 0xFFFFFF, 0xFFFFFF};
+
+    // Window (ui/window.cpp, ui/paint.cpp, ui/poll.cpp).
+    bool OnCreate(HWND newWindow);
+    void PaintWindow(HDC dc);
+    void PollPointer();
+
+    // Dispatch and messages (ui/dispatch.cpp).
+    void RunAction(int32_t index);
+    void ShowModalMessage(const std::wstring& text, UINT style);
+    void ReportLoaderChanged(const std::wstring& loaderName);
+
+    // Loader actions (loaders/legacy.cpp, loaders/grub2_legacy.cpp, loaders/uefi.cpp).
+    void InstallXorBootLegacy();
+    void InstallBootmgrLegacy();
+    void InstallGrub4DosLegacy();
+    void InstallGrub2Legacy();
+    void InstallBootmgrUefi();
+    void InstallGrub2Uefi();
+    void InstallXorbootUefi();
+    void RemoveUefiBootFiles();
+
+    // Boot state (loaders/boot_state.cpp).
+    void LoadBootState();
+};

@@ -1,0 +1,2 @@
+#include "app/startup.h"
+int RunQuillmere(HINSTANCE) { return 1; } // PLACEHOLDER

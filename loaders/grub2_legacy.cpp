@@ -1,0 +1,2 @@
+#include "app/app_context.h"
+void AppContext::InstallGrub2Legacy() {} // PLACEHOLDER

@@ -1,0 +1,1 @@
+#include "tests/support/app_runner.h"

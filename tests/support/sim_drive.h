@@ -1,0 +1,61 @@
+#pragma once
+// Simulated drives for tests under Wine: a folder of the build tree mapped to a drive letter
+// through the Wine prefix's dosdevices, plus the layouts of a Telvorn drive.
+#include <cstdint>
+#include <string>
+
+// Folder that holds quillmere.exe (the build directory), as a Windows path.
+std::wstring BuildDir();
+// A test helper program: BuildDir()\test-helpers\<name>.exe.
+std::wstring HelperPath(const std::wstring& name);
+// The Unix path of a Windows path (Wine only); empty when it cannot be converted.
+std::string UnixPath(const std::wstring& windowsPath);
+// Runs a host (Unix) command line through /bin/sh -c and waits until `done` holds, at most
+// timeoutMs: Wine cannot wait for Unix processes, so the caller names what must appear.
+bool RunHostCommand(const std::string& shellCommand);
+// Creates a Unix symbolic link at linkPath (a Windows path on a simulated drive) pointing to
+// targetPath (a Windows path) and waits until Wine sees it.
+bool MakeHostSymlink(const std::wstring& targetPath, const std::wstring& linkPath);
+
+// Small file helpers on Windows paths, used to lay out and inspect drives.
+bool WriteBytes(const std::wstring& path, const std::string& bytes);
+std::string ReadBytes(const std::wstring& path); // empty when missing
+bool PathExists(const std::wstring& path);        // file or folder
+bool IsFolder(const std::wstring& path);
+bool MakeFolders(const std::wstring& path);       // like mkdir -p
+bool RemoveTreeForTest(const std::wstring& path); // test-side removal of a whole tree
+bool CopyProgram(const std::wstring& source, const std::wstring& target); // creates folders
+
+struct SimDrive {
+    wchar_t letter = 0;
+    std::wstring hostFolder; // the backing folder, as a Windows path through Z:
+
+    SimDrive() = default;
+    SimDrive(const SimDrive&) = delete;
+    SimDrive& operator=(const SimDrive&) = delete;
+    ~SimDrive() { Unmap(); }
+
+    // Maps `driveLetter` to a fresh, empty folder build\drives\<name>. False when Wine does
+    // not see the letter within a few seconds.
+    bool Map(wchar_t driveLetter, const std::wstring& name);
+    void Unmap();
+
+    std::wstring Root() const;                             // "E:"
+    std::wstring Path(const std::wstring& relative) const; // "E:" + relative ("\a\b")
+    bool Write(const std::wstring& relative, const std::string& bytes) const;
+    std::string Read(const std::wstring& relative) const;
+    bool Exists(const std::wstring& relative) const;
+    bool MakeDir(const std::wstring& relative) const;
+};
+
+// The boot partition of a Telvorn drive: \efi\Telvorn\Boot with a boot-sector tool (the
+// stand-in when `withTool`), NOT.DEL, and the program copied in as \efi\Telvorn\Boot\quillmere.exe.
+// `program` is "quillmere" or "quillmere-testdisk".
+bool LayOutInstaller(const SimDrive& drive, const std::wstring& program = L"quillmere",
+                     bool withTool = true);
+// The loader source files every action copies (small recognisable contents).
+bool LayOutLoaderSources(const SimDrive& drive);
+// The data partition marker ISO\Ventoy\NOT.DEL.
+bool LayOutDataMarker(const SimDrive& drive);
+// Path of the program on the installer drive, as LayOutInstaller placed it.
+std::wstring InstalledProgram(const SimDrive& drive, const std::wstring& program = L"quillmere");

@@ -1,0 +1,2 @@
+#include "app/app_context.h"
+void AppContext::PaintWindow(HDC) {} // PLACEHOLDER

@@ -1,0 +1,4 @@
+#pragma once
+#include <windows.h>
+
+LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
