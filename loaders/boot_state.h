@@ -4,7 +4,12 @@
 #include <cstdint>
 #include <string>
 
-// Pure reading rule over the file's first bytes (at most 255 are ever read).
+// Only this many bytes from the start of the file are ever looked at.
+constexpr size_t BootStateReadLimit = 255;
+
+// Pure reading rule over the file's first bytes (bytes past BootStateReadLimit are ignored).
+// The value after the first "key=" as a run of decimal digits; -1 when there is none. A run too
+// large for 32 bits saturates at 2147483647.
 int32_t ParseBootStateValue(const char* content, size_t length, const char* key);
 // Pure writing rule: "legacy=N\nuefi=M\n".
 std::string FormatBootState(int32_t legacy, int32_t uefi);
