@@ -1,6 +1,102 @@
 #include "sys/file_utils.h"
-bool FileExists(const std::wstring&) { return false; } // PLACEHOLDER
-bool CopyFileOverwrite(const std::wstring&, const std::wstring&) { return false; }
-bool DeleteFileIfAny(const std::wstring&) { return false; }
-bool CreateDirectories(const std::wstring&) { return false; }
-std::wstring GetModuleDirectory() { return {}; }
+
+#include <windows.h>
+
+namespace {
+
+bool IsSeparator(wchar_t c) {
+    return c == L'\\' || c == L'/';
+}
+
+// Longest path the system can hand back; beyond it growing the buffer cannot help.
+constexpr unsigned LongestModulePath = 32768;
+
+} // namespace
+
+bool FileExists(const std::wstring& path) {
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+bool CopyFileOverwrite(const std::wstring& source, const std::wstring& target) {
+    return CopyFileW(source.c_str(), target.c_str(), FALSE) != FALSE;
+}
+
+bool DeleteFileIfAny(const std::wstring& path) {
+    return DeleteFileW(path.c_str()) != FALSE;
+}
+
+std::vector<std::wstring> DirectoryCreationSteps(const std::wstring& path) {
+    std::vector<std::wstring> steps;
+    if (path.empty()) {
+        return steps;
+    }
+    size_t start = 0;
+    if (path.size() >= 3 && path[1] == L':' && IsSeparator(path[2])) {
+        start = 3;
+    } else if (path.size() >= 2 && path[0] == L'\\' && path[1] == L'\\') {
+        start = 2;
+    }
+    std::wstring accumulated = path.substr(0, start);
+    for (;;) {
+        size_t p = start;
+        while (p < path.size() && !IsSeparator(path[p])) {
+            ++p;
+        }
+        accumulated.append(path, start, p - start);
+        if (p == path.size()) {
+            break;
+        }
+        if (!accumulated.empty()) {
+            steps.push_back(accumulated);
+        }
+        accumulated += L'\\';
+        start = p + 1;
+    }
+    if (!accumulated.empty()) {
+        steps.push_back(accumulated);
+    }
+    return steps;
+}
+
+bool CreateDirectories(const std::wstring& path) {
+    if (path.empty()) {
+        return false;
+    }
+    // Every level is tried: one that exists already is the common case, and only the final
+    // check says whether the whole path is there.
+    for (const std::wstring& step : DirectoryCreationSteps(path)) {
+        CreateDirectoryW(step.c_str(), nullptr);
+    }
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+std::wstring DirectoryPart(const std::wstring& path) {
+    const size_t last = path.find_last_of(L"\\/");
+    return last == std::wstring::npos ? path : path.substr(0, last);
+}
+
+std::wstring GetModulePath(unsigned firstBufferSize) {
+    // A full buffer may hold a cut path (the call then returns the buffer size), so the buffer
+    // grows until the answer is shorter than it: the drive letter must come from the real path.
+    for (unsigned size = firstBufferSize < 2 ? 2 : firstBufferSize;; size *= 2) {
+        std::wstring buffer(size, L'\0');
+        const DWORD length = GetModuleFileNameW(nullptr, &buffer[0], size);
+        if (length == 0) {
+            return {};
+        }
+        if (length < size) {
+            buffer.resize(length);
+            return buffer;
+        }
+        if (size >= LongestModulePath) {
+            return {};
+        }
+    }
+}
+
+std::wstring GetModuleDirectory() {
+    const std::wstring path = GetModulePath(1040);
+    return path.empty() ? path : DirectoryPart(path);
+}
