@@ -7,3 +7,10 @@
 void DebugLog(const wchar_t* format, ...);
 std::wstring FormatWideString(const wchar_t* format, ...);
 std::wstring FormatWideStringV(const wchar_t* format, va_list args);
+
+// One line of the log as it goes to the file, before the UTF-8 conversion.
+std::wstring DebugLogLine(unsigned hour, unsigned minute, unsigned second, unsigned millisecond,
+                          unsigned long threadId, const std::wstring& message);
+// Where the log goes: the temporary directory with its trailing separator, then the file name;
+// the file name alone when no temporary directory is reported.
+std::wstring DebugLogFilePath();
