@@ -1,4 +1,87 @@
+#include "ui/dispatch.h"
+
 #include "app/app_context.h"
-void AppContext::RunAction(int32_t) {} // PLACEHOLDER
-void AppContext::ShowModalMessage(const std::wstring&, UINT) {}
-void AppContext::ReportLoaderChanged(const std::wstring&) {}
+#include "sys/debug_log.h"
+#include "sys/file_utils.h"
+#include "sys/physical_drive.h"
+
+std::wstring TargetRefusalText(const std::wstring& installerRoot) {
+    return L"Целевой диск не подтверждён:\r\n" + installerRoot +
+           L"\r\nнет \\efi\\Telvorn\\Boot\\NOT.DEL или не найден PhysicalDrive.";
+}
+
+std::wstring LoaderChangedText(const std::wstring& loaderName) {
+    return L"Загрузчик изменён: " + loaderName;
+}
+
+namespace {
+
+void RunLoaderAction(AppContext& context, int32_t index) {
+    switch (index) {
+    case 0:
+        context.InstallXorBootLegacy();
+        break;
+    case 1:
+        context.InstallBootmgrLegacy();
+        break;
+    case 2:
+        context.InstallGrub4DosLegacy();
+        break;
+    case 3:
+        context.InstallGrub2Legacy();
+        break;
+    case 4:
+        context.InstallBootmgrUefi();
+        break;
+    case 5:
+        context.InstallGrub2Uefi();
+        break;
+    case 6:
+        context.InstallXorbootUefi();
+        break;
+    default:
+        break;
+    }
+}
+
+} // namespace
+
+void AppContext::RunAction(int32_t index) {
+    if (busy) {
+        return;
+    }
+    int disk = installerRoot.empty() ? -1 : GetPhysicalDriveNumber(installerRoot[0]);
+    DebugLog(L"RunAction index=%d disk=%s physical=%d", index, installerRoot.c_str(), disk);
+    bool confirmed = FileExists(bootDir + L"\\NOT.DEL") && disk >= 0;
+    if (!confirmed) {
+        ShowModalMessage(TargetRefusalText(installerRoot), MB_ICONINFORMATION);
+        return;
+    }
+    busy = true;
+    runningAction = index;
+    // The running look must be on screen even for an action that pumps no messages.
+    InvalidateRect(window, nullptr, FALSE);
+    UpdateWindow(window);
+    RunLoaderAction(*this, index);
+    busy = false;
+    runningAction = -1;
+    InvalidateRect(window, nullptr, FALSE);
+}
+
+void AppContext::ShowModalMessage(const std::wstring& text, UINT style) {
+    bool wasShown = modalShown;
+    modalShown = true;
+    EnableWindow(window, FALSE);
+    InvalidateRect(window, nullptr, FALSE);
+    UpdateWindow(window);
+    SetForegroundWindow(window);
+    MessageBoxW(window, text.c_str(), L"Quillmere", style | MB_SETFOREGROUND | MB_TOPMOST);
+    EnableWindow(window, TRUE);
+    SetForegroundWindow(window);
+    modalShown = wasShown;
+    InvalidateRect(window, nullptr, FALSE);
+}
+
+void AppContext::ReportLoaderChanged(const std::wstring& loaderName) {
+    ShowModalMessage(LoaderChangedText(loaderName), MB_ICONINFORMATION);
+}

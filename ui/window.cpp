@@ -1,4 +1,124 @@
-#include "app/app_context.h"
 #include "ui/window.h"
-LRESULT CALLBACK MainWndProc(HWND w, UINT m, WPARAM wp, LPARAM lp) { return DefWindowProcW(w, m, wp, lp); } // PLACEHOLDER
-bool AppContext::OnCreate(HWND) { return true; }
+
+#include "app/app_context.h"
+#include "sys/debug_log.h"
+#include "sys/handles.h"
+
+int32_t FontHeight(int32_t points, int32_t dpi) {
+    if (dpi <= 0) {
+        dpi = 96;
+    }
+    return -(points * dpi) / 72;
+}
+
+namespace {
+
+HFONT CreateUiFont(const wchar_t* face, int32_t points, int32_t weight, int32_t dpi) {
+    return CreateFontW(FontHeight(points, dpi), 0, 0, 0, weight, FALSE, FALSE, FALSE,
+                       DEFAULT_CHARSET, 0, 0, 0, 0, face);
+}
+
+AppContext* ContextOf(HWND window) {
+    // The slot holds a full pointer: the 32-bit long would cut it on 64-bit Windows.
+    return reinterpret_cast<AppContext*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+}
+
+LRESULT OnCreateMessage(HWND window, LPARAM lParam) {
+    const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
+    auto* context = static_cast<AppContext*>(create ? create->lpCreateParams : nullptr);
+    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(context));
+    if (context) {
+        context->OnCreate(window);
+    }
+    return 0;
+}
+
+void DeleteFont(HFONT& font) {
+    if (font) {
+        DeleteObject(font);
+        font = nullptr;
+    }
+}
+
+LRESULT OnDestroyMessage(AppContext* context) {
+    if (context) {
+        DeleteFont(context->titleFont);
+        DeleteFont(context->subtitleFont);
+        DeleteFont(context->minimizeFont);
+        DeleteFont(context->closeFont);
+        DeleteFont(context->groupFont);
+        DeleteFont(context->buttonFont);
+    }
+    PostQuitMessage(0);
+    return 0;
+}
+
+LRESULT OnPaintMessage(HWND window, AppContext* context) {
+    PaintDc paint(window);
+    if (context) {
+        context->PaintWindow(paint.dc);
+    }
+    return 0;
+}
+
+LRESULT OnCloseMessage(HWND window, AppContext* context) {
+    // The action's child process or box would be orphaned mid-write: the user closes later.
+    if (context && context->busy) {
+        DebugLog(L"WM_CLOSE busy=%d", 1);
+        return 0;
+    }
+    DebugLog(L"WM_CLOSE busy=%d", 0);
+    DestroyWindow(window);
+    return 0;
+}
+
+} // namespace
+
+bool AppContext::OnCreate(HWND newWindow) {
+    window = newWindow;
+    int32_t dpi = 0;
+    {
+        WindowDc screen(window);
+        if (screen.dc) {
+            dpi = GetDeviceCaps(screen.dc, LOGPIXELSY);
+        }
+    }
+    titleFont = CreateUiFont(L"Tahoma", 15, FW_BOLD, dpi);
+    subtitleFont = CreateUiFont(L"Tahoma", 9, FW_NORMAL, dpi);
+    minimizeFont = CreateUiFont(L"Tahoma", 10, FW_NORMAL, dpi);
+    closeFont = CreateUiFont(L"Tahoma", 9, FW_NORMAL, dpi);
+    groupFont = CreateUiFont(L"Tahoma", 8, FW_BOLD, dpi);
+    buttonFont = CreateUiFont(L"Segoe UI Semibold", 10, FW_NORMAL, dpi);
+
+    HICON icon = LoadIconW(instance, MAKEINTRESOURCEW(1));
+    if (icon) {
+        SendMessageW(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
+        SendMessageW(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
+    }
+    LoadBootState();
+    return true;
+}
+
+LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    AppContext* context = ContextOf(window);
+    switch (message) {
+    case WM_CREATE:
+        return OnCreateMessage(window, lParam);
+    case WM_DESTROY:
+        return OnDestroyMessage(context);
+    case WM_PAINT:
+        return OnPaintMessage(window, context);
+    case WM_CLOSE:
+        return OnCloseMessage(window, context);
+    case WM_ERASEBKGND:
+        // The paint covers every pixel; erasing first would flicker.
+        return 1;
+    case WM_TIMER:
+        if (context && wParam == 1) {
+            context->PollPointer();
+        }
+        return 0;
+    default:
+        return DefWindowProcW(window, message, wParam, lParam);
+    }
+}

@@ -1,4 +1,11 @@
 #pragma once
+// The main window's procedure and the DPI rule of its fonts.
 #include <windows.h>
 
+#include <cstdint>
+
 LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// Character height in device units for a point size: negative, truncated toward zero.
+// A dpi of 0 or less counts as 96.
+int32_t FontHeight(int32_t points, int32_t dpi);

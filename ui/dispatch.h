@@ -1,0 +1,8 @@
+#pragma once
+// Texts of the action dispatch, built as values so they can be compared byte for byte.
+#include <string>
+
+// Shown when the drive can no longer be confirmed as the assembly's drive.
+std::wstring TargetRefusalText(const std::wstring& installerRoot);
+// Shown after a successful install.
+std::wstring LoaderChangedText(const std::wstring& loaderName);
