@@ -1,3 +1,79 @@
 #include "sys/process.h"
-int RunProcessAndWait(const std::wstring&) { return -1; } // PLACEHOLDER
-std::wstring GetCommandInterpreterPath() { return L"C:\\Windows\\System32\\cmd.exe"; }
+
+#include <windows.h>
+
+#include <vector>
+
+#include "sys/handles.h"
+
+namespace {
+
+// Every input kind, touch and pointer included, whatever the SDK headers' version says.
+constexpr DWORD WakeOnAnyInput = 0x1CFF;
+constexpr DWORD PumpIntervalMs = 30;
+
+struct QuitRequest {
+    bool seen = false;
+    int exitCode = 0;
+};
+
+// Dispatches what is queued for this thread. A WM_QUIT is kept back rather than posted again at
+// once: posting it would make the very next PeekMessage return it again and never drain.
+void PumpPendingMessages(QuitRequest& quit) {
+    MSG message{};
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        if (message.message == WM_QUIT) {
+            quit.seen = true;
+            quit.exitCode = static_cast<int>(message.wParam);
+            continue;
+        }
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+}
+
+} // namespace
+
+int RunProcessAndWait(const std::wstring& commandLine) {
+    if (commandLine.empty()) {
+        return -1;
+    }
+    // CreateProcessW may write into its command line, and the caller's string stays untouched.
+    std::vector<wchar_t> writable(commandLine.begin(), commandLine.end());
+    writable.push_back(L'\0');
+
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = SW_HIDE;
+    PROCESS_INFORMATION created{};
+    if (!CreateProcessW(nullptr, writable.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW,
+                        nullptr, nullptr, &startup, &created)) {
+        return -1;
+    }
+    ProcessHandle process(created.hProcess);
+    ProcessHandle(created.hThread).Reset();
+
+    QuitRequest quit;
+    while (MsgWaitForMultipleObjects(1, &created.hProcess, FALSE, PumpIntervalMs, WakeOnAnyInput) !=
+           WAIT_OBJECT_0) {
+        PumpPendingMessages(quit);
+    }
+    DWORD exitCode = 1;
+    GetExitCodeProcess(process.Get(), &exitCode);
+    process.Reset();
+    // Handed back only now, so the main loop ends with the carried code once the action is over.
+    if (quit.seen) {
+        PostQuitMessage(quit.exitCode);
+    }
+    return static_cast<int>(exitCode);
+}
+
+std::wstring GetCommandInterpreterPath() {
+    wchar_t buffer[520] = {};
+    const DWORD length = GetEnvironmentVariableW(L"ComSpec", buffer, 520);
+    if (length >= 1 && length <= 519) {
+        return std::wstring(buffer, length);
+    }
+    return L"C:\\Windows\\System32\\cmd.exe";
+}
