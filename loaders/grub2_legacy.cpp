@@ -1,2 +1,74 @@
 #include "app/app_context.h"
-void AppContext::InstallGrub2Legacy() {} // PLACEHOLDER
+#include "loaders/command_lines.h"
+#include "loaders/loader_steps.h"
+#include "sys/file_utils.h"
+#include "sys/physical_drive.h"
+#include "sys/process.h"
+
+namespace {
+
+// The boot image's code goes to sector 0, core.img to the sectors up to the first partition.
+constexpr int CoreImageSectors = 591;
+
+// Steps 1 to 3 change nothing, so a refusal there leaves the drive as it was.
+bool Grub2SourcesReady(AppContext& context, const std::wstring& sourceDir,
+                       const std::wstring& grubDir) {
+    if (!FileExists(sourceDir + L"\\boot.img") || !FileExists(sourceDir + L"\\core.img")) {
+        context.ShowModalMessage(L"Файлы GRUB2 для Legacy BIOS не найдены:\r\n" + sourceDir,
+                                 MB_ICONINFORMATION);
+        return false;
+    }
+    if (!FileExists(grubDir + L"\\grub.cfg")) {
+        context.ShowModalMessage(L"Не найден основной grub.cfg:\r\n" + grubDir + L"\\grub.cfg",
+                                 MB_ICONINFORMATION);
+        return false;
+    }
+    return true;
+}
+
+void PrepareGrub2Directory(AppContext& context, const std::wstring& sourceDir,
+                           const std::wstring& grubDir) {
+    DeleteFileIfAny(context.installerRoot + L"\\bootmgr");
+    DeleteFileIfAny(context.installerRoot + L"\\grldr");
+    CreateDirectories(grubDir);
+    CreateDirectories(grubDir + L"\\i386-pc");
+    for (const wchar_t* file : {L"\\boot.img", L"\\core.img", L"\\make-telvorn-mbr.ps1"}) {
+        CopyFileOverwrite(sourceDir + file, grubDir + file);
+    }
+    // Missing modules show at boot, not here: the sector writes do not depend on them.
+    RunProcessAndWait(BuildModuleCopyCommandLine(GetCommandInterpreterPath(), sourceDir, grubDir));
+}
+
+} // namespace
+
+void AppContext::InstallGrub2Legacy() {
+    const std::wstring sourceDir = bootDir + L"\\loaders\\grub2-bios";
+    const std::wstring grubDir = bootDir + L"\\grub2\\bios";
+    if (!Grub2SourcesReady(*this, sourceDir, grubDir)) {
+        return;
+    }
+    const int disk = installerRoot.empty() ? -1 : GetPhysicalDriveNumber(installerRoot[0]);
+    if (disk < 0) {
+        ShowModalMessage(L"Не удалось определить номер физического диска для " + installerRoot,
+                         MB_ICONINFORMATION);
+        return;
+    }
+    PrepareGrub2Directory(*this, sourceDir, grubDir);
+    if (!RunCheckedTool(*this, BuildMbrScriptCommandLine(grubDir, disk),
+                        L"Не удалось сформировать MBR-образ (код ")) {
+        return;
+    }
+    if (!RunCheckedTool(*this,
+                        BuildSectorWriteCommandLine(bootIcePath, installerRoot,
+                                                    grubDir + L"\\telvorn-mbr-table.img", 0, 1),
+                        L"Ошибка записи MBR (код ")) {
+        return;
+    }
+    if (!RunCheckedTool(*this,
+                        BuildSectorWriteCommandLine(bootIcePath, installerRoot,
+                                                    grubDir + L"\\core.img", 1, CoreImageSectors),
+                        L"Ошибка записи core.img (код ")) {
+        return;
+    }
+    RecordInstalledLoader(*this, 3);
+}

@@ -1,0 +1,139 @@
+#include "loaders/command_lines.h"
+
+namespace {
+
+std::wstring Quoted(const std::wstring& text) {
+    return L"\"" + text + L"\"";
+}
+
+struct LegacyToolTails {
+    const wchar_t* mbrHead;
+    const wchar_t* mbrFile; // under bootDir; null when the tool installs a type of its own
+    const wchar_t* mbrTail;
+    const wchar_t* pbrHead;
+    const wchar_t* pbrFile;
+    const wchar_t* pbrTail;
+};
+
+const LegacyToolTails LegacyTails[3] = {
+    {L" /mbr /restore /file=", L"\\xor\\xmbr.bin", L" /keep_dpt /quiet", L" /pbr /restore /file=",
+     L"\\xor\\xpbr.bin", L" /keep_bpb /quiet"},
+    {L" /mbr /install /type=nt60 /quiet", nullptr, L"", L" /pbr /install /type=bootmgr /quiet",
+     nullptr, L""},
+    {L" /mbr /install /type=GRUB4DOS /quiet", nullptr, L"", L" /pbr /install /type=GRUB4DOS /quiet",
+     nullptr, L""},
+};
+
+bool IsToolLoader(LoaderAction action) {
+    return action >= 0 && action <= 2;
+}
+
+std::wstring ToolCommandLine(const std::wstring& bootIcePath, const std::wstring& installerRoot,
+                             const std::wstring& bootDir, const wchar_t* head, const wchar_t* file,
+                             const wchar_t* tail) {
+    std::wstring line = bootIcePath + L" /DEVICE=" + installerRoot + head;
+    if (file != nullptr) {
+        line += bootDir + file;
+    }
+    return line + tail;
+}
+
+const wchar_t* const UefiBootFolder = L"\\efi\\boot";
+
+std::vector<FileCopy> UefiCopies(const std::wstring& installerRoot, const std::wstring& bootDir,
+                                 const wchar_t* sourceFolder,
+                                 std::initializer_list<const wchar_t*> names) {
+    std::vector<FileCopy> copies;
+    for (const wchar_t* name : names) {
+        copies.emplace_back(bootDir + sourceFolder + name, installerRoot + UefiBootFolder + name);
+    }
+    return copies;
+}
+
+} // namespace
+
+std::wstring BuildLegacyMbrCommandLine(LoaderAction action, const std::wstring& bootIcePath,
+                                       const std::wstring& installerRoot,
+                                       const std::wstring& bootDir) {
+    if (!IsToolLoader(action)) {
+        return {};
+    }
+    const LegacyToolTails& t = LegacyTails[action];
+    return ToolCommandLine(bootIcePath, installerRoot, bootDir, t.mbrHead, t.mbrFile, t.mbrTail);
+}
+
+std::wstring BuildLegacyPbrCommandLine(LoaderAction action, const std::wstring& bootIcePath,
+                                       const std::wstring& installerRoot,
+                                       const std::wstring& bootDir) {
+    if (!IsToolLoader(action)) {
+        return {};
+    }
+    const LegacyToolTails& t = LegacyTails[action];
+    return ToolCommandLine(bootIcePath, installerRoot, bootDir, t.pbrHead, t.pbrFile, t.pbrTail);
+}
+
+std::wstring BuildModuleCopyCommandLine(const std::wstring& interpreterPath,
+                                        const std::wstring& sourceDir,
+                                        const std::wstring& grubDir) {
+    return Quoted(interpreterPath) + L" /c xcopy /E /I /Y /Q " + Quoted(sourceDir + L"\\i386-pc") +
+           L" " + Quoted(grubDir + L"\\i386-pc") + L" > nul 2>&1";
+}
+
+std::wstring BuildMbrScriptCommandLine(const std::wstring& grubDir, int disk) {
+    return L"powershell.exe -NoProfile -ExecutionPolicy Bypass -File " +
+           Quoted(grubDir + L"\\make-telvorn-mbr.ps1") + L" -Disk " + std::to_wstring(disk) +
+           L" -Boot " + Quoted(grubDir + L"\\boot.img") + L" -Out " +
+           Quoted(grubDir + L"\\telvorn-mbr-table.img");
+}
+
+std::wstring BuildSectorWriteCommandLine(const std::wstring& bootIcePath,
+                                         const std::wstring& installerRoot,
+                                         const std::wstring& file, int lba, int sectors) {
+    return Quoted(bootIcePath) + L" /DEVICE=" + installerRoot + L" /sectors /restore /file=" +
+           Quoted(file) + L" /lba=" + std::to_wstring(lba) + L" /sectors=" +
+           std::to_wstring(sectors) + L" /quiet";
+}
+
+std::vector<std::wstring> LoaderSourceFiles(LoaderAction action, const std::wstring& bootDir) {
+    if (action == 0) {
+        return {bootDir + L"\\xor\\xmbr.bin", bootDir + L"\\xor\\xpbr.bin"};
+    }
+    std::vector<std::wstring> sources;
+    for (const FileCopy& copy : LoaderFileCopies(action, L"", bootDir)) {
+        sources.push_back(copy.first);
+    }
+    return sources;
+}
+
+std::vector<FileCopy> LoaderFileCopies(LoaderAction action, const std::wstring& installerRoot,
+                                       const std::wstring& bootDir) {
+    switch (action) {
+    case 1:
+        return {{bootDir + L"\\mgr\\bootmgr", installerRoot + L"\\bootmgr"}};
+    case 2:
+        return {{bootDir + L"\\g4d\\grldr", installerRoot + L"\\grldr"}};
+    case 4:
+        return UefiCopies(installerRoot, bootDir, L"\\mgr\\UEFI",
+                          {L"\\bootx64.efi", L"\\bootia32.efi"});
+    case 5:
+        return UefiCopies(installerRoot, bootDir, L"\\loaders\\grub2",
+                          {L"\\bootx64.efi", L"\\fbx64.efi", L"\\mmx64.efi"});
+    case 6:
+        return UefiCopies(installerRoot, bootDir, L"\\xor\\UEFI",
+                          {L"\\bootx64.efi", L"\\bootia32.efi"});
+    default:
+        return {};
+    }
+}
+
+std::wstring MissingSourceMessage(const std::wstring& path) {
+    return L"Файлы загрузчика не найдены:\r\n" + path;
+}
+
+std::wstring CopyFailedMessage(const std::wstring& target) {
+    return L"Не удалось скопировать файл загрузчика:\r\n" + target;
+}
+
+std::wstring ExitCodeMessage(const std::wstring& prefix, int code) {
+    return prefix + std::to_wstring(code) + L").";
+}

@@ -1,0 +1,39 @@
+#pragma once
+// What the loader actions hand to the outside programs and to the user, built from values only:
+// command lines, the loader files each action needs and copies, and the stop messages.
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "app/app_context.h"
+
+// Boot-sector tool runs of the XorBoot, Bootmgr and Grub4Dos actions (0 to 2); empty for any
+// other action. Nothing is quoted: the tool takes its arguments as the drive's users know them.
+std::wstring BuildLegacyMbrCommandLine(LoaderAction action, const std::wstring& bootIcePath,
+                                       const std::wstring& installerRoot,
+                                       const std::wstring& bootDir);
+std::wstring BuildLegacyPbrCommandLine(LoaderAction action, const std::wstring& bootIcePath,
+                                       const std::wstring& installerRoot,
+                                       const std::wstring& bootDir);
+
+// GRUB2 for Legacy BIOS: the module copy, the MBR script and the raw sector writes.
+std::wstring BuildModuleCopyCommandLine(const std::wstring& interpreterPath,
+                                        const std::wstring& sourceDir, const std::wstring& grubDir);
+std::wstring BuildMbrScriptCommandLine(const std::wstring& grubDir, int disk);
+std::wstring BuildSectorWriteCommandLine(const std::wstring& bootIcePath,
+                                         const std::wstring& installerRoot,
+                                         const std::wstring& file, int lba, int sectors);
+
+// The files under bootDir an action copies, which must all exist before it touches the drive.
+// Empty for the GRUB2 Legacy action, which checks its sources itself.
+std::vector<std::wstring> LoaderSourceFiles(LoaderAction action, const std::wstring& bootDir);
+
+using FileCopy = std::pair<std::wstring, std::wstring>; // source, target
+// The copies of an action, in order.
+std::vector<FileCopy> LoaderFileCopies(LoaderAction action, const std::wstring& installerRoot,
+                                       const std::wstring& bootDir);
+
+std::wstring MissingSourceMessage(const std::wstring& path);
+std::wstring CopyFailedMessage(const std::wstring& target);
+// prefix + the code in signed decimal + ")."; the prefixes end in "(код ".
+std::wstring ExitCodeMessage(const std::wstring& prefix, int code);

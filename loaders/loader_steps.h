@@ -1,0 +1,15 @@
+#pragma once
+// Steps the loader actions share. The checked ones show their stop message themselves and
+// answer false, so an action only returns on a stop.
+#include "app/app_context.h"
+
+// Every file the action needs exists under bootDir; otherwise the first missing one is named.
+bool LoaderSourcesPresent(AppContext& context, LoaderAction action);
+// The action's copies in order; the first that fails stops them and is named.
+bool CopyLoaderFiles(AppContext& context, LoaderAction action);
+// Runs one tool command line; a result other than 0 (-1: not started) is shown as
+// failurePrefix + code + ").".
+bool RunCheckedTool(AppContext& context, const std::wstring& commandLine,
+                    const std::wstring& failurePrefix);
+// The boot state file, then the context's field of the action's mode, then the success message.
+void RecordInstalledLoader(AppContext& context, LoaderAction action);
