@@ -1,6 +1,7 @@
 #include "sys/physical_drive.h"
 
 #include <climits>
+#include <string>
 
 #include "sys/handles.h"
 

@@ -3,7 +3,6 @@
 #include <windows.h>
 #include <winioctl.h>
 
-
 int GetPhysicalDriveNumber(wchar_t driveLetter);
 
 // The disk-extents answer as read from the volume: the record with its first extent, then room
