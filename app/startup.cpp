@@ -1,2 +1,166 @@
 #include "app/startup.h"
-int RunQuillmere(HINSTANCE) { return 1; } // PLACEHOLDER
+
+#include "app/app_context.h"
+#include "cleanup/android_cleanup.h"
+#include "sys/file_utils.h"
+#include "sys/handles.h"
+#include "ui/window.h"
+
+namespace {
+
+const wchar_t* const MutexName = L"Local\\Quillmere_SingleInstance";
+const wchar_t* const WindowClassName = L"QuillmereCpp";
+const wchar_t* const WindowTitle = L"Quillmere";
+
+void ShowStartupMessage(const std::wstring& text, UINT icon) {
+    MessageBoxW(nullptr, text.c_str(), WindowTitle, MB_OK | icon | MB_SETFOREGROUND | MB_TOPMOST);
+}
+
+// True when this process is the only copy; `mutex` then holds the flag for the whole run.
+bool ClaimSingleInstance(ProcessHandle& mutex) {
+    HANDLE created = CreateMutexW(nullptr, FALSE, MutexName);
+    const DWORD error = GetLastError();
+    mutex.Reset(created);
+    if (!mutex.Valid() || error != ERROR_ALREADY_EXISTS) {
+        // Without a mutex the program still runs, only unprotected.
+        return true;
+    }
+    HWND other = FindWindowW(WindowClassName, nullptr);
+    if (other) {
+        if (IsIconic(other)) {
+            ShowWindow(other, SW_RESTORE);
+        }
+        SetForegroundWindow(other);
+    } else {
+        // The other copy is still starting or shows a start-up message.
+        ShowStartupMessage(L"Quillmere уже запущен.", MB_ICONINFORMATION);
+    }
+    mutex.Reset();
+    return false;
+}
+
+bool RegisterMainClass(HINSTANCE instance) {
+    WNDCLASSEXW wc{};
+    // The size of the structure on this platform: a fixed 48 is only right for 32-bit builds,
+    // and RegisterClassExW refuses any other value.
+    wc.cbSize = sizeof(wc);
+    wc.style = 0;
+    wc.lpfnWndProc = MainWndProc;
+    wc.hInstance = instance;
+    wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(1));
+    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    wc.hbrBackground = nullptr;
+    wc.lpszClassName = WindowClassName;
+    wc.hIconSm = LoadIconW(instance, MAKEINTRESOURCEW(1));
+    return RegisterClassExW(&wc) != 0;
+}
+
+bool CreateMainWindow(AppContext& context) {
+    RECT workArea{};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &workArea, 0);
+    const POINT origin = CenteredOrigin(workArea, context.clientWidth, context.clientHeight);
+    HWND window =
+        CreateWindowExW(WS_EX_APPWINDOW, WindowClassName, WindowTitle, WS_POPUP | WS_CLIPCHILDREN,
+                        origin.x, origin.y, context.clientWidth, context.clientHeight, nullptr,
+                        nullptr, context.instance, &context);
+    if (!window) {
+        return false;
+    }
+    context.window = window;
+    ShowWindow(window, SW_SHOW);
+    UpdateWindow(window);
+    SetForegroundWindow(window);
+    SetTimer(window, 1, 40, nullptr);
+    return true;
+}
+
+int RunMessageLoop() {
+    MSG message{};
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+    return static_cast<int>(message.wParam);
+}
+
+} // namespace
+
+void HardenProcess() {
+    SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+    SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+}
+
+std::wstring InstallerRootFromDirectory(const std::wstring& moduleDirectory) {
+    if (moduleDirectory.size() < 2 || moduleDirectory[1] != L':') {
+        return {};
+    }
+    wchar_t letter = moduleDirectory[0];
+    if (letter >= L'a' && letter <= L'z') {
+        letter = static_cast<wchar_t>(letter - L'a' + L'A');
+    }
+    return std::wstring(1, letter) + L":";
+}
+
+std::wstring DataMarkerPath(wchar_t letter) {
+    return std::wstring(1, letter) + L":\\ISO\\Ventoy\\NOT.DEL";
+}
+
+std::wstring FindDataRoot() {
+    for (wchar_t letter = L'C'; letter <= L'Z'; ++letter) {
+        const std::wstring marker = DataMarkerPath(letter);
+        if (FileExists(marker)) {
+            return marker.substr(0, 3);
+        }
+    }
+    return {};
+}
+
+POINT CenteredOrigin(const RECT& workArea, int width, int height) {
+    POINT origin;
+    origin.x = workArea.left + (workArea.right - width - workArea.left) / 2;
+    origin.y = workArea.top + (workArea.bottom - height - workArea.top) / 2;
+    return origin;
+}
+
+std::wstring NotTelvornDriveText(const std::wstring& installerRoot) {
+    return L"Этот диск не является сборкой Telvorn (нет bootice.exe или NOT.DEL):\r\n" +
+           installerRoot;
+}
+
+int RunQuillmere(HINSTANCE instance) {
+    ProcessHandle mutex;
+    if (!ClaimSingleInstance(mutex)) {
+        return 0;
+    }
+
+    AppContext context;
+    context.instance = instance;
+
+    context.installerRoot = InstallerRootFromDirectory(GetModuleDirectory());
+    if (context.installerRoot.empty()) {
+        ShowStartupMessage(L"Не удалось определить диск установщика.", MB_ICONERROR);
+        return 1;
+    }
+    context.bootDir = context.installerRoot + L"\\efi\\Telvorn\\Boot";
+    context.bootIcePath = context.bootDir + L"\\bootice.exe";
+
+    if (!FileExists(context.bootIcePath) || !FileExists(context.bootDir + L"\\NOT.DEL")) {
+        ShowStartupMessage(NotTelvornDriveText(context.installerRoot), MB_ICONERROR);
+        return 0;
+    }
+
+    const std::wstring dataRoot = FindDataRoot();
+    if (dataRoot.empty()) {
+        ShowStartupMessage(L"Не найден маркер ISO\\Ventoy\\NOT.DEL на разделе DATA.\r\n"
+                           L"Диск не похож на сборку Telvorn.",
+                           MB_ICONERROR);
+        return 0;
+    }
+
+    CleanupAndroidLeftovers(context.installerRoot + L"\\", dataRoot);
+
+    if (!RegisterMainClass(instance) || !CreateMainWindow(context)) {
+        return 1;
+    }
+    return RunMessageLoop();
+}

@@ -1,5 +1,26 @@
 #pragma once
+// Start-up: single instance, drive validation, data partition, cleanup, window, message loop.
 #include <windows.h>
+
+#include <string>
+
+// Keeps DLLs from the program's own folder (the removable drive) out of the process and stops
+// the system from asking for a medium while empty drive letters are probed. Runs first.
+void HardenProcess();
+
+// "E:" for a module directory on drive e or E; empty when the directory does not start with a
+// drive letter and a colon (network share, \\?\ path, empty result).
+std::wstring InstallerRootFromDirectory(const std::wstring& moduleDirectory);
+
+// The data partition marker on drive `letter`, and the scan over C to Z that returns the root
+// ("D:\") of the first drive holding it, or an empty string.
+std::wstring DataMarkerPath(wchar_t letter);
+std::wstring FindDataRoot();
+
+// Top-left corner of a width x height window centred in the work area.
+POINT CenteredOrigin(const RECT& workArea, int width, int height);
+
+std::wstring NotTelvornDriveText(const std::wstring& installerRoot);
 
 // The whole start-up and message loop; returns the process exit code.
 int RunQuillmere(HINSTANCE instance);
