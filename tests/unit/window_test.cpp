@@ -1,0 +1,239 @@
+#include "ui/window.h"
+
+#include "app/app_context.h"
+#include "tests/support/app_runner.h"
+#include "tests/support/sim_drive.h"
+
+#include <gtest/gtest.h>
+
+#include <new>
+#include <string>
+
+namespace {
+
+TEST(FontHeight, ScalesWithDpiAndTruncatesTowardZero) {
+    struct Row {
+        int points, dpi, height;
+    } rows[] = {
+        {15, 96, -20}, {9, 96, -12},    {10, 96, -13},  {8, 96, -10},  {15, 120, -25},
+        {8, 120, -13}, {10, 144, -20},  {15, 144, -30}, {9, 100, -12}, {8, 100, -11},
+        {15, 0, -20},  {15, -120, -20}, {10, 1, 0},
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(FontHeight(row.points, row.dpi), row.height)
+            << row.points << " pt at " << row.dpi << " dpi";
+    }
+}
+
+// A context far above 4 GiB, so a slot narrower than a pointer would lose its upper half.
+struct HighContext {
+    void* memory = nullptr;
+    AppContext* context = nullptr;
+    HighContext() {
+        memory = VirtualAlloc(nullptr, sizeof(AppContext), MEM_RESERVE | MEM_COMMIT | MEM_TOP_DOWN,
+                              PAGE_READWRITE);
+        if (memory) {
+            context = new (memory) AppContext();
+        }
+    }
+    ~HighContext() {
+        if (context) {
+            context->~AppContext();
+        }
+        if (memory) {
+            VirtualFree(memory, 0, MEM_RELEASE);
+        }
+    }
+};
+
+const wchar_t* RegisteredClass() {
+    static ATOM atom = [] {
+        WNDCLASSEXW wc{};
+        wc.cbSize = sizeof wc;
+        wc.lpfnWndProc = MainWndProc;
+        wc.hInstance = GetModuleHandleW(nullptr);
+        wc.lpszClassName = L"QuillmereWindowTest";
+        return RegisterClassExW(&wc);
+    }();
+    return atom ? L"QuillmereWindowTest" : nullptr;
+}
+
+HWND CreateTestWindow(AppContext* context) {
+    return CreateWindowExW(0, RegisteredClass(), L"", WS_POPUP, 0, 0, 376, 208, nullptr, nullptr,
+                           GetModuleHandleW(nullptr), context);
+}
+
+// Takes the quit message that WM_DESTROY posts; false when none was posted.
+bool TakeQuit(WPARAM& code) {
+    MSG message{};
+    if (!PeekMessageW(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+        return false;
+    }
+    code = message.wParam;
+    return true;
+}
+
+// The debug log switched on for one test, starting empty.
+struct CapturedLog {
+    CapturedLog() {
+        SetEnvironmentVariableW(L"TELVORN_DEBUG_LOG", L"1");
+        DeleteFileW(DebugLogPath().c_str());
+    }
+    ~CapturedLog() { SetEnvironmentVariableW(L"TELVORN_DEBUG_LOG", nullptr); }
+    std::string Text() const { return ReadBytes(DebugLogPath()); }
+};
+
+std::wstring TestBootDir() {
+    std::wstring dir = BuildDir() + L"\\drives\\window_test";
+    MakeFolders(dir);
+    return dir;
+}
+
+TEST(MainWndProc, KeepsTheWholeContextAddressAndCreatesTheFonts) {
+    HighContext high;
+    ASSERT_NE(high.context, nullptr);
+    ASSERT_GT(reinterpret_cast<uintptr_t>(high.context), uintptr_t{0xFFFFFFFF});
+    AppContext& context = *high.context;
+    context.instance = GetModuleHandleW(nullptr);
+    context.bootDir = TestBootDir();
+    HWND window = CreateTestWindow(&context);
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(GetWindowLongPtrW(window, GWLP_USERDATA), reinterpret_cast<LONG_PTR>(&context));
+    EXPECT_EQ(context.window, window);
+
+    int dpi = 96;
+    {
+        HDC screen = GetDC(window);
+        dpi = GetDeviceCaps(screen, LOGPIXELSY);
+        ReleaseDC(window, screen);
+    }
+    struct Row {
+        HFONT font;
+        const wchar_t* face;
+        int points, weight;
+    } rows[] = {
+        {context.titleFont, L"Tahoma", 15, 700},
+        {context.subtitleFont, L"Tahoma", 9, 400},
+        {context.minimizeFont, L"Tahoma", 10, 400},
+        {context.closeFont, L"Tahoma", 9, 400},
+        {context.groupFont, L"Tahoma", 8, 700},
+        {context.buttonFont, L"Segoe UI Semibold", 10, 400},
+    };
+    for (const Row& row : rows) {
+        LOGFONTW font{};
+        ASSERT_EQ(GetObjectW(row.font, sizeof font, &font), static_cast<int>(sizeof font));
+        EXPECT_EQ(font.lfHeight, FontHeight(row.points, dpi)) << row.points;
+        EXPECT_EQ(font.lfWeight, row.weight) << row.points;
+        EXPECT_STREQ(font.lfFaceName, row.face);
+        EXPECT_EQ(font.lfCharSet, DEFAULT_CHARSET);
+        EXPECT_FALSE(font.lfItalic || font.lfUnderline || font.lfStrikeOut);
+    }
+
+    DestroyWindow(window);
+    WPARAM code = 99;
+    EXPECT_TRUE(TakeQuit(code));
+    EXPECT_EQ(code, 0u);
+    for (const Row& row : rows) {
+        EXPECT_EQ(GetObjectType(row.font), 0u) << "font of " << row.points << " pt not deleted";
+    }
+    EXPECT_EQ(context.titleFont, nullptr);
+    EXPECT_EQ(context.subtitleFont, nullptr);
+    EXPECT_EQ(context.minimizeFont, nullptr);
+    EXPECT_EQ(context.closeFont, nullptr);
+    EXPECT_EQ(context.groupFont, nullptr);
+    EXPECT_EQ(context.buttonFont, nullptr);
+}
+
+TEST(MainWndProc, LoadsTheBootStateAtCreation) {
+    AppContext context;
+    context.instance = GetModuleHandleW(nullptr);
+    context.bootDir = TestBootDir();
+    ASSERT_TRUE(WriteBytes(context.bootDir + L"\\bootstate.txt", "legacy=2\nuefi=1\n"));
+    HWND window = CreateTestWindow(&context);
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(context.legacyLoader, 2);
+    EXPECT_EQ(context.uefiLoader, 1);
+    DestroyWindow(window);
+    WPARAM code = 0;
+    TakeQuit(code);
+    DeleteFileW((context.bootDir + L"\\bootstate.txt").c_str());
+}
+
+TEST(MainWndProc, AnswersEraseWithoutErasing) {
+    AppContext context;
+    context.bootDir = TestBootDir();
+    HWND window = CreateTestWindow(&context);
+    ASSERT_NE(window, nullptr);
+    HDC dc = GetDC(window);
+    EXPECT_EQ(SendMessageW(window, WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc), 0), 1);
+    ReleaseDC(window, dc);
+    DestroyWindow(window);
+    WPARAM code = 0;
+    TakeQuit(code);
+}
+
+TEST(MainWndProc, PollsOnlyOnTimerOne) {
+    AppContext context;
+    context.bootDir = TestBootDir();
+    HWND window = CreateTestWindow(&context); // never shown: the pointer is never over it
+    ASSERT_NE(window, nullptr);
+    for (WPARAM id : {WPARAM{0}, WPARAM{2}, WPARAM{41}}) {
+        context.pressedButton = 3;
+        context.closeColor = ToColorRef(0xE04B3F);
+        SendMessageW(window, WM_TIMER, id, 0);
+        EXPECT_EQ(context.pressedButton, 3) << "timer " << id;
+        EXPECT_EQ(context.closeColor, ToColorRef(0xE04B3F)) << "timer " << id;
+    }
+    SendMessageW(window, WM_TIMER, 1, 0);
+    if ((GetAsyncKeyState(VK_LBUTTON) & 0x8000) == 0) {
+        EXPECT_EQ(context.pressedButton, -1);
+    }
+    EXPECT_EQ(context.closeColor, ToColorRef(0x1E2A44));
+    DestroyWindow(window);
+    WPARAM code = 0;
+    TakeQuit(code);
+}
+
+TEST(MainWndProc, RefusesToCloseWhileBusy) {
+    CapturedLog log;
+    AppContext context;
+    context.bootDir = TestBootDir();
+    HWND window = CreateTestWindow(&context);
+    ASSERT_NE(window, nullptr);
+
+    context.busy = true;
+    context.runningAction = 2;
+    EXPECT_EQ(SendMessageW(window, WM_CLOSE, 0, 0), 0);
+    EXPECT_TRUE(IsWindow(window));
+    WPARAM code = 0;
+    EXPECT_FALSE(TakeQuit(code));
+    std::string text = log.Text();
+    EXPECT_NE(text.find("WM_CLOSE busy=1\r\n"), std::string::npos) << text;
+    EXPECT_EQ(text.find("WM_CLOSE busy=0"), std::string::npos) << text;
+
+    context.busy = false;
+    context.runningAction = -1;
+    EXPECT_EQ(SendMessageW(window, WM_CLOSE, 0, 0), 0);
+    EXPECT_FALSE(IsWindow(window));
+    EXPECT_TRUE(TakeQuit(code));
+    EXPECT_EQ(code, 0u);
+    EXPECT_NE(log.Text().find("WM_CLOSE busy=0\r\n"), std::string::npos);
+}
+
+TEST(MainWndProc, WithoutAContextOnlyPaintsCloseAndQuit) {
+    HWND window = CreateTestWindow(nullptr);
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(GetWindowLongPtrW(window, GWLP_USERDATA), 0);
+    EXPECT_EQ(SendMessageW(window, WM_TIMER, 1, 0), 0);
+    InvalidateRect(window, nullptr, FALSE);
+    EXPECT_EQ(SendMessageW(window, WM_PAINT, 0, 0), 0);
+    RECT pending{};
+    EXPECT_FALSE(GetUpdateRect(window, &pending, FALSE));
+    SendMessageW(window, WM_CLOSE, 0, 0);
+    EXPECT_FALSE(IsWindow(window));
+    WPARAM code = 7;
+    EXPECT_TRUE(TakeQuit(code));
+    EXPECT_EQ(code, 0u);
+}
+
+} // namespace
