@@ -164,4 +164,15 @@ inline bool HasToken(const std::vector<std::wstring>& tokens, const wchar_t* nam
     return false;
 }
 
+// Keeps a run going until QUILLMERE_STANDIN_SLEEP_MS have passed since `startedTicks`.
+inline void LastAtLeastSleepTime(DWORD startedTicks) {
+    int sleepMs = 0;
+    if (EnvInt(L"QUILLMERE_STANDIN_SLEEP_MS", sleepMs) && sleepMs > 0) {
+        DWORD elapsed = GetTickCount() - startedTicks;
+        if (elapsed < static_cast<DWORD>(sleepMs)) {
+            Sleep(static_cast<DWORD>(sleepMs) - elapsed);
+        }
+    }
+}
+
 } // namespace standin

@@ -182,13 +182,7 @@ int wmain() {
         WriteRecordMarker(kind, tokens, image);
     }
 
-    int sleepMs = 0;
-    if (standin::EnvInt(L"QUILLMERE_STANDIN_SLEEP_MS", sleepMs) && sleepMs > 0) {
-        DWORD elapsed = GetTickCount() - started;
-        if (elapsed < static_cast<DWORD>(sleepMs)) {
-            Sleep(static_cast<DWORD>(sleepMs) - elapsed);
-        }
-    }
+    standin::LastAtLeastSleepTime(started);
     standin::AppendLine(events, "end " + kind + " " + std::to_string(code));
     return code;
 }

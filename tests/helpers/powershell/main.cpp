@@ -1,0 +1,130 @@
+// Stand-in for powershell.exe running make-telvorn-mbr.ps1, placed in the program's own folder
+// so the search for "powershell.exe" finds it first. It applies the script's byte rules
+// (tests/helpers/mbr_image.h) with a disk image in place of \\.\PhysicalDrive<n>:
+//
+//   QUILLMERE_STANDIN_LOG          raw command line appended as a UTF-8 line, as the tool's
+//                                  stand-in does, so one log shows every run in order
+//   QUILLMERE_STANDIN_EVENTS       "begin powershell" / "end powershell <exit code>"
+//   QUILLMERE_STANDIN_PS_EXIT      forces this exit code; nothing is read or written
+//   QUILLMERE_STANDIN_SLEEP_MS     the run lasts at least this long
+//   QUILLMERE_STANDIN_DISK_IMAGE   the disk whose sectors 0 and 1 are read
+//   QUILLMERE_TEST_PHYSICAL_DRIVE  when set, the disk number of the script's own drive: any
+//                                  other -Disk is refused as the script refuses it
+//   QUILLMERE_STANDIN_SYSTEM_DISK  when set, the number of the system disk, refused likewise
+//
+// A -File script that does not exist ends with -196608, the code PowerShell itself gives.
+#include <windows.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "tests/helpers/mbr_image.h"
+#include "tests/helpers/standin_common.h"
+
+namespace {
+
+constexpr int MissingScriptExit = -196608;
+
+// The token after `name` (case-insensitive, as PowerShell matches parameter names).
+bool ArgumentAfter(const std::vector<std::wstring>& tokens, const wchar_t* name,
+                   std::wstring& value) {
+    for (size_t i = 0; i + 1 < tokens.size(); ++i) {
+        if (_wcsicmp(tokens[i].c_str(), name) == 0) {
+            value = tokens[i + 1];
+            return true;
+        }
+    }
+    return false;
+}
+
+bool IsDecimal(const std::wstring& text) {
+    return !text.empty() && text.find_first_not_of(L"0123456789") == std::wstring::npos;
+}
+
+std::wstring FolderOf(const std::wstring& path) {
+    size_t cut = path.find_last_of(L"\\/");
+    return cut == std::wstring::npos ? std::wstring() : path.substr(0, cut);
+}
+
+bool OtherDiskNamed(const wchar_t* variable, const std::wstring& disk, bool refuseWhenEqual) {
+    std::wstring value = standin::EnvValue(variable);
+    if (value.empty()) {
+        return false;
+    }
+    return refuseWhenEqual ? value == disk : value != disk;
+}
+
+int MakeImage(const std::vector<std::wstring>& tokens) {
+    std::wstring disk, boot, out;
+    if (!ArgumentAfter(tokens, L"-Disk", disk) || !IsDecimal(disk) ||
+        !ArgumentAfter(tokens, L"-Boot", boot) || boot.empty() ||
+        !ArgumentAfter(tokens, L"-Out", out) || out.empty()) {
+        return mbr::BadArguments;
+    }
+    std::string bootBytes;
+    if (!standin::ReadWholeFile(boot, bootBytes)) {
+        return mbr::NotGrubBootImage;
+    }
+    if (int refusal = mbr::CheckBootImage(bootBytes)) {
+        return refusal;
+    }
+    std::string core;
+    if (!standin::ReadWholeFile(FolderOf(boot) + L"\\core.img", core)) {
+        return mbr::CoreImageTooLarge;
+    }
+    if (int refusal = mbr::CheckCoreImageSize(core.size())) {
+        return refusal;
+    }
+    if (OtherDiskNamed(L"QUILLMERE_TEST_PHYSICAL_DRIVE", disk, false) ||
+        OtherDiskNamed(L"QUILLMERE_STANDIN_SYSTEM_DISK", disk, true)) {
+        return mbr::WrongDisk;
+    }
+    std::string head;
+    if (!standin::ReadAt(standin::EnvValue(L"QUILLMERE_STANDIN_DISK_IMAGE"), 0, 2 * mbr::SectorSize,
+                         head)) {
+        return mbr::DiskUnreadable;
+    }
+    if (int refusal = mbr::CheckDiskHead(head)) {
+        return refusal;
+    }
+    if (!standin::CreateWholeFile(out, mbr::ComposeMbrImage(bootBytes, head))) {
+        return mbr::OutputNotWritten;
+    }
+    return mbr::Written;
+}
+
+int Run(const std::vector<std::wstring>& tokens) {
+    int forced = 0;
+    if (standin::EnvInt(L"QUILLMERE_STANDIN_PS_EXIT", forced)) {
+        return forced;
+    }
+    std::wstring script;
+    if (!ArgumentAfter(tokens, L"-File", script) ||
+        GetFileAttributesW(script.c_str()) == INVALID_FILE_ATTRIBUTES) {
+        fprintf(stderr, "The argument to the -File parameter does not exist.\n");
+        return MissingScriptExit;
+    }
+    int code = MakeImage(tokens);
+    if (code != mbr::Written) {
+        fprintf(stderr, "%s\n", mbr::RefusalText(code));
+    }
+    return code;
+}
+
+} // namespace
+
+int wmain() {
+    DWORD started = GetTickCount();
+    std::wstring commandLine = GetCommandLineW();
+    standin::AppendLine(standin::EnvValue(L"QUILLMERE_STANDIN_LOG"), standin::ToUtf8(commandLine));
+    std::wstring events = standin::EnvValue(L"QUILLMERE_STANDIN_EVENTS");
+    standin::AppendLine(events, "begin powershell");
+
+    int code = Run(standin::SplitCommandLine(commandLine));
+
+    standin::LastAtLeastSleepTime(started);
+    standin::AppendLine(events, "end powershell " + std::to_string(code));
+    return code;
+}

@@ -1,0 +1,134 @@
+#include "loaders/command_lines.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+const std::wstring Root = L"E:";
+const std::wstring BootDir = L"E:\\efi\\Telvorn\\Boot";
+const std::wstring Tool = L"E:\\efi\\Telvorn\\Boot\\bootice.exe";
+const std::wstring SourceDir = L"E:\\efi\\Telvorn\\Boot\\loaders\\grub2-bios";
+const std::wstring GrubDir = L"E:\\efi\\Telvorn\\Boot\\grub2\\bios";
+
+TEST(LegacyToolCommandLines, MatchTheDocumentedRunsByteForByte) {
+    struct Case {
+        LoaderAction action;
+        const wchar_t* mbr;
+        const wchar_t* pbr;
+    } cases[] = {
+        {0,
+         L"E:\\efi\\Telvorn\\Boot\\bootice.exe /DEVICE=E: /mbr /restore "
+         L"/file=E:\\efi\\Telvorn\\Boot\\xor\\xmbr.bin /keep_dpt /quiet",
+         L"E:\\efi\\Telvorn\\Boot\\bootice.exe /DEVICE=E: /pbr /restore "
+         L"/file=E:\\efi\\Telvorn\\Boot\\xor\\xpbr.bin /keep_bpb /quiet"},
+        {1, L"E:\\efi\\Telvorn\\Boot\\bootice.exe /DEVICE=E: /mbr /install /type=nt60 /quiet",
+         L"E:\\efi\\Telvorn\\Boot\\bootice.exe /DEVICE=E: /pbr /install /type=bootmgr /quiet"},
+        {2, L"E:\\efi\\Telvorn\\Boot\\bootice.exe /DEVICE=E: /mbr /install /type=GRUB4DOS /quiet",
+         L"E:\\efi\\Telvorn\\Boot\\bootice.exe /DEVICE=E: /pbr /install /type=GRUB4DOS /quiet"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(BuildLegacyMbrCommandLine(c.action, Tool, Root, BootDir), c.mbr) << c.action;
+        EXPECT_EQ(BuildLegacyPbrCommandLine(c.action, Tool, Root, BootDir), c.pbr) << c.action;
+    }
+}
+
+TEST(LegacyToolCommandLines, JoinTheContextStringsWithoutQuotesOrSeparators) {
+    // A boot directory with a blank stays unquoted: the tool's own parsing is what the drive
+    // was built for.
+    EXPECT_EQ(BuildLegacyMbrCommandLine(0, L"Z:\\a b\\t.exe", L"Z:", L"Z:\\a b"),
+              L"Z:\\a b\\t.exe /DEVICE=Z: /mbr /restore /file=Z:\\a b\\xor\\xmbr.bin /keep_dpt "
+              L"/quiet");
+    for (LoaderAction other : {-1, 3, 4, 5, 6, 7}) {
+        EXPECT_EQ(BuildLegacyMbrCommandLine(other, Tool, Root, BootDir), L"") << other;
+        EXPECT_EQ(BuildLegacyPbrCommandLine(other, Tool, Root, BootDir), L"") << other;
+    }
+}
+
+TEST(Grub2CommandLines, MatchTheDocumentedRunsByteForByte) {
+    EXPECT_EQ(BuildModuleCopyCommandLine(L"C:\\Windows\\System32\\cmd.exe", SourceDir, GrubDir),
+              L"\"C:\\Windows\\System32\\cmd.exe\" /c xcopy /E /I /Y /Q "
+              L"\"E:\\efi\\Telvorn\\Boot\\loaders\\grub2-bios\\i386-pc\" "
+              L"\"E:\\efi\\Telvorn\\Boot\\grub2\\bios\\i386-pc\" > nul 2>&1");
+    EXPECT_EQ(BuildMbrScriptCommandLine(GrubDir, 2),
+              L"powershell.exe -NoProfile -ExecutionPolicy Bypass -File "
+              L"\"E:\\efi\\Telvorn\\Boot\\grub2\\bios\\make-telvorn-mbr.ps1\" -Disk 2 "
+              L"-Boot \"E:\\efi\\Telvorn\\Boot\\grub2\\bios\\boot.img\" "
+              L"-Out \"E:\\efi\\Telvorn\\Boot\\grub2\\bios\\telvorn-mbr-table.img\"");
+    EXPECT_EQ(BuildSectorWriteCommandLine(Tool, Root, GrubDir + L"\\telvorn-mbr-table.img", 0, 1),
+              L"\"E:\\efi\\Telvorn\\Boot\\bootice.exe\" /DEVICE=E: /sectors /restore "
+              L"/file=\"E:\\efi\\Telvorn\\Boot\\grub2\\bios\\telvorn-mbr-table.img\" /lba=0 "
+              L"/sectors=1 /quiet");
+    EXPECT_EQ(BuildSectorWriteCommandLine(Tool, Root, GrubDir + L"\\core.img", 1, 591),
+              L"\"E:\\efi\\Telvorn\\Boot\\bootice.exe\" /DEVICE=E: /sectors /restore "
+              L"/file=\"E:\\efi\\Telvorn\\Boot\\grub2\\bios\\core.img\" /lba=1 /sectors=591 "
+              L"/quiet");
+}
+
+TEST(Grub2CommandLines, WriteTheDiskNumberInPlainDecimal) {
+    struct Case {
+        int disk;
+        const wchar_t* text;
+    } cases[] = {{0, L" -Disk 0 -Boot "}, {10, L" -Disk 10 -Boot "}, {123, L" -Disk 123 -Boot "}};
+    for (const Case& c : cases) {
+        EXPECT_NE(BuildMbrScriptCommandLine(GrubDir, c.disk).find(c.text), std::wstring::npos)
+            << c.disk;
+    }
+}
+
+TEST(LoaderFiles, NameEverySourceAndTargetOfEachAction) {
+    struct Case {
+        LoaderAction action;
+        std::vector<FileCopy> copies;
+    } cases[] = {
+        {0, {}},
+        {1, {{BootDir + L"\\mgr\\bootmgr", L"E:\\bootmgr"}}},
+        {2, {{BootDir + L"\\g4d\\grldr", L"E:\\grldr"}}},
+        {3, {}},
+        {4,
+         {{BootDir + L"\\mgr\\UEFI\\bootx64.efi", L"E:\\efi\\boot\\bootx64.efi"},
+          {BootDir + L"\\mgr\\UEFI\\bootia32.efi", L"E:\\efi\\boot\\bootia32.efi"}}},
+        {5,
+         {{BootDir + L"\\loaders\\grub2\\bootx64.efi", L"E:\\efi\\boot\\bootx64.efi"},
+          {BootDir + L"\\loaders\\grub2\\fbx64.efi", L"E:\\efi\\boot\\fbx64.efi"},
+          {BootDir + L"\\loaders\\grub2\\mmx64.efi", L"E:\\efi\\boot\\mmx64.efi"}}},
+        {6,
+         {{BootDir + L"\\xor\\UEFI\\bootx64.efi", L"E:\\efi\\boot\\bootx64.efi"},
+          {BootDir + L"\\xor\\UEFI\\bootia32.efi", L"E:\\efi\\boot\\bootia32.efi"}}},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(LoaderFileCopies(c.action, Root, BootDir), c.copies) << c.action;
+    }
+}
+
+TEST(LoaderFiles, SourcesAreTheCopiedFilesOrTheRecordsTheToolRestores) {
+    EXPECT_EQ(
+        LoaderSourceFiles(0, BootDir),
+        (std::vector<std::wstring>{BootDir + L"\\xor\\xmbr.bin", BootDir + L"\\xor\\xpbr.bin"}));
+    EXPECT_EQ(LoaderSourceFiles(2, BootDir), std::vector<std::wstring>{BootDir + L"\\g4d\\grldr"});
+    EXPECT_EQ(LoaderSourceFiles(5, BootDir),
+              (std::vector<std::wstring>{BootDir + L"\\loaders\\grub2\\bootx64.efi",
+                                         BootDir + L"\\loaders\\grub2\\fbx64.efi",
+                                         BootDir + L"\\loaders\\grub2\\mmx64.efi"}));
+    EXPECT_TRUE(LoaderSourceFiles(3, BootDir).empty());
+}
+
+TEST(StopMessages, PutTheValueAfterTheUsersWords) {
+    EXPECT_EQ(MissingSourceMessage(L"E:\\x"), L"Файлы загрузчика не найдены:\r\nE:\\x");
+    EXPECT_EQ(CopyFailedMessage(L"E:\\bootmgr"),
+              L"Не удалось скопировать файл загрузчика:\r\nE:\\bootmgr");
+    struct Case {
+        int code;
+        const wchar_t* text;
+    } cases[] = {
+        {0, L"Ошибка записи MBR (код 0)."},
+        {1, L"Ошибка записи MBR (код 1)."},
+        {-1, L"Ошибка записи MBR (код -1)."},
+        {-196608, L"Ошибка записи MBR (код -196608)."},
+        {2147483647, L"Ошибка записи MBR (код 2147483647)."},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(ExitCodeMessage(L"Ошибка записи MBR (код ", c.code), c.text) << c.code;
+    }
+}
+
+} // namespace
