@@ -9,3 +9,8 @@ std::vector<std::wstring> ListDirectoryEntries(const std::wstring& folder);
 bool DeleteTree(const std::wstring& path);
 void ClearDirectory(const std::wstring& folder);
 void RemoveEmptySubdirectories(const std::wstring& folder);
+
+// What a folder at a root is, by its name alone (ASCII letters compared without case).
+enum class RootFolderKind { Other, LostDir, Junk, Media };
+RootFolderKind ClassifyRootFolder(const std::wstring& name);
+bool EqualsIgnoringAsciiCase(const std::wstring& a, const std::wstring& b);
