@@ -2,6 +2,7 @@
 
 #include "app/app_context.h"
 #include "sys/handles.h"
+#include "tests/support/window_looks.h"
 #include "ui/window.h"
 
 #include <gtest/gtest.h>
@@ -114,57 +115,20 @@ struct PaintedWindow {
         GdiFlush();
     }
     uint32_t At(int x, int y) const { return pixels[y * 376 + x] & 0xFFFFFF; }
-    bool AreaHas(int x, int y, int w, int h, uint32_t rgb) const {
-        for (int j = y; j < y + h; ++j) {
-            for (int i = x; i < x + w; ++i) {
-                if (At(i, j) == rgb) {
-                    return true;
-                }
-            }
+};
+
+std::vector<uint32_t> Pixels(const PaintedWindow& painted) {
+    std::vector<uint32_t> pixels;
+    for (int y = 0; y < 208; ++y) {
+        for (int x = 0; x < 376; ++x) {
+            pixels.push_back(painted.At(x, y));
         }
-        return false;
     }
-};
-
-struct Sample {
-    int x, y;
-    uint32_t rgb;
-};
-
-// Pixels of the fills of the drawing table, away from every glyph.
-std::vector<Sample> FrameSamples(uint32_t minimize, uint32_t close) {
-    return {
-        {2, 45, 0x1E2A44},    {373, 46, 0x1E2A44},  {340, 30, 0x1E2A44},  {305, 2, 0x1E2A44},
-        {300, 1, 0x1E2A44},   {307, 3, minimize},   {306, 2, minimize},   {335, 19, minimize},
-        {336, 10, 0x1E2A44},  {337, 10, 0x1E2A44},  {338, 2, close},      {367, 19, close},
-        {368, 19, 0x1E2A44},  {339, 20, 0x1E2A44},  {2, 48, 0xF1F4F9},    {200, 60, 0xF1F4F9},
-        {200, 160, 0xF1F4F9}, {188, 88, 0xF1F4F9},  {375, 207, 0xF1F4F9}, {0, 207, 0xF1F4F9},
-        {12, 71, 0xF1F4F9},   {128, 184, 0xF1F4F9}, {100, 106, 0xF1F4F9},
-    };
-}
-
-void AddButtonSamples(std::vector<Sample>& samples, int i, uint32_t face, uint32_t border) {
-    const ButtonRect& r = ButtonRects[i];
-    samples.push_back({r.x, r.y, face});
-    samples.push_back({r.x + 2, r.y + 2, face});
-    samples.push_back({r.x + r.width - 1, r.y + r.height - 1, face});
-    samples.push_back({r.x + 3, r.y + r.height / 2, face});
-    samples.push_back({r.x - 1, r.y - 1, border});
-    samples.push_back({r.x + r.width, r.y + r.height, border});
-    samples.push_back({r.x - 1, r.y + r.height / 2, border});
-    samples.push_back({r.x + r.width / 2, r.y - 1, border});
-}
-
-void ExpectSamples(const PaintedWindow& painted, const std::vector<Sample>& samples,
-                   const char* look) {
-    for (const Sample& s : samples) {
-        EXPECT_EQ(painted.At(s.x, s.y), s.rgb)
-            << look << " at (" << s.x << ", " << s.y << ") " << std::hex << painted.At(s.x, s.y)
-            << " instead of " << s.rgb;
-    }
+    return pixels;
 }
 
 TEST(PaintWindow, DrawsTheTableForEveryLook) {
+    using namespace looks;
     struct Look {
         const char* name;
         bool busy, modal;
@@ -172,107 +136,84 @@ TEST(PaintWindow, DrawsTheTableForEveryLook) {
         uint32_t minimize, close;
         int pointerButton;
         uint32_t pointerFace;
-        uint32_t face[7], border[7], text[7];
+        ButtonColours buttons[LoaderCount];
     };
-    const uint32_t W = 0xFFFFFF, B = 0xBFC9D6, T = 0x14202E, IF = 0xD8E4F8, IB = 0x9BB8E8,
-                   IT = 0x2E4A78, GF = 0xE9ECF1, GB = 0xD5DAE2, GT = 0xA7AEBA;
-    const Look looks[] = {
-        {"idle",
-         false,
-         false,
-         -1,
-         -1,
-         -1,
-         0x1E2A44,
-         0x1E2A44,
-         -1,
-         0,
-         {W, W, W, W, W, W, W},
-         {B, B, B, B, B, B, B},
-         {T, T, T, T, T, T, T}},
+    const ButtonColours P = Plain, I = Installed, G = Grey;
+    const Look all[] = {
+        {"idle", false, false, -1, -1, -1, Header, Header, -1, 0, {P, P, P, P, P, P, P}},
         {"installed",
          false,
          false,
          -1,
          1,
          2,
-         0x2C3A57,
-         0xC0392B,
+         MinimizeHover,
+         ClosePressed,
          -1,
          0,
-         {W, IF, W, W, W, W, IF},
-         {B, IB, B, B, B, B, IB},
-         {T, IT, T, T, T, T, IT}},
+         {P, I, P, P, P, P, I}},
         {"installed hover",
          false,
          false,
          -1,
          1,
          2,
-         0x1E2A44,
-         0xE04B3F,
+         Header,
+         CloseHover,
          1,
          0xE4EEFF,
-         {W, 0xC9DAF5, W, W, W, W, IF},
-         {B, 0x7FA5DC, B, B, B, B, IB},
-         {T, IT, T, T, T, T, IT}},
+         {P, InstalledHover, P, P, P, P, I}},
         {"installed pressed",
          false,
          false,
          -1,
          1,
          2,
-         0x3A4A6B,
-         0x1E2A44,
+         MinimizePressed,
+         Header,
          1,
          0xCFE0FF,
-         {W, 0xB9CEF0, W, W, W, W, IF},
-         {B, 0x6C93D0, B, B, B, B, IB},
-         {T, IT, T, T, T, T, IT}},
+         {P, InstalledPressed, P, P, P, P, I}},
+        {"plain hover",
+         false,
+         false,
+         -1,
+         1,
+         2,
+         Header,
+         Header,
+         0,
+         0xE4EEFF,
+         {PlainHover, I, P, P, P, P, I}},
         {"plain pressed",
          false,
          false,
          -1,
          1,
          2,
-         0x1E2A44,
-         0x1E2A44,
+         Header,
+         Header,
          4,
          0xCFE0FF,
-         {W, IF, W, W, 0xCFE0FF, W, IF},
-         {B, IB, B, B, B, B, IB},
-         {T, IT, T, T, T, T, IT}},
-        {"running 3",
+         {P, I, P, P, PlainPressed, P, I}},
+        {"running 3", true, false, 3, 1, 2, Header, Header, -1, 0, {G, G, G, Running, G, G, G}},
+        {"running 6 under a message",
          true,
-         false,
-         3,
+         true,
+         6,
          1,
          2,
-         0x1E2A44,
-         0x1E2A44,
+         Header,
+         Header,
          -1,
          0,
-         {GF, GF, GF, IF, GF, GF, GF},
-         {GB, GB, GB, IB, GB, GB, GB},
-         {GT, GT, GT, IT, GT, GT, GT}},
-        {"modal",
-         false,
-         true,
-         -1,
-         1,
-         2,
-         0x1E2A44,
-         0x1E2A44,
-         -1,
-         0,
-         {GF, GF, GF, GF, GF, GF, GF},
-         {GB, GB, GB, GB, GB, GB, GB},
-         {GT, GT, GT, GT, GT, GT, GT}},
+         {G, G, G, G, G, G, Running}},
+        {"modal", false, true, -1, 1, 2, Header, Header, -1, 0, {G, G, G, G, G, G, G}},
     };
     PaintedWindow painted;
     ASSERT_NE(painted.window, nullptr);
     ASSERT_NE(painted.pixels, nullptr);
-    for (const Look& look : looks) {
+    for (const Look& look : all) {
         AppContext& c = painted.context;
         c.busy = look.busy;
         c.modalShown = look.modal;
@@ -286,22 +227,15 @@ TEST(PaintWindow, DrawsTheTableForEveryLook) {
         }
         painted.Fill(0x123456);
         painted.Paint();
-        std::vector<Sample> samples = FrameSamples(look.minimize, look.close);
-        for (int i = 0; i < LoaderCount; ++i) {
-            AddButtonSamples(samples, i, look.face[i], look.border[i]);
+        for (const PixelSample& s : WindowSamples(look.minimize, look.close, look.buttons)) {
+            EXPECT_EQ(painted.At(s.x, s.y), s.rgb)
+                << look.name << " at (" << s.x << ", " << s.y << "): " << std::hex
+                << painted.At(s.x, s.y) << " instead of " << s.rgb;
         }
-        ExpectSamples(painted, samples, look.name);
-        for (int i = 0; i < LoaderCount; ++i) {
-            const ButtonRect& r = ButtonRects[i];
-            EXPECT_TRUE(painted.AreaHas(r.x, r.y, r.width, r.height, look.text[i]))
-                << look.name << ": no label pixel of the text colour on button " << i;
+        for (const TextArea& a : MissingTexts(Pixels(painted), 376, TextAreas(look.buttons))) {
+            ADD_FAILURE() << look.name << ": no pixel of " << std::hex << a.rgb << " in text at ("
+                          << std::dec << a.x << ", " << a.y << ")";
         }
-        EXPECT_TRUE(painted.AreaHas(16, 2, 300, 24, 0xFFFFFF)) << look.name << ": heading";
-        EXPECT_TRUE(painted.AreaHas(18, 27, 300, 14, 0xC7D0E0)) << look.name << ": subtitle";
-        EXPECT_TRUE(painted.AreaHas(306, 2, 30, 18, 0xC7D0E0)) << look.name << ": minimise glyph";
-        EXPECT_TRUE(painted.AreaHas(338, 2, 30, 18, 0xC7D0E0)) << look.name << ": close glyph";
-        EXPECT_TRUE(painted.AreaHas(15, 56, 200, 14, 0x6B7280)) << look.name << ": LEGACY BIOS";
-        EXPECT_TRUE(painted.AreaHas(15, 152, 200, 14, 0x6B7280)) << look.name << ": UEFI";
     }
 }
 

@@ -1,0 +1,71 @@
+#pragma once
+// The real test-build program on a simulated Telvorn drive, with its window found and the
+// pointer parked off it. Shared by the window's end-to-end tests.
+#include <windows.h>
+
+#include <string>
+
+#include "tests/support/app_runner.h"
+#include "tests/support/sim_drive.h"
+#include "tests/support/window_driver.h"
+#include "tests/support/window_looks.h"
+
+struct WindowSession {
+    SimDrive installer;
+    SimDrive data;
+    AppRun app; // declared after the drives: killed before they are unmapped
+    HWND window = nullptr;
+
+    static constexpr const wchar_t* Boot = L"\\efi\\Telvorn\\Boot";
+
+    // `bootState` empty: no bootstate.txt.
+    bool Prepare(const std::string& bootState = "", bool loaderSources = true) {
+        if (!installer.Map(L'E', L"ui_installer") ||
+            !LayOutInstaller(installer, L"quillmere-testdisk") || !data.Map(L'F', L"ui_data") ||
+            !LayOutDataMarker(data)) {
+            return false;
+        }
+        if (loaderSources && !LayOutLoaderSources(installer)) {
+            return false;
+        }
+        return bootState.empty() ||
+               installer.Write(std::wstring(Boot) + L"\\bootstate.txt", bootState);
+    }
+
+    bool Launch(EnvironmentOverrides environment = {}) {
+        ParkPointer();
+        environment.push_back({L"QUILLMERE_TEST_PHYSICAL_DRIVE", L"2"});
+        if (!app.Start(InstalledProgram(installer, L"quillmere-testdisk"), environment)) {
+            return false;
+        }
+        window = WaitForAppWindow(app.processId, 20000);
+        return window != nullptr;
+    }
+
+    static void ParkPointer() { MovePointerToScreen(2, 790); }
+
+    std::string BootState() const {
+        return installer.Read(std::wstring(Boot) + L"\\bootstate.txt");
+    }
+
+    RECT Frame() const {
+        RECT frame{};
+        GetWindowRect(window, &frame);
+        return frame;
+    }
+
+    // Moves an open box off the window so the window's own pixels can be read.
+    void MoveAside(const MessageBoxInfo& box) const {
+        SetWindowPos(box.box, nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        Pause(150);
+    }
+};
+
+// Centre of loader button i, in client pixels.
+inline POINT ButtonCentre(int i) {
+    const ButtonRect& r = ButtonRects[i];
+    return {r.x + r.width / 2, r.y + r.height / 2};
+}
+
+// A client place that belongs to no zone.
+constexpr POINT Nowhere = {5, 60};
