@@ -1,1 +1,354 @@
 #include "tests/support/sim_drive.h"
+
+#include <windows.h>
+
+#include <atomic>
+
+#include "sys/handles.h"
+
+namespace {
+
+std::wstring ParentOf(const std::wstring& path) {
+    size_t cut = path.find_last_of(L"\\/");
+    return cut == std::wstring::npos ? std::wstring() : path.substr(0, cut);
+}
+
+std::wstring ExeDirectory() {
+    wchar_t buffer[2048] = {};
+    DWORD length = GetModuleFileNameW(nullptr, buffer, 2048);
+    return ParentOf(std::wstring(buffer, length));
+}
+
+// Single quotes for /bin/sh; a quote inside is closed, escaped and reopened.
+std::string ShellQuote(const std::string& text) {
+    std::string quoted = "'";
+    for (char c : text) {
+        if (c == '\'') {
+            quoted += "'\\''";
+        } else {
+            quoted += c;
+        }
+    }
+    return quoted + "'";
+}
+
+bool WaitUntil(bool (*condition)(const std::wstring&), const std::wstring& path, DWORD timeoutMs) {
+    DWORD start = GetTickCount();
+    while (!condition(path)) {
+        if (GetTickCount() - start > timeoutMs) {
+            return false;
+        }
+        Sleep(20);
+    }
+    return true;
+}
+
+// One argument in the quoting the command-line splitter undoes (the Unix program's argv).
+std::string QuoteWindowsArgument(const std::string& text) {
+    std::string quoted = "\"";
+    size_t backslashes = 0;
+    for (char c : text) {
+        if (c == '\\') {
+            ++backslashes;
+            continue;
+        }
+        if (c == '"') {
+            quoted.append(backslashes * 2 + 1, '\\');
+        } else {
+            quoted.append(backslashes, '\\');
+        }
+        backslashes = 0;
+        quoted += c;
+    }
+    quoted.append(backslashes * 2, '\\');
+    return quoted + "\"";
+}
+
+std::wstring Widen(const std::string& text) {
+    std::wstring wide;
+    for (char c : text) {
+        wide += static_cast<wchar_t>(static_cast<unsigned char>(c));
+    }
+    return wide;
+}
+
+} // namespace
+
+std::wstring BuildDir() {
+    std::wstring dir = ExeDirectory();
+    // Test programs live one level below the build directory (tests\, bench\, test-helpers\).
+    if (GetFileAttributesW((dir + L"\\quillmere.exe").c_str()) != INVALID_FILE_ATTRIBUTES) {
+        return dir;
+    }
+    return ParentOf(dir);
+}
+
+std::wstring HelperPath(const std::wstring& name) {
+    return BuildDir() + L"\\test-helpers\\" + name + L".exe";
+}
+
+std::string UnixPath(const std::wstring& windowsPath) {
+    using Converter = char*(CDECL*)(LPCWSTR);
+    auto convert = reinterpret_cast<Converter>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+    if (!convert) {
+        return {};
+    }
+    char* unixPath = convert(windowsPath.c_str());
+    if (!unixPath) {
+        return {};
+    }
+    std::string result(unixPath);
+    HeapFree(GetProcessHeap(), 0, unixPath);
+    return result;
+}
+
+bool RunHostCommand(const std::string& shellCommand) {
+    static std::atomic<int> counter{0};
+    std::wstring scratch = BuildDir() + L"\\scratch";
+    MakeFolders(scratch);
+    std::wstring marker = scratch + L"\\host-done-" + std::to_wstring(GetCurrentProcessId()) +
+                          L"-" + std::to_wstring(counter++);
+    DeleteFileW(marker.c_str());
+    std::string markerUnix = UnixPath(marker);
+    if (markerUnix.empty()) {
+        return false;
+    }
+    // Wine starts Unix programs but cannot wait for them: the command touches a marker at its end.
+    std::string script = "(" + shellCommand + "); echo $? > " + ShellQuote(markerUnix);
+    std::wstring commandLine = L"Z:\\bin\\sh -c " + Widen(QuoteWindowsArgument(script));
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info{};
+    if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &info)) {
+        return false;
+    }
+    ProcessHandle process(info.hProcess);
+    ProcessHandle thread(info.hThread);
+    if (!WaitUntil([](const std::wstring& p) { return ReadBytes(p).size() >= 2; }, marker, 20000)) {
+        return false;
+    }
+    std::string status = ReadBytes(marker);
+    DeleteFileW(marker.c_str());
+    return status.rfind("0\n", 0) == 0;
+}
+
+bool MakeHostSymlink(const std::wstring& targetPath, const std::wstring& linkPath) {
+    std::string target = UnixPath(targetPath);
+    std::string link = UnixPath(linkPath);
+    if (target.empty() || link.empty()) {
+        return false;
+    }
+    if (!RunHostCommand("ln -sfn " + ShellQuote(target) + " " + ShellQuote(link))) {
+        return false;
+    }
+    return WaitUntil(PathExists, linkPath, 10000);
+}
+
+bool WriteBytes(const std::wstring& path, const std::string& bytes) {
+    FileHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.Valid()) {
+        return false;
+    }
+    DWORD written = 0;
+    return WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
+                     nullptr) &&
+           written == bytes.size();
+}
+
+std::string ReadBytes(const std::wstring& path) {
+    FileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.Valid()) {
+        return {};
+    }
+    std::string content;
+    char buffer[65536];
+    DWORD got = 0;
+    while (ReadFile(file.Get(), buffer, sizeof buffer, &got, nullptr) && got > 0) {
+        content.append(buffer, got);
+    }
+    return content;
+}
+
+bool PathExists(const std::wstring& path) {
+    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool IsFolder(const std::wstring& path) {
+    DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool MakeFolders(const std::wstring& path) {
+    for (size_t i = 3; i <= path.size(); ++i) {
+        if (i == path.size() || path[i] == L'\\' || path[i] == L'/') {
+            CreateDirectoryW(path.substr(0, i).c_str(), nullptr);
+        }
+    }
+    return IsFolder(path);
+}
+
+bool RemoveTreeForTest(const std::wstring& path) {
+    if (!PathExists(path)) {
+        return true;
+    }
+    // The host removes what Wine cannot: read-only files and Unix symbolic links.
+    std::string unixPath = UnixPath(path);
+    if (unixPath.empty() || unixPath == "/") {
+        return false;
+    }
+    RunHostCommand("rm -rf " + ShellQuote(unixPath));
+    return WaitUntil([](const std::wstring& p) { return !PathExists(p); }, path, 10000);
+}
+
+bool CopyProgram(const std::wstring& source, const std::wstring& target) {
+    MakeFolders(ParentOf(target));
+    return CopyFileW(source.c_str(), target.c_str(), FALSE) != 0;
+}
+
+bool SimDrive::Map(wchar_t driveLetter, const std::wstring& name) {
+    Unmap();
+    std::wstring folder = BuildDir() + L"\\drives\\" + name;
+    if (!RemoveTreeForTest(folder) || !MakeFolders(folder)) {
+        return false;
+    }
+    std::string unixFolder = UnixPath(folder);
+    wchar_t lower = static_cast<wchar_t>(towlower(driveLetter));
+    std::string device = "\"${WINEPREFIX:-$HOME/.wine}/dosdevices/" +
+                         std::string(1, static_cast<char>(lower)) + ":\"";
+    if (unixFolder.empty() || !RunHostCommand("ln -sfn " + ShellQuote(unixFolder) + " " + device)) {
+        return false;
+    }
+    letter = static_cast<wchar_t>(towupper(driveLetter));
+    hostFolder = folder;
+    // The letter counts as mapped once a probe written to the folder shows through it.
+    std::wstring probe = L"\\.quillmere-probe-" + name;
+    WriteBytes(folder + probe, "probe");
+    bool seen = WaitUntil(PathExists, Root() + probe, 15000);
+    DeleteFileW((folder + probe).c_str());
+    return seen;
+}
+
+void SimDrive::Unmap() {
+    if (!letter) {
+        return;
+    }
+    wchar_t lower = static_cast<wchar_t>(towlower(letter));
+    RunHostCommand("rm -f \"${WINEPREFIX:-$HOME/.wine}/dosdevices/" +
+                   std::string(1, static_cast<char>(lower)) + ":\"");
+    letter = 0;
+    hostFolder.clear();
+}
+
+std::wstring SimDrive::Root() const {
+    return std::wstring(1, letter) + L":";
+}
+
+std::wstring SimDrive::Path(const std::wstring& relative) const {
+    return Root() + relative;
+}
+
+bool SimDrive::Write(const std::wstring& relative, const std::string& bytes) const {
+    std::wstring path = Path(relative);
+    MakeFolders(ParentOf(path));
+    return WriteBytes(path, bytes);
+}
+
+std::string SimDrive::Read(const std::wstring& relative) const {
+    return ReadBytes(Path(relative));
+}
+
+bool SimDrive::Exists(const std::wstring& relative) const {
+    return PathExists(Path(relative));
+}
+
+bool SimDrive::MakeDir(const std::wstring& relative) const {
+    return MakeFolders(Path(relative));
+}
+
+std::wstring InstalledProgram(const SimDrive& drive, const std::wstring& program) {
+    return drive.Path(L"\\efi\\Telvorn\\Boot\\" + program + L".exe");
+}
+
+bool LayOutInstaller(const SimDrive& drive, const std::wstring& program, bool withTool) {
+    const std::wstring boot = L"\\efi\\Telvorn\\Boot";
+    if (!drive.MakeDir(boot) || !drive.Write(boot + L"\\NOT.DEL", "")) {
+        return false;
+    }
+    if (withTool) {
+        std::wstring standIn = HelperPath(L"bootice");
+        bool copied =
+            PathExists(standIn) && CopyProgram(standIn, drive.Path(boot + L"\\bootice.exe"));
+        if (!copied && !drive.Write(boot + L"\\bootice.exe", "MZ")) {
+            return false;
+        }
+    }
+    return CopyProgram(BuildDir() + L"\\" + program + L".exe", InstalledProgram(drive, program));
+}
+
+bool LayOutDataMarker(const SimDrive& drive) {
+    return drive.Write(L"\\ISO\\Ventoy\\NOT.DEL", "");
+}
+
+namespace {
+
+// A boot image as the MBR rules expect it: a jump EB 63 90, LBA 1 at 0x5C, 0xFF at 0x64.
+std::string SampleBootImage() {
+    std::string image(512, '\0');
+    for (size_t i = 0; i < image.size(); ++i) {
+        image[i] = static_cast<char>(0x20 + i % 64);
+    }
+    image[0] = '\xEB';
+    image[1] = '\x63';
+    image[2] = '\x90';
+    for (int i = 0; i < 8; ++i) {
+        image[0x5C + i] = i == 0 ? '\x01' : '\0';
+    }
+    image[0x64] = '\xFF';
+    image[0x66] = '\x75';
+    image[0x67] = '\x02';
+    image[510] = '\x55';
+    image[511] = '\xAA';
+    return image;
+}
+
+} // namespace
+
+bool LayOutLoaderSources(const SimDrive& drive) {
+    const std::wstring boot = L"\\efi\\Telvorn\\Boot";
+    const wchar_t* files[] = {
+        L"\\xor\\xmbr.bin",
+        L"\\xor\\xpbr.bin",
+        L"\\mgr\\bootmgr",
+        L"\\g4d\\grldr",
+        L"\\mgr\\UEFI\\bootx64.efi",
+        L"\\mgr\\UEFI\\bootia32.efi",
+        L"\\loaders\\grub2\\bootx64.efi",
+        L"\\loaders\\grub2\\fbx64.efi",
+        L"\\loaders\\grub2\\mmx64.efi",
+        L"\\xor\\UEFI\\bootx64.efi",
+        L"\\xor\\UEFI\\bootia32.efi",
+        L"\\loaders\\grub2-bios\\make-telvorn-mbr.ps1",
+        L"\\loaders\\grub2-bios\\i386-pc\\normal.mod",
+    };
+    for (const wchar_t* file : files) {
+        std::string content = "source";
+        for (const wchar_t* c = file; *c; ++c) {
+            content += static_cast<char>(*c == L'\\' ? '/' : *c);
+        }
+        if (!drive.Write(boot + file, content + "\n")) {
+            return false;
+        }
+    }
+    std::string core(40 * 512, '\0');
+    for (size_t i = 0; i < core.size(); ++i) {
+        core[i] = static_cast<char>((i / 512 + i) & 0xFF);
+    }
+    return drive.Write(boot + L"\\loaders\\grub2-bios\\boot.img", SampleBootImage()) &&
+           drive.Write(boot + L"\\loaders\\grub2-bios\\core.img", core) &&
+           drive.Write(boot + L"\\grub2\\bios\\grub.cfg", "set timeout=5\n") &&
+           drive.MakeDir(L"\\efi\\boot");
+}

@@ -20,7 +20,7 @@ bool MakeHostSymlink(const std::wstring& targetPath, const std::wstring& linkPat
 // Small file helpers on Windows paths, used to lay out and inspect drives.
 bool WriteBytes(const std::wstring& path, const std::string& bytes);
 std::string ReadBytes(const std::wstring& path); // empty when missing
-bool PathExists(const std::wstring& path);        // file or folder
+bool PathExists(const std::wstring& path);       // file or folder
 bool IsFolder(const std::wstring& path);
 bool MakeFolders(const std::wstring& path);       // like mkdir -p
 bool RemoveTreeForTest(const std::wstring& path); // test-side removal of a whole tree

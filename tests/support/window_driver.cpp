@@ -1,1 +1,253 @@
 #include "tests/support/window_driver.h"
+
+#include <cstdlib>
+
+#include "sys/handles.h"
+
+namespace {
+
+struct WindowQuery {
+    const wchar_t* className;
+    DWORD processId;
+    HWND found;
+};
+
+BOOL CALLBACK MatchWindow(HWND window, LPARAM parameter) {
+    auto* query = reinterpret_cast<WindowQuery*>(parameter);
+    wchar_t name[64] = {};
+    GetClassNameW(window, name, 64);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (wcscmp(name, query->className) == 0 && IsWindowVisible(window) &&
+        (query->processId == 0 || owner == query->processId)) {
+        query->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+HWND FindVisible(const wchar_t* className, DWORD processId) {
+    WindowQuery query{className, processId, nullptr};
+    EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&query));
+    return query.found;
+}
+
+HWND WaitForVisible(const wchar_t* className, DWORD processId, DWORD timeoutMs) {
+    DWORD start = GetTickCount();
+    for (;;) {
+        if (HWND window = FindVisible(className, processId)) {
+            return window;
+        }
+        if (GetTickCount() - start >= timeoutMs) {
+            return nullptr;
+        }
+        Sleep(20);
+    }
+}
+
+std::wstring WindowText(HWND window) {
+    wchar_t buffer[4096] = {};
+    SendMessageTimeoutW(window, WM_GETTEXT, 4096, reinterpret_cast<LPARAM>(buffer),
+                        SMTO_ABORTIFHUNG, 2000, nullptr);
+    return buffer;
+}
+
+// Screen pixels of a rectangle as 0xRRGGBB, through one BitBlt from the screen.
+std::vector<uint32_t> CaptureScreen(int x, int y, int width, int height) {
+    std::vector<uint32_t> pixels;
+    WindowDc screen(nullptr);
+    MemoryDc memory(screen.dc);
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    GdiObject bitmap(CreateDIBSection(screen.dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    if (!bitmap.value || !bits) {
+        return pixels;
+    }
+    {
+        SelectGuard select(memory.dc, bitmap.value);
+        BitBlt(memory.dc, 0, 0, width, height, screen.dc, x, y, SRCCOPY);
+        GdiFlush();
+    }
+    const uint32_t* raw = static_cast<const uint32_t*>(bits);
+    pixels.assign(raw, raw + static_cast<size_t>(width) * height);
+    for (uint32_t& pixel : pixels) {
+        pixel &= 0xFFFFFF;
+    }
+    return pixels;
+}
+
+// Which standard icon a box shows: the icon control's pixels are compared with each standard
+// icon drawn on the box's own background.
+std::string IdentifyIcon(HWND box) {
+    HWND iconControl = GetDlgItem(box, 0x440);
+    if (!iconControl || !IsWindowVisible(iconControl)) {
+        return "";
+    }
+    RECT rect{};
+    GetWindowRect(iconControl, &rect);
+    const int size = GetSystemMetrics(SM_CXICON);
+    std::vector<uint32_t> shown = CaptureScreen(rect.left, rect.top, size, size);
+    if (shown.empty()) {
+        return "";
+    }
+    uint32_t background = CaptureScreen(rect.left - 1, rect.top - 1, 1, 1).at(0);
+    struct Candidate {
+        const char* name;
+        LPCWSTR id;
+    } candidates[] = {{"error", IDI_ERROR},
+                      {"information", IDI_INFORMATION},
+                      {"warning", IDI_WARNING},
+                      {"question", IDI_QUESTION}};
+    std::string best;
+    long long bestDistance = -1;
+    for (const Candidate& candidate : candidates) {
+        HICON icon = LoadIconW(nullptr, candidate.id);
+        WindowDc screen(nullptr);
+        MemoryDc memory(screen.dc);
+        BITMAPINFO info{};
+        info.bmiHeader.biSize = sizeof info.bmiHeader;
+        info.bmiHeader.biWidth = size;
+        info.bmiHeader.biHeight = -size;
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 32;
+        void* bits = nullptr;
+        GdiObject bitmap(CreateDIBSection(screen.dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+        if (!bitmap.value || !bits) {
+            continue;
+        }
+        SelectGuard select(memory.dc, bitmap.value);
+        GdiObject brush(CreateSolidBrush(
+            RGB((background >> 16) & 0xFF, (background >> 8) & 0xFF, background & 0xFF)));
+        RECT all{0, 0, size, size};
+        FillRect(memory.dc, &all, static_cast<HBRUSH>(brush.value));
+        DrawIconEx(memory.dc, 0, 0, icon, size, size, 0, nullptr, DI_NORMAL);
+        GdiFlush();
+        const uint32_t* drawn = static_cast<const uint32_t*>(bits);
+        long long distance = 0;
+        for (size_t i = 0; i < shown.size(); ++i) {
+            uint32_t a = shown[i], b = drawn[i] & 0xFFFFFF;
+            for (int shift = 0; shift < 24; shift += 8) {
+                distance += std::abs(static_cast<int>((a >> shift) & 0xFF) -
+                                     static_cast<int>((b >> shift) & 0xFF));
+            }
+        }
+        if (bestDistance < 0 || distance < bestDistance) {
+            bestDistance = distance;
+            best = candidate.name;
+        }
+    }
+    return best;
+}
+
+} // namespace
+
+HWND WaitForAppWindow(DWORD processId, DWORD timeoutMs) {
+    return WaitForVisible(L"QuillmereCpp", processId, timeoutMs);
+}
+
+bool WaitForMessageBox(DWORD processId, DWORD timeoutMs, MessageBoxInfo& out) {
+    HWND box = WaitForVisible(L"#32770", processId, timeoutMs);
+    if (!box) {
+        return false;
+    }
+    Sleep(150); // let the box finish painting before its icon is read
+    out.box = box;
+    out.owner = GetWindow(box, GW_OWNER);
+    out.caption = WindowText(box);
+    HWND text = GetDlgItem(box, 0xFFFF);
+    out.text = text ? WindowText(text) : std::wstring();
+    out.icon = IdentifyIcon(box);
+    return true;
+}
+
+bool NoMessageBoxWithin(DWORD processId, DWORD timeoutMs) {
+    return WaitForVisible(L"#32770", processId, timeoutMs) == nullptr;
+}
+
+bool PressOk(const MessageBoxInfo& box) {
+    if (!IsWindow(box.box)) {
+        return false;
+    }
+    PostMessageW(box.box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    DWORD start = GetTickCount();
+    while (IsWindow(box.box) && IsWindowVisible(box.box)) {
+        if (GetTickCount() - start > 5000) {
+            return false;
+        }
+        Sleep(20);
+    }
+    return true;
+}
+
+uint32_t ReadScreenPixel(int x, int y) {
+    std::vector<uint32_t> pixel = CaptureScreen(x, y, 1, 1);
+    return pixel.empty() ? 0xFFFFFFFFu : pixel[0];
+}
+
+std::vector<uint32_t> ReadClientPixels(HWND window, int width, int height) {
+    POINT origin{0, 0};
+    ClientToScreen(window, &origin);
+    return CaptureScreen(origin.x, origin.y, width, height);
+}
+
+uint32_t ReadClientPixel(HWND window, int x, int y) {
+    POINT point{x, y};
+    ClientToScreen(window, &point);
+    return ReadScreenPixel(point.x, point.y);
+}
+
+bool WaitForClientPixel(HWND window, int x, int y, uint32_t rgb, DWORD timeoutMs) {
+    DWORD start = GetTickCount();
+    while (ReadClientPixel(window, x, y) != rgb) {
+        if (GetTickCount() - start > timeoutMs) {
+            return false;
+        }
+        Sleep(20);
+    }
+    return true;
+}
+
+void MovePointerToScreen(int x, int y) {
+    SetCursorPos(x, y);
+}
+
+void MovePointerToClient(HWND window, int x, int y) {
+    POINT point{x, y};
+    ClientToScreen(window, &point);
+    MovePointerToScreen(point.x, point.y);
+}
+
+namespace {
+void SendButton(DWORD flag) {
+    INPUT input{};
+    input.type = INPUT_MOUSE;
+    input.mi.dwFlags = flag;
+    SendInput(1, &input, sizeof input);
+}
+} // namespace
+
+void LeftDown() {
+    SendButton(MOUSEEVENTF_LEFTDOWN);
+}
+
+void LeftUp() {
+    SendButton(MOUSEEVENTF_LEFTUP);
+}
+
+void ClickClient(HWND window, int x, int y, DWORD holdMs, DWORD afterMs) {
+    MovePointerToClient(window, x, y);
+    Pause(60);
+    LeftDown();
+    Pause(holdMs);
+    LeftUp();
+    Pause(afterMs);
+}
+
+void Pause(DWORD ms) {
+    Sleep(ms);
+}
