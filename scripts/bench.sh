@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# Benchmarks (not tests): builds, then runs each benchmark program under Wine and Xvfb and
+# prints its figures. One section per benchmark.
+set -uo pipefail
+source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
+
+quillmere_install_packages || exit 1
+quillmere_build || exit 1
+quillmere_start_session
+trap quillmere_stop_session EXIT
+cd "$QUILLMERE_BUILD_DIR" || exit 1
+status=0
+
+echo "== Start-up: time to first paint and idle CPU, against a minimal 40 ms window"
+wine bench/startup_bench.exe 2>&1 | tr -d '\r' || status=1
+
+exit $status
