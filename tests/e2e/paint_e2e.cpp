@@ -10,7 +10,7 @@ const ButtonColours P = Plain, I = Installed, G = Grey;
 
 std::string ExpectLook(HWND window, uint32_t minimize, uint32_t close,
                        const ButtonColours (&buttons)[LoaderCount]) {
-    return WaitForLook(window, WindowSamples(minimize, close, buttons), TextAreas(buttons), 3000);
+    return WaitForLook(window, WindowSamples(minimize, close, buttons), TextAreas(buttons), 5000);
 }
 
 TEST(PaintE2e, IdleWindowWithNothingInstalled) {

@@ -1,0 +1,310 @@
+// The pointer as a person uses it on the real window: clicks, drags, the caption buttons, and
+// what must not react while an action or a message runs.
+#include <gtest/gtest.h>
+
+#include "sys/handles.h"
+#include "tests/e2e/window_session.h"
+
+namespace {
+
+using namespace looks;
+const ButtonColours P = Plain, G = Grey;
+
+std::wstring EventsPath() {
+    std::wstring path = BuildDir() + L"\\drives\\ui_standin_events.txt";
+    DeleteFileW(path.c_str());
+    return path;
+}
+
+bool WaitForText(const std::wstring& path, const std::string& text, DWORD timeoutMs) {
+    DWORD start = GetTickCount();
+    while (ReadBytes(path).find(text) == std::string::npos) {
+        if (GetTickCount() - start > timeoutMs) {
+            return false;
+        }
+        Pause(30);
+    }
+    return true;
+}
+
+size_t Count(const std::string& text, const std::string& part) {
+    size_t n = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
+        ++n;
+    }
+    return n;
+}
+
+void PressAt(HWND window, POINT at) {
+    MovePointerToClient(window, at.x, at.y);
+    Pause(60);
+    LeftDown();
+    Pause(120);
+}
+
+void SlideTo(HWND window, POINT at) {
+    MovePointerToClient(window, at.x, at.y);
+    Pause(120);
+}
+
+void ReleaseHere() {
+    LeftUp();
+    Pause(150);
+}
+
+// Paints over part of the window behind its back; only a repaint of the window removes it.
+void Scribble(HWND window, int x, int y, int width, int height) {
+    WindowDc dc(window);
+    GdiObject brush(CreateSolidBrush(RGB(0xFF, 0x00, 0xFF)));
+    RECT area{x, y, x + width, y + height};
+    FillRect(dc.dc, &area, static_cast<HBRUSH>(brush.value));
+    GdiFlush();
+}
+
+void ExpectSuccessBox(const WindowSession& session, const wchar_t* text) {
+    MessageBoxInfo box;
+    ASSERT_TRUE(WaitForMessageBox(session.app.processId, 10000, box)) << "no box";
+    EXPECT_EQ(box.text, text);
+    EXPECT_TRUE(PressOk(box));
+}
+
+TEST(InteractionE2e, ClickRunsTheButtonsActionAndLogsItsTarget) {
+    WindowSession session;
+    ASSERT_TRUE(session.Prepare());
+    DeleteFileW(DebugLogPath().c_str());
+    ASSERT_TRUE(session.Launch({{L"TELVORN_DEBUG_LOG", L"1"}}));
+    POINT four = ButtonCentre(4);
+    ClickClient(session.window, four.x, four.y);
+    ExpectSuccessBox(session, L"Загрузчик изменён: UEFI Bootmgr");
+    EXPECT_EQ(session.BootState(), "legacy=-1\nuefi=0\n");
+    std::string log = ReadBytes(DebugLogPath());
+    EXPECT_EQ(Count(log, "RunAction index=4 disk=E: physical=2\r\n"), 1u) << log;
+    EXPECT_EQ(Count(log, "RunAction "), 1u) << log;
+    EXPECT_TRUE(NoMessageBoxWithin(session.app.processId, 500)) << "one click, one action";
+}
+
+TEST(InteractionE2e, ReleaseDecidesWhichButtonRuns) {
+    WindowSession session;
+    ASSERT_TRUE(session.Prepare());
+    ASSERT_TRUE(session.Launch());
+    HWND window = session.window;
+
+    PressAt(window, ButtonCentre(4));
+    SlideTo(window, ButtonCentre(5));
+    ReleaseHere();
+    ExpectSuccessBox(session, L"Загрузчик изменён: UEFI GRUB2");
+    EXPECT_EQ(session.BootState(), "legacy=-1\nuefi=1\n");
+
+    PressAt(window, ButtonCentre(6));
+    SlideTo(window, Nowhere);
+    ReleaseHere();
+    EXPECT_TRUE(NoMessageBoxWithin(session.app.processId, 800)) << "slid off before release";
+    EXPECT_EQ(session.BootState(), "legacy=-1\nuefi=1\n");
+
+    // The hit area is the painted frame: (13, 71) is button 0's corner, (12, 71) is outside.
+    PressAt(window, {12, 71});
+    ReleaseHere();
+    EXPECT_TRUE(NoMessageBoxWithin(session.app.processId, 800)) << "(12, 71) is no button";
+    PressAt(window, {13, 71});
+    ReleaseHere();
+    ExpectSuccessBox(session, L"Загрузчик изменён: XorBoot");
+    EXPECT_EQ(session.BootState(), "legacy=0\nuefi=1\n");
+}
+
+TEST(InteractionE2e, HoverFollowsTheZoneBoundaries) {
+    WindowSession session;
+    ASSERT_TRUE(session.Prepare());
+    ASSERT_TRUE(session.Launch());
+    HWND window = session.window;
+    struct Row {
+        POINT at;
+        int x, y; // a pixel that shows the zone's hover
+        uint32_t rgb;
+    } rows[] = {
+        {{306, 2}, 308, 4, MinimizeHover}, {{305, 2}, 308, 4, Header},
+        {{336, 2}, 308, 4, Header},        {{336, 2}, 340, 4, Header},
+        {{338, 2}, 340, 4, CloseHover},    {{13, 71}, 20, 80, 0xE4EEFF},
+        {{12, 71}, 20, 80, 0xFFFFFF},      {{185, 80}, 20, 80, 0xFFFFFF},
+    };
+    for (const Row& row : rows) {
+        MovePointerToClient(window, row.at.x, row.at.y);
+        EXPECT_TRUE(WaitForClientPixel(window, row.x, row.y, row.rgb, 2000))
+            << "pointer at (" << row.at.x << ", " << row.at.y << ") pixel " << std::hex
+            << ReadClientPixel(window, row.x, row.y);
+    }
+}
+
+TEST(InteractionE2e, HeaderDragMovesTheWindowWithTheCursor) {
+    WindowSession session;
+    ASSERT_TRUE(session.Prepare());
+    ASSERT_TRUE(session.Launch());
+    HWND window = session.window;
+    RECT before = session.Frame();
+    PressAt(window, {100, 10});
+    POINT grab{};
+    GetCursorPos(&grab);
+    MovePointerToScreen(grab.x + 30, grab.y + 5);
+    Pause(120);
+    MovePointerToScreen(grab.x + 50, grab.y + 20);
+    Pause(200);
+    ReleaseHere();
+    RECT after = session.Frame();
+    EXPECT_EQ(after.left - before.left, 50);
+    EXPECT_EQ(after.top - before.top, 20);
+    POINT cursor{};
+    GetCursorPos(&cursor);
+    ScreenToClient(window, &cursor);
+    EXPECT_EQ(cursor.x, 100);
+    EXPECT_EQ(cursor.y, 10);
+
+    // Released: moving on leaves the window where it is.
+    MovePointerToScreen(grab.x + 120, grab.y + 60);
+    Pause(200);
+    EXPECT_EQ(session.Frame().left, after.left);
+    EXPECT_EQ(session.Frame().top, after.top);
+}
+
+TEST(InteractionE2e, CaptionButtonsMinimiseAndCloseOnlyWhenReleasedOnThem) {
+    WindowSession session;
+    ASSERT_TRUE(session.Prepare());
+    ASSERT_TRUE(session.Launch());
+    HWND window = session.window;
+
+    PressAt(window, {320, 10});
+    SlideTo(window, Nowhere);
+    ReleaseHere();
+    Pause(200);
+    EXPECT_FALSE(IsIconic(window)) << "slid away from minimise";
+
+    PressAt(window, {350, 10});
+    SlideTo(window, Nowhere);
+    ReleaseHere();
+    Pause(200);
+    EXPECT_TRUE(session.app.Running()) << "slid away from close";
+
+    ClickClient(window, 320, 10);
+    Pause(300);
+    EXPECT_TRUE(IsIconic(window));
+    ShowWindow(window, SW_RESTORE);
+    Pause(300);
+    ASSERT_FALSE(IsIconic(window));
+
+    ClickClient(window, 350, 10);
+    EXPECT_EQ(session.app.Wait(5000), 0);
+}
+
+TEST(InteractionE2e, NothingReactsWhileAnActionRunsButTheWindowStaysAlive) {
+    WindowSession session;
+    ASSERT_TRUE(session.Prepare());
+    std::wstring events = EventsPath();
+    DeleteFileW(DebugLogPath().c_str());
+    ASSERT_TRUE(session.Launch({{L"QUILLMERE_STANDIN_SLEEP_MS", L"5000"},
+                                {L"QUILLMERE_STANDIN_EVENTS", events},
+                                {L"TELVORN_DEBUG_LOG", L"1"}}));
+    HWND window = session.window;
+    POINT zero = ButtonCentre(0);
+    ClickClient(window, zero.x, zero.y);
+    ASSERT_TRUE(WaitForText(events, "begin mbr", 5000));
+    RECT frame = session.Frame();
+
+    PostMessageW(window, WM_CLOSE, 0, 0);
+    ClickClient(window, ButtonCentre(4).x, ButtonCentre(4).y);
+    PressAt(window, {100, 10});
+    SlideTo(window, {160, 40});
+    ReleaseHere();
+    ClickClient(window, 320, 10);
+    ClickClient(window, 350, 10);
+    MovePointerToClient(window, ButtonCentre(5).x, ButtonCentre(5).y);
+
+    const ButtonColours running[LoaderCount] = {Running, G, G, G, G, G, G};
+    EXPECT_EQ(WaitForLook(window, WindowSamples(Header, Header, running), TextAreas(running), 500),
+              "");
+    // Every tick repaints the whole window, also while the action waits for its child.
+    Scribble(window, 200, 150, 40, 40);
+    EXPECT_TRUE(WaitForClientPixel(window, 210, 160, 0xF1F4F9, 1000));
+    EXPECT_EQ(ReadBytes(events).find("end mbr"), std::string::npos) << "the tool ended early";
+    EXPECT_TRUE(IsWindow(window));
+    EXPECT_FALSE(IsIconic(window));
+    EXPECT_EQ(session.Frame().left, frame.left);
+    EXPECT_EQ(session.Frame().top, frame.top);
+
+    ExpectSuccessBox(session, L"Загрузчик изменён: XorBoot");
+    EXPECT_TRUE(NoMessageBoxWithin(session.app.processId, 800)) << "a second action ran";
+    std::string ran = ReadBytes(events);
+    EXPECT_EQ(Count(ran, "begin "), 2u) << ran;
+    EXPECT_EQ(session.BootState(), "legacy=0\nuefi=-1\n");
+    std::string log = ReadBytes(DebugLogPath());
+    EXPECT_EQ(Count(log, "RunAction "), 1u) << log;
+    EXPECT_GE(Count(log, "WM_CLOSE busy=1\r\n"), 1u) << log;
+    EXPECT_EQ(Count(log, "WM_CLOSE busy=0"), 0u) << log;
+
+    // Once the action is over a close request is obeyed.
+    PostMessageW(window, WM_CLOSE, 0, 0);
+    EXPECT_EQ(session.app.Wait(5000), 0);
+    EXPECT_EQ(Count(ReadBytes(DebugLogPath()), "WM_CLOSE busy=0\r\n"), 1u);
+}
+
+TEST(InteractionE2e, AnOpenMessageFreezesThePointerAndThePoll) {
+    WindowSession session;
+    ASSERT_TRUE(session.Prepare());
+    ASSERT_TRUE(session.Launch());
+    HWND window = session.window;
+    ASSERT_TRUE(DeleteFileW(session.installer.Path(L"\\efi\\Telvorn\\Boot\\NOT.DEL").c_str()));
+    ClickClient(window, ButtonCentre(2).x, ButtonCentre(2).y);
+    MessageBoxInfo box;
+    ASSERT_TRUE(WaitForMessageBox(session.app.processId, 5000, box));
+    session.MoveAside(box);
+    const ButtonColours grey[LoaderCount] = {G, G, G, G, G, G, G};
+    EXPECT_EQ(WaitForLook(window, WindowSamples(Header, Header, grey), TextAreas(grey), 2000), "");
+
+    MovePointerToClient(window, 320, 10);
+    Scribble(window, 200, 150, 40, 40);
+    Pause(400);
+    EXPECT_EQ(ReadClientPixel(window, 308, 4), Header) << "the caption lit under a message";
+    EXPECT_EQ(ReadClientPixel(window, 210, 160), 0xFF00FFu) << "the poll repainted";
+    ClickClient(window, 350, 10);
+    EXPECT_TRUE(session.app.Running());
+
+    ASSERT_TRUE(PressOk(box));
+    MovePointerToClient(window, Nowhere.x, Nowhere.y);
+    // Without a window manager, closing a box holds the program's thread up to 2 s while X
+    // withdraws it.
+    EXPECT_TRUE(WaitForClientPixel(window, 210, 160, 0xF1F4F9, 5000));
+    const ButtonColours idle[LoaderCount] = {P, P, P, P, P, P, P};
+    EXPECT_EQ(WaitForLook(window, WindowSamples(Header, Header, idle), TextAreas(idle), 2000), "");
+    EXPECT_EQ(session.BootState(), "");
+    EXPECT_TRUE(session.app.Running()) << "the close button reacted under the message";
+}
+
+TEST(InteractionE2e, AClickInAnotherWindowOverAButtonStartsNothing) {
+    WindowSession session;
+    ASSERT_TRUE(session.Prepare());
+    std::wstring events = EventsPath();
+    ASSERT_TRUE(session.Launch({{L"QUILLMERE_STANDIN_EVENTS", events}}));
+    HWND window = session.window;
+    const ButtonRect& r = ButtonRects[0];
+    POINT corner{r.x - 4, r.y - 4};
+    ClientToScreen(window, &corner);
+    AppRun overlay;
+    ASSERT_TRUE(overlay.Start(HelperPath(L"overlay"), {},
+                              std::to_wstring(corner.x) + L" " + std::to_wstring(corner.y) + L" " +
+                                  std::to_wstring(r.width + 8) + L" " +
+                                  std::to_wstring(r.height + 8)));
+    ASSERT_TRUE(WaitForClientPixel(window, ButtonCentre(0).x, ButtonCentre(0).y, 0xFF00FF, 5000));
+
+    ClickClient(window, ButtonCentre(0).x, ButtonCentre(0).y);
+    PressAt(window, ButtonCentre(0));
+    SlideTo(window, {r.x + 5, r.y + 5});
+    ReleaseHere();
+    EXPECT_TRUE(NoMessageBoxWithin(session.app.processId, 1000));
+    EXPECT_FALSE(PathExists(events)) << "the tool ran";
+    EXPECT_EQ(session.BootState(), "");
+
+    // The same click with the other window gone is a click on the button.
+    overlay.Kill();
+    ASSERT_TRUE(WaitForClientPixel(window, 20, 80, 0xE4EEFF, 3000));
+    ClickClient(window, ButtonCentre(0).x, ButtonCentre(0).y);
+    ExpectSuccessBox(session, L"Загрузчик изменён: XorBoot");
+}
+
+} // namespace
