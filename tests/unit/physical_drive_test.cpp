@@ -1,0 +1,125 @@
+#include "sys/physical_drive.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <string>
+
+#include "sys/process.h"
+#include "sys/test_disk_number.h"
+#include "tests/support/sim_drive.h"
+
+namespace {
+
+DiskExtentsAnswer Answer(DWORD count, DWORD firstDisk, DWORD secondDisk = 0) {
+    DiskExtentsAnswer answer{};
+    answer.head.NumberOfDiskExtents = count;
+    answer.head.Extents[0].DiskNumber = firstDisk;
+    answer.head.Extents[0].ExtentLength.QuadPart = 1 << 20;
+    answer.more[0].DiskNumber = secondDisk;
+    return answer;
+}
+
+TEST(DiskNumberFromExtents, NeedsASuccessfulAnswerWithAWholeExtent) {
+    struct Case {
+        bool succeeded;
+        DWORD bytes;
+        DiskExtentsAnswer answer;
+        int disk;
+    };
+    const Case cases[] = {
+        {true, 32, Answer(1, 2), 2},
+        {true, 32, Answer(1, 0), 0},
+        {true, 416, Answer(1, 7), 7},
+        // A volume over several disks counts for the disk of its first extent.
+        {true, 56, Answer(2, 3, 1), 3},
+        {false, 32, Answer(1, 2), -1},
+        {true, 31, Answer(1, 2), -1},
+        {true, 8, Answer(1, 2), -1},
+        {true, 0, Answer(1, 2), -1},
+        {true, 32, Answer(0, 2), -1},
+        {true, 32, Answer(1, 0x80000000u), -1},
+        {true, 32, Answer(1, INT_MAX), INT_MAX},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(DiskNumberFromExtents(c.succeeded, c.bytes, c.answer), c.disk)
+            << "succeeded=" << c.succeeded << " bytes=" << c.bytes
+            << " count=" << c.answer.head.NumberOfDiskExtents;
+    }
+}
+
+TEST(DiskExtentsAnswer, HoldsTheCountAndSeventeenExtents) {
+    EXPECT_EQ(sizeof(DiskExtentsAnswer), 416u);
+    EXPECT_EQ(sizeof(VOLUME_DISK_EXTENTS), 32u);
+}
+
+wchar_t UnusedDriveLetter() {
+    const DWORD drives = GetLogicalDrives();
+    for (wchar_t c = L'Y'; c >= L'D'; --c) {
+        if (!(drives & (1u << (c - L'A')))) {
+            return c;
+        }
+    }
+    return 0;
+}
+
+TEST(GetPhysicalDriveNumber, FailsForLettersWithoutADiskVolume) {
+    const wchar_t unused = UnusedDriveLetter();
+    ASSERT_NE(unused, 0);
+    EXPECT_EQ(GetPhysicalDriveNumber(unused), -1);
+    EXPECT_EQ(GetPhysicalDriveNumber(static_cast<wchar_t>(unused + (L'a' - L'A'))), -1);
+    EXPECT_EQ(GetPhysicalDriveNumber(L'?'), -1);
+    EXPECT_EQ(GetPhysicalDriveNumber(L'\0'), -1);
+}
+
+// Under Wine a drive letter is a link to a folder and has no disk behind it.
+TEST(GetPhysicalDriveNumber, ASimulatedDriveHasNoDiskAndCaseDoesNotMatter) {
+    SimDrive drive;
+    ASSERT_TRUE(drive.Map(L'M', L"sys-physical-drive"));
+    const int upper = GetPhysicalDriveNumber(L'M');
+    EXPECT_EQ(upper, -1);
+    EXPECT_EQ(GetPhysicalDriveNumber(L'm'), upper);
+}
+
+TEST(ParseTestDiskNumber, AcceptsPlainDecimalWithinIntOnly) {
+    const std::pair<const wchar_t*, int> cases[] = {
+        {L"0", 0},
+        {L"2", 2},
+        {L"007", 7},
+        {L"17", 17},
+        {L"2147483647", INT_MAX},
+        {L"2147483648", -1},
+        {L"99999999999999999999999", -1},
+        {L"", -1},
+        {L"2x", -1},
+        {L"x2", -1},
+        {L"-3", -1},
+        {L"-0", -1},
+        {L"+3", -1},
+        {L" 2", -1},
+        {L"2 ", -1},
+        {L"0x10", -1},
+        {L"1.0", -1},
+        {L"\x0663", -1}, // ARABIC-INDIC DIGIT THREE
+    };
+    for (const auto& [text, disk] : cases) {
+        EXPECT_EQ(ParseTestDiskNumber(text), disk) << testing::PrintToString(std::wstring(text));
+    }
+}
+
+// The test build's disk query, run in a child so the real one stays linked here.
+TEST(TestBuildDiskNumber, AnswersFromTheEnvironment) {
+    const wchar_t* const name = L"QUILLMERE_TEST_PHYSICAL_DRIVE";
+    const std::wstring command = L"\"" + HelperPath(L"childproc") + L"\" testdisk E";
+    const std::pair<const wchar_t*, int> cases[] = {
+        {nullptr, -1}, {L"", -1}, {L"2", 2}, {L"0", 0}, {L"2x", -1}, {L"-3", -1}, {L"12", 12},
+    };
+    for (const auto& [value, disk] : cases) {
+        SetEnvironmentVariableW(name, value);
+        EXPECT_EQ(RunProcessAndWait(command), disk)
+            << testing::PrintToString(std::wstring(value ? value : L"(unset)"));
+    }
+    SetEnvironmentVariableW(name, nullptr);
+}
+
+} // namespace
