@@ -14,4 +14,7 @@ status=0
 echo "== Start-up: time to first paint and idle CPU, against a minimal 40 ms window"
 wine bench/startup_bench.exe 2>&1 | tr -d '\r' || status=1
 
+echo "== Process runner: 50 no-op children against a plain wait, delay from a child's end to the return"
+wine bench/process_bench.exe 2>&1 | tr -d '\r' || status=1
+
 exit $status
