@@ -1,0 +1,169 @@
+#!/usr/bin/env bash
+# Quillmere on a simulated Telvorn drive: builds, lays out an installer partition and a data
+# partition under build/demo/, maps them to E: and F: in a Wine prefix of the demo's own,
+# copies the program onto E: and starts it from there.
+#
+# With DISPLAY set the window opens on that display and the script waits until it is closed;
+# all seven buttons can be clicked through. Without DISPLAY (or with --headless) it runs under
+# Xvfb, saves a screenshot of the window, prints its path and closes the program.
+#
+# The boot-sector tool and PowerShell on the drive are the test stand-ins: they write into the
+# disk image build/demo/disk.img, never into a real disk.
+set -euo pipefail
+source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
+
+headless=0
+[ "${1:-}" = "--headless" ] && headless=1
+if [ $headless -eq 0 ] && [ -n "${DISPLAY:-}" ]; then
+    export QUILLMERE_USE_DISPLAY=1
+else
+    unset QUILLMERE_USE_DISPLAY
+    headless=1
+fi
+
+quillmere_install_packages
+quillmere_build
+bin=$QUILLMERE_BUILD_DIR
+demo=$QUILLMERE_ROOT/build/demo
+for f in quillmere-testdisk.exe test-helpers/bootice.exe test-helpers/powershell.exe \
+         test-helpers/quillmere-driver.exe; do
+    [ -f "$bin/$f" ] || { echo "missing $bin/$f: the build did not produce it" >&2; exit 1; }
+done
+
+# --- the drive -----------------------------------------------------------------------------
+rm -rf "$demo/drives"
+installer=$demo/drives/installer
+data=$demo/drives/data
+boot=$installer/efi/Telvorn/Boot
+mkdir -p "$boot" "$data/ISO/Ventoy" "$installer/efi/boot"
+
+cp "$bin/quillmere-testdisk.exe" "$boot/quillmere.exe"
+cp "$bin/test-helpers/bootice.exe" "$boot/bootice.exe"
+cp "$bin/test-helpers/powershell.exe" "$boot/powershell.exe"
+: >"$boot/NOT.DEL"
+printf 'legacy=1\nuefi=2\n' >"$boot/bootstate.txt"
+
+# Loader sources the seven actions copy or write; small files with recognisable contents.
+for f in xor/xmbr.bin xor/xpbr.bin mgr/bootmgr g4d/grldr mgr/UEFI/bootx64.efi \
+         mgr/UEFI/bootia32.efi loaders/grub2/bootx64.efi loaders/grub2/fbx64.efi \
+         loaders/grub2/mmx64.efi xor/UEFI/bootx64.efi xor/UEFI/bootia32.efi \
+         loaders/grub2-bios/i386-pc/normal.mod; do
+    mkdir -p "$(dirname "$boot/$f")"
+    echo "demo $f" >"$boot/$f"
+done
+cp "$QUILLMERE_ROOT/loaders/grub2-bios/make-telvorn-mbr.ps1" "$boot/loaders/grub2-bios/"
+mkdir -p "$boot/grub2/bios"
+echo "set timeout=5" >"$boot/grub2/bios/grub.cfg"
+echo "demo current loader" >"$installer/efi/boot/bootx64.efi"
+
+# GRUB2's boot image (jump EB 63 90, core at LBA 1, 55 AA) and a 40-sector core image; and
+# the disk image the stand-ins write into: an MBR with one partition from sector 2048.
+python3 - "$boot/loaders/grub2-bios" "$demo/disk.img" <<'EOF'
+import struct, sys
+folder, disk = sys.argv[1], sys.argv[2]
+boot = bytearray((0x20 + i % 64) for i in range(512))
+boot[0:3] = b"\xeb\x63\x90"
+boot[0x5C:0x64] = struct.pack("<Q", 1)
+boot[0x64] = 0xFF
+boot[0x66:0x68] = b"\x75\x02"
+boot[510:512] = b"\x55\xaa"
+open(folder + "/boot.img", "wb").write(boot)
+open(folder + "/core.img", "wb").write(bytes((i // 512 + i) & 0xFF for i in range(40 * 512)))
+mbr = bytearray(512)
+mbr[440:444] = b"DEMO"
+mbr[446:462] = struct.pack("<B3sB3sII", 0x80, b"\x20\x21\x00", 0x0C, b"\xfe\xff\xff", 2048, 4096)
+mbr[510:512] = b"\x55\xaa"
+with open(disk, "wb") as f:
+    f.write(mbr)
+    f.truncate((2048 + 4096) * 512)
+EOF
+
+# The data partition: the marker, a few images, and what an Android phone leaves behind.
+: >"$data/ISO/Ventoy/NOT.DEL"
+for iso in debian-12.iso windows-11.iso memtest86.iso; do
+    head -c 65536 /dev/zero >"$data/ISO/$iso"
+done
+mkdir -p "$data/Android/data/com.example" "$data/.thumbnails" "$data/DCIM/.thumbnails" \
+         "$data/Music/Album/CD1" "$data/LOST.DIR" "$installer/.Trash-1000/files"
+echo cache >"$data/Android/data/com.example/cache.bin"
+echo thumb >"$data/.thumbnails/1.jpg"
+echo thumb >"$data/DCIM/.thumbnails/2.jpg"
+echo photo >"$data/DCIM/holiday.jpg"
+echo lost >"$data/LOST.DIR/0001"
+echo trash >"$installer/.Trash-1000/files/old.txt"
+
+# --- the session ---------------------------------------------------------------------------
+QUILLMERE_BUILD_DIR=$demo # the prefix and its temp folder live under build/demo
+quillmere_start_session
+trap quillmere_stop_session EXIT
+ln -sfn "$installer" "$WINEPREFIX/dosdevices/e:"
+ln -sfn "$data" "$WINEPREFIX/dosdevices/f:"
+
+winpath() { echo "Z:${1//\//\\}"; }
+export QUILLMERE_TEST_PHYSICAL_DRIVE=1
+export QUILLMERE_STANDIN_DISK_IMAGE=$(winpath "$demo/disk.img")
+export QUILLMERE_STANDIN_LOG=$(winpath "$demo/tools.log")
+export TELVORN_DEBUG_LOG=1
+rm -f "$demo/tools.log"
+temp=$(wine cmd /c echo %TEMP% 2>/dev/null | tr -d '\r')
+debug_log=$(wine winepath -u "$temp\\quillmere_cpp_debug.log" 2>/dev/null | tr -d '\r')
+rm -f "$debug_log"
+
+echo "Drive E: (installer) = $installer"
+echo "Drive F: (data)      = $data"
+echo "NOTE: bootice.exe and powershell.exe on E: are test stand-ins; they write only into"
+echo "      $demo/disk.img (disk number 1 for the program), never into a real disk."
+
+driver() { wine "$bin/test-helpers/quillmere-driver.exe" "$@" 2>/dev/null | tr -d '\r'; }
+wine 'E:\efi\Telvorn\Boot\quillmere.exe' >/dev/null 2>&1 &
+program=$!
+if ! driver window 30000 | grep -q .; then
+    echo "the window did not appear" >&2
+    exit 1
+fi
+
+if [ $headless -eq 1 ]; then
+    sleep 1
+    geometry=$(xwininfo -root -tree | grep -m1 -E '"Quillmere".* 376x208[+]' |
+               sed -E 's/.* ([0-9]+x[0-9]+\+[0-9-]+\+[0-9-]+) +\+[0-9-]+\+[0-9-]+$/\1/')
+    read -r w h x y <<<"$(echo "$geometry" | tr 'x+' '  ')"
+    around="$((w + 240))x$((h + 200))+$((x > 120 ? x - 120 : 0))+$((y > 100 ? y - 100 : 0))"
+    shoot() { # shoot <file> <geometry>
+        import -window root "$demo/screen.png"
+        convert "$demo/screen.png" -crop "$2" +repage "$1"
+        rm -f "$demo/screen.png"
+    }
+    shoot "$demo/quillmere-window.png" "$geometry"
+    echo "Screenshot of the window at start: $demo/quillmere-window.png"
+
+    # The main job: switch the Legacy BIOS loader to Grub4Dos with a click on its button.
+    driver click 99 126 >/dev/null
+    echo "Clicked Legacy BIOS \"Grub4Dos\"; the program answers: $(driver box 30000)"
+    shoot "$demo/quillmere-message.png" "$around"
+    echo "Screenshot with the message: $demo/quillmere-message.png"
+    driver ok 10000 >/dev/null || echo "the message box did not close" >&2
+    sleep 1 # the action ends once its message is closed; only then may the window close
+    driver close >/dev/null
+    wait $program || true
+
+    # A second start reads the new state back from bootstate.txt and marks Grub4Dos.
+    wine 'E:\efi\Telvorn\Boot\quillmere.exe' >/dev/null 2>&1 &
+    program=$!
+    driver window 30000 >/dev/null
+    driver move -60 -60 >/dev/null # off the window, so no button shows the hover look
+    sleep 1
+    shoot "$demo/quillmere-after.png" "$geometry"
+    echo "Screenshot after a restart: $demo/quillmere-after.png"
+    driver close >/dev/null
+else
+    echo "The window is open on $DISPLAY; close it to end the demo."
+fi
+wait $program || true
+
+echo "--- cleanup and actions, from the debug log ($debug_log):"
+[ -f "$debug_log" ] && tr -d '\r' <"$debug_log" || echo "(no log)"
+if [ -f "$demo/tools.log" ]; then
+    echo "--- command lines the stand-ins received:"
+    cat "$demo/tools.log"
+fi
+echo "--- boot state now: $(tr '\n' ' ' <"$boot/bootstate.txt")"
