@@ -84,6 +84,21 @@ bool ParseLine(const std::string& line, unsigned long& threadId, std::string& me
     return true;
 }
 
+// The messages of the lines in `content`, each checked for its stamp and, unless 0, its thread.
+std::vector<std::string> MessagesIn(const std::string& content, unsigned long expectedThread) {
+    std::vector<std::string> messages;
+    for (const std::string& line : SplitLines(content)) {
+        unsigned long thread = 0;
+        std::string message;
+        EXPECT_TRUE(ParseLine(line, thread, message)) << line;
+        if (expectedThread != 0) {
+            EXPECT_EQ(thread, expectedThread);
+        }
+        messages.push_back(message);
+    }
+    return messages;
+}
+
 // Points the temporary directory at a scratch folder of its own, so the real log is never touched.
 class DebugLogFile : public testing::Test {
   protected:
@@ -99,17 +114,7 @@ class DebugLogFile : public testing::Test {
     }
     std::string Content() const { return ReadBytes(logPath); }
     std::vector<std::string> Messages(unsigned long expectedThread) const {
-        std::vector<std::string> messages;
-        for (const std::string& line : SplitLines(Content())) {
-            unsigned long thread = 0;
-            std::string message;
-            EXPECT_TRUE(ParseLine(line, thread, message)) << line;
-            if (expectedThread != 0) {
-                EXPECT_EQ(thread, expectedThread);
-            }
-            messages.push_back(message);
-        }
-        return messages;
+        return MessagesIn(Content(), expectedThread);
     }
 
     SavedVariable tmp{L"TMP"};
@@ -243,36 +248,18 @@ TEST_F(DebugLogFile, WithoutATemporaryDirectoryTheLogGoesToTheCurrentDirectory) 
     }
 }
 
-TEST_F(DebugLogFile, AnotherProcessAppendsBelowAndInterleavesOnlyWholeLines) {
-    DebugLog(L"first run");
-    ASSERT_EQ(RunProcessAndWait(L"\"" + HelperPath(L"childproc") + L"\" log \"second run\""), 0);
-    EXPECT_EQ(Messages(0), (std::vector<std::string>{"first run", "second run"}));
-
-    // Both processes write at once; every line must arrive whole.
-    const int linesEach = 300;
-    std::wstring command = L"\"" + HelperPath(L"childproc") + L"\" log child-line-of-fixed-width " +
-                           std::to_wstring(linesEach);
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION info{};
-    ASSERT_TRUE(CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW,
-                               nullptr, nullptr, &startup, &info));
-    ProcessHandle child(info.hProcess);
-    ProcessHandle(info.hThread).Reset();
-    for (int i = 0; i < linesEach; ++i) {
-        DebugLog(L"parent-line-of-fixed-width");
-    }
-    ASSERT_EQ(WaitForSingleObject(child.Get(), 60000), WAIT_OBJECT_0);
-    int parentLines = 0;
-    int childLines = 0;
-    const std::vector<std::string> messages = Messages(0);
-    for (size_t i = 2; i < messages.size(); ++i) {
-        parentLines += messages[i] == "parent-line-of-fixed-width";
-        childLines += messages[i] == "child-line-of-fixed-width";
-    }
-    EXPECT_EQ(parentLines, linesEach);
-    EXPECT_EQ(childLines, linesEach);
-    EXPECT_EQ(messages.size(), 2u + 2 * linesEach);
+TEST_F(DebugLogFile, AnotherProcessAppendsBelowTheLinesOfThisOne) {
+    ASSERT_TRUE(WriteBytes(logPath, "earlier run\r\n"));
+    DebugLog(L"this run");
+    const std::wstring child = L"\"" + HelperPath(L"childproc") + L"\" log ";
+    ASSERT_EQ(RunProcessAndWait(child + L"\"next run\" 2"), 0);
+    ASSERT_EQ(RunProcessAndWait(child + L"\"Загрузчик изменён\""), 0);
+    DebugLog(L"this run again");
+    const std::string content = Content();
+    ASSERT_EQ(content.substr(0, 13), "earlier run\r\n");
+    EXPECT_EQ(MessagesIn(content.substr(13), 0),
+              (std::vector<std::string>{"this run", "next run", "next run",
+                                        Utf8(L"Загрузчик изменён"), "this run again"}));
 }
 
 TEST(DebugLogLine, HasTheFixedStampLayout) {
