@@ -18,7 +18,22 @@ bool FileExists(const std::wstring& path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
+bool CopyTargetRefused(DWORD sourceAttributes, DWORD targetAttributes) {
+    if (targetAttributes == INVALID_FILE_ATTRIBUTES) {
+        return false;
+    }
+    const DWORD guarded = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+    const DWORD carried = sourceAttributes == INVALID_FILE_ATTRIBUTES ? 0 : sourceAttributes;
+    return (targetAttributes & FILE_ATTRIBUTE_READONLY) != 0 ||
+           (targetAttributes & guarded & ~carried) != 0;
+}
+
 bool CopyFileOverwrite(const std::wstring& source, const std::wstring& target) {
+    // Windows refuses these targets inside CopyFileW; Wine run with full rights writes through
+    // them, and the protection of a read-only or hidden file must not depend on that.
+    if (CopyTargetRefused(GetFileAttributesW(source.c_str()), GetFileAttributesW(target.c_str()))) {
+        return false;
+    }
     return CopyFileW(source.c_str(), target.c_str(), FALSE) != FALSE;
 }
 

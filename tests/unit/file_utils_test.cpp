@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "sys/handles.h"
 #include "sys/process.h"
 #include "tests/support/sim_drive.h"
 
@@ -116,16 +115,47 @@ TEST_F(FileUtilsOnDrive, CopyReplacesAnOrdinaryTarget) {
     EXPECT_EQ(drive.Read(L"\\source.bin"), "new content");
 }
 
-TEST_F(FileUtilsOnDrive, CopyFailsWithoutHarmOntoReadOnlyTarget) {
-    MakeWithAttribute(L"\\readonly.txt", FILE_ATTRIBUTE_READONLY);
-    // Wine run as root writes through missing write bits; Windows refuses a read-only file.
-    if (FileHandle(CreateFileW(drive.Path(L"\\readonly.txt").c_str(), GENERIC_WRITE, 0, nullptr,
-                               OPEN_EXISTING, 0, nullptr))
-            .Valid()) {
-        GTEST_SKIP() << "this platform lets the test write to read-only files";
+TEST(CopyTargetRefused, GuardsReadOnlyTargetsAndHiddenOrSystemOnesTheSourceDoesNotMatch) {
+    const DWORD none = INVALID_FILE_ATTRIBUTES;
+    const DWORD normal = FILE_ATTRIBUTE_NORMAL;
+    const DWORD archive = FILE_ATTRIBUTE_ARCHIVE;
+    const DWORD readOnly = FILE_ATTRIBUTE_READONLY;
+    const DWORD hidden = FILE_ATTRIBUTE_HIDDEN;
+    const DWORD system = FILE_ATTRIBUTE_SYSTEM;
+    struct Case {
+        DWORD source;
+        DWORD target;
+        bool refused;
+    };
+    const Case cases[] = {
+        {archive, none, false},
+        {none, none, false},
+        {archive, normal, false},
+        {archive, archive, false},
+        {archive, readOnly, true},
+        {readOnly, readOnly, true},
+        {archive, readOnly | archive, true},
+        {archive, hidden, true},
+        {archive, system, true},
+        {hidden, hidden, false},
+        {hidden | system, hidden | system, false},
+        {hidden, hidden | system, true},
+        {hidden, hidden | readOnly, true},
+        {none, hidden, true},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(CopyTargetRefused(c.source, c.target), c.refused)
+            << std::hex << "source " << c.source << " target " << c.target;
     }
-    EXPECT_FALSE(CopyFileOverwrite(drive.Path(L"\\source.bin"), drive.Path(L"\\readonly.txt")));
-    EXPECT_EQ(drive.Read(L"\\readonly.txt"), "guarded");
+}
+
+TEST_F(FileUtilsOnDrive, CopyFailsWithoutHarmOntoReadOnlyOrHiddenTarget) {
+    MakeWithAttribute(L"\\readonly.txt", FILE_ATTRIBUTE_READONLY);
+    MakeWithAttribute(L"\\hidden.txt", FILE_ATTRIBUTE_HIDDEN);
+    for (const wchar_t* target : {L"\\readonly.txt", L"\\hidden.txt"}) {
+        EXPECT_FALSE(CopyFileOverwrite(drive.Path(L"\\source.bin"), drive.Path(target)));
+        EXPECT_EQ(drive.Read(target), "guarded");
+    }
 }
 
 TEST_F(FileUtilsOnDrive, CopyFailsWithoutHarmWhenSourceOrTargetFolderIsMissing) {
