@@ -17,4 +17,9 @@ wine bench/startup_bench.exe 2>&1 | tr -d '\r' || status=1
 echo "== Process runner: 50 no-op children against a plain wait, delay from a child's end to the return"
 wine bench/process_bench.exe 2>&1 | tr -d '\r' || status=1
 
+echo "== Cleanup: an Android folder of 20,000 files in 2,000 folders against cmd's rd /s /q, host rm -rf as the floor"
+# Through a file: a Wine service started by this program inherits its output and would hold a pipe open.
+wine bench/cleanup_bench.exe >cleanup_bench.out 2>&1 || status=1
+tr -d '\r' <cleanup_bench.out
+
 exit $status
