@@ -8,8 +8,9 @@
 //   QUILLMERE_STANDIN_PS_EXIT      forces this exit code; nothing is read or written
 //   QUILLMERE_STANDIN_SLEEP_MS     the run lasts at least this long
 //   QUILLMERE_STANDIN_DISK_IMAGE   the disk whose sectors 0 and 1 are read
-//   QUILLMERE_TEST_PHYSICAL_DRIVE  when set, the disk number of the script's own drive: any
-//                                  other -Disk is refused as the script refuses it
+//   QUILLMERE_STANDIN_DRIVE_DISK   when set, the disk number of the script's own drive: any
+//                                  other -Disk is refused as the script refuses it; unset,
+//                                  QUILLMERE_TEST_PHYSICAL_DRIVE (what the program was told)
 //   QUILLMERE_STANDIN_SYSTEM_DISK  when set, the number of the system disk, refused likewise
 //
 // A -File script that does not exist ends with -196608, the code PowerShell itself gives.
@@ -77,7 +78,10 @@ int MakeImage(const std::vector<std::wstring>& tokens) {
     if (int refusal = mbr::CheckCoreImageSize(core.size())) {
         return refusal;
     }
-    if (OtherDiskNamed(L"QUILLMERE_TEST_PHYSICAL_DRIVE", disk, false) ||
+    const wchar_t* ownDisk = standin::EnvValue(L"QUILLMERE_STANDIN_DRIVE_DISK").empty()
+                                 ? L"QUILLMERE_TEST_PHYSICAL_DRIVE"
+                                 : L"QUILLMERE_STANDIN_DRIVE_DISK";
+    if (OtherDiskNamed(ownDisk, disk, false) ||
         OtherDiskNamed(L"QUILLMERE_STANDIN_SYSTEM_DISK", disk, true)) {
         return mbr::WrongDisk;
     }

@@ -1,0 +1,389 @@
+// The loader buttons clicked in the real test-build program, on a simulated drive L: whose disk
+// is a disk image that the stand-in tool and the stand-in PowerShell read and write.
+#include <gtest/gtest.h>
+
+#include "tests/support/app_runner.h"
+#include "tests/support/sim_drive.h"
+#include "tests/support/window_driver.h"
+#include "tests/support/window_looks.h"
+
+namespace {
+
+const std::wstring Boot = L"\\efi\\Telvorn\\Boot";
+const std::wstring Source = Boot + L"\\loaders\\grub2-bios";
+const std::wstring Grub = Boot + L"\\grub2\\bios";
+constexpr size_t Sector = 512;
+constexpr size_t ImageSectors = 4096;
+
+struct Slot {
+    int index;
+    uint8_t flag, type;
+    uint32_t start;
+};
+
+void PutLittleEndian(std::string& bytes, size_t offset, uint32_t value) {
+    for (int i = 0; i < 4; ++i) {
+        bytes[offset + i] = static_cast<char>((value >> (8 * i)) & 0xFF);
+    }
+}
+
+// A disk whose every sector is filled with its own number, under an MBR with old loader code,
+// signature 0x4C4F4144 and the given table.
+std::string DiskImage(std::initializer_list<Slot> slots, bool gptHeader = false) {
+    std::string image(ImageSectors * Sector, '\0');
+    for (size_t i = 0; i < image.size(); ++i) {
+        image[i] = static_cast<char>(0x80 | ((i / Sector) & 0x7F));
+    }
+    std::fill(image.begin(), image.begin() + 440, '\xC3');
+    PutLittleEndian(image, 440, 0x4C4F4144);
+    std::fill(image.begin() + 444, image.begin() + 510, '\0');
+    for (const Slot& s : slots) {
+        size_t entry = 446 + 16 * static_cast<size_t>(s.index);
+        image[entry] = static_cast<char>(s.flag);
+        image[entry + 4] = static_cast<char>(s.type);
+        PutLittleEndian(image, entry + 8, s.start);
+        PutLittleEndian(image, entry + 12, 1000);
+    }
+    image[510] = '\x55';
+    image[511] = '\xAA';
+    if (gptHeader) {
+        image.replace(Sector, 8, "EFI PART");
+    }
+    return image;
+}
+
+std::string ValidDisk() {
+    return DiskImage({{0, 0x80, 0x0C, 2048}});
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        end = end == std::string::npos ? text.size() : end;
+        lines.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    return lines;
+}
+
+const std::string PowerShellLine =
+    "powershell.exe -NoProfile -ExecutionPolicy Bypass -File "
+    "\"L:\\efi\\Telvorn\\Boot\\grub2\\bios\\make-telvorn-mbr.ps1\" -Disk 3 "
+    "-Boot \"L:\\efi\\Telvorn\\Boot\\grub2\\bios\\boot.img\" "
+    "-Out \"L:\\efi\\Telvorn\\Boot\\grub2\\bios\\telvorn-mbr-table.img\"";
+const std::string MbrWriteLine =
+    "\"L:\\efi\\Telvorn\\Boot\\bootice.exe\" /DEVICE=L: /sectors /restore "
+    "/file=\"L:\\efi\\Telvorn\\Boot\\grub2\\bios\\telvorn-mbr-table.img\" /lba=0 /sectors=1 "
+    "/quiet";
+const std::string CoreWriteLine =
+    "\"L:\\efi\\Telvorn\\Boot\\bootice.exe\" /DEVICE=L: /sectors /restore "
+    "/file=\"L:\\efi\\Telvorn\\Boot\\grub2\\bios\\core.img\" /lba=1 /sectors=591 /quiet";
+
+struct LoaderSession {
+    SimDrive drive;
+    AppRun app; // after the drive: killed before it is unmapped
+    HWND window = nullptr;
+    std::wstring logPath = BuildDir() + L"\\scratch\\loaders-e2e-runs.log";
+    std::wstring imagePath = BuildDir() + L"\\scratch\\loaders-e2e-disk.img";
+
+    bool Prepare(const std::string& disk = ValidDisk()) {
+        MakeFolders(BuildDir() + L"\\scratch");
+        DeleteFileW(logPath.c_str());
+        return drive.Map(L'L', L"loaders_e2e") && LayOutInstaller(drive, L"quillmere-testdisk") &&
+               LayOutLoaderSources(drive) && LayOutDataMarker(drive) &&
+               CopyProgram(HelperPath(L"powershell"), drive.Path(Boot + L"\\powershell.exe")) &&
+               drive.Write(L"\\bootmgr", "old bootmgr") && drive.Write(L"\\grldr", "old grldr") &&
+               WriteBytes(imagePath, disk);
+    }
+
+    bool Launch(EnvironmentOverrides extra = {}) {
+        EnvironmentOverrides environment = {
+            {L"QUILLMERE_TEST_PHYSICAL_DRIVE", L"3"},
+            {L"QUILLMERE_STANDIN_LOG", logPath},
+            {L"QUILLMERE_STANDIN_DISK_IMAGE", imagePath},
+        };
+        environment.insert(environment.end(), extra.begin(), extra.end());
+        MovePointerToScreen(2, 790);
+        if (!app.Start(InstalledProgram(drive, L"quillmere-testdisk"), environment)) {
+            return false;
+        }
+        window = WaitForAppWindow(app.processId, 20000);
+        return window != nullptr;
+    }
+
+    // Clicks loader button `index`, answers its box and waits until the action has returned.
+    std::wstring Click(int index) {
+        const ButtonRect& r = ButtonRects[index];
+        ClickClient(window, r.x + r.width / 2, r.y + r.height / 2);
+        MessageBoxInfo box;
+        if (!WaitForMessageBox(app.processId, 30000, box)) {
+            return L"<no box>";
+        }
+        EXPECT_EQ(box.caption, L"Quillmere");
+        EXPECT_EQ(box.icon, "information");
+        MovePointerToClient(window, 5, 60);
+        PressOk(box);
+        // The box is destroyed only when the program's message box call returns; until then
+        // the action has not ended and a click would be lost.
+        DWORD start = GetTickCount();
+        while (IsWindow(box.box) && GetTickCount() - start < 10000) {
+            Pause(20);
+        }
+        Pause(200);
+        return box.text;
+    }
+
+    std::vector<std::string> Runs() const { return Lines(ReadBytes(logPath)); }
+    std::string Disk() const { return ReadBytes(imagePath); }
+    std::string State() const { return drive.Read(Boot + L"\\bootstate.txt"); }
+};
+
+std::wstring ScriptFailure(int code) {
+    return L"Не удалось сформировать MBR-образ (код " + std::to_wstring(code) + L").";
+}
+
+TEST(LoadersE2e, EachButtonInstallsReportsAndMarksItsLoader) {
+    LoaderSession session;
+    ASSERT_TRUE(session.Prepare());
+    ASSERT_TRUE(session.Launch());
+    int legacy = -1, uefi = -1;
+    for (int index = 0; index < LoaderCount; ++index) {
+        EXPECT_EQ(session.Click(index), L"Загрузчик изменён: " + std::wstring(LoaderNames[index]));
+        (index <= 3 ? legacy : uefi) = index <= 3 ? index : index - 4;
+        ButtonColours marks[LoaderCount];
+        for (int i = 0; i < LoaderCount; ++i) {
+            bool installed = i <= 3 ? i == legacy : i - 4 == uefi;
+            marks[i] = installed ? looks::Installed : looks::Plain;
+        }
+        EXPECT_EQ(WaitForLook(session.window, WindowSamples(looks::Header, looks::Header, marks),
+                              TextAreas(marks), 5000),
+                  "")
+            << "after button " << index;
+        EXPECT_EQ(session.State(),
+                  "legacy=" + std::to_string(legacy) + "\nuefi=" + std::to_string(uefi) + "\n");
+    }
+    EXPECT_EQ(session.Runs().size(), 9u); // two per tool loader, three for GRUB2
+}
+
+TEST(LoadersE2e, Grub2PutsBootCodeOverTheTableAndCoreImageBehindIt) {
+    LoaderSession session;
+    ASSERT_TRUE(session.Prepare());
+    // The largest core image the layout has room for, sector n filled with n.
+    std::string core(591 * Sector, '\0');
+    for (size_t i = 0; i < core.size(); ++i) {
+        core[i] = static_cast<char>((i / Sector + 1) & 0xFF);
+    }
+    ASSERT_TRUE(session.drive.Write(Source + L"\\core.img", core));
+    const std::string before = session.Disk();
+    const std::string boot = session.drive.Read(Source + L"\\boot.img");
+    const std::string config = session.drive.Read(Grub + L"\\grub.cfg");
+    ASSERT_TRUE(session.Launch());
+
+    EXPECT_EQ(session.Click(3), L"Загрузчик изменён: Grub2 (Legacy)");
+
+    const std::string after = session.Disk();
+    ASSERT_EQ(after.size(), before.size());
+    EXPECT_EQ(after.substr(0, 0x66), boot.substr(0, 0x66));
+    EXPECT_EQ(after.substr(0x66, 2), "\x90\x90");
+    EXPECT_EQ(after.substr(0x68, 440 - 0x68), boot.substr(0x68, 440 - 0x68));
+    EXPECT_EQ(after.substr(440, 72), before.substr(440, 72)); // signature, table, 55 AA
+    EXPECT_EQ(after.substr(Sector, core.size()), core);
+    EXPECT_EQ(after.substr(592 * Sector), before.substr(592 * Sector));
+    EXPECT_EQ(session.drive.Read(Grub + L"\\telvorn-mbr-table.img"), after.substr(0, Sector));
+    EXPECT_EQ(session.Runs(),
+              (std::vector<std::string>{PowerShellLine, MbrWriteLine, CoreWriteLine}));
+    EXPECT_EQ(session.drive.Read(Grub + L"\\grub.cfg"), config);
+    EXPECT_EQ(session.drive.Read(Grub + L"\\i386-pc\\normal.mod"),
+              session.drive.Read(Source + L"\\i386-pc\\normal.mod"));
+    EXPECT_EQ(session.drive.Read(Grub + L"\\core.img"), core);
+    EXPECT_FALSE(session.drive.Exists(L"\\bootmgr"));
+    EXPECT_FALSE(session.drive.Exists(L"\\grldr"));
+    EXPECT_EQ(session.State(), "legacy=3\nuefi=-1\n");
+}
+
+TEST(LoadersE2e, Grub2ScriptRefusalsStopBeforeAnySectorIsWritten) {
+    LoaderSession session;
+    ASSERT_TRUE(session.Prepare());
+    ASSERT_TRUE(session.drive.Write(Boot + L"\\bootstate.txt", "legacy=1\nuefi=2\n"));
+    ASSERT_TRUE(session.Launch());
+    const std::string goodBoot = session.drive.Read(Source + L"\\boot.img");
+    std::string wrongBoot = goodBoot;
+    wrongBoot[0x64] = '\x80';
+    std::string overlongCore(592 * Sector, '\x11');
+    struct Case {
+        const char* name;
+        std::string disk;
+        std::string boot;
+        std::string core; // empty: the laid-out one
+        int code;
+    } cases[] = {
+        {"partition below sector 592", DiskImage({{0, 0x80, 0x0C, 591}}), goodBoot, "", 9},
+        {"low partition in a later slot", DiskImage({{0, 0x80, 0x0C, 2048}, {2, 0x00, 0x05, 63}}),
+         goodBoot, "", 9},
+        {"no partition table", DiskImage({}), goodBoot, "", 9},
+        {"GPT protective entry", DiskImage({{0, 0x00, 0xEE, 1}}), goodBoot, "", 8},
+        {"GPT header", DiskImage({{0, 0x80, 0x0C, 2048}}, true), goodBoot, "", 8},
+        {"no boot signature", DiskImage({{0, 0x80, 0x0C, 2048}}).replace(510, 2, "\0\0", 2),
+         goodBoot, "", 7},
+        {"wrong boot image", ValidDisk(), wrongBoot, "", 3},
+        {"core image too large", ValidDisk(), goodBoot, overlongCore, 4},
+    };
+    for (const Case& c : cases) {
+        ASSERT_TRUE(WriteBytes(session.imagePath, c.disk));
+        ASSERT_TRUE(session.drive.Write(Source + L"\\boot.img", c.boot));
+        if (!c.core.empty()) {
+            ASSERT_TRUE(session.drive.Write(Source + L"\\core.img", c.core));
+        }
+        DeleteFileW(session.logPath.c_str());
+        DeleteFileW(session.drive.Path(Grub + L"\\telvorn-mbr-table.img").c_str());
+
+        EXPECT_EQ(session.Click(3), ScriptFailure(c.code)) << c.name;
+
+        EXPECT_EQ(session.Disk(), c.disk) << c.name;
+        EXPECT_EQ(session.Runs(), std::vector<std::string>{PowerShellLine}) << c.name;
+        EXPECT_FALSE(session.drive.Exists(Grub + L"\\telvorn-mbr-table.img")) << c.name;
+        EXPECT_EQ(session.drive.Read(Grub + L"\\boot.img"), c.boot) << c.name;
+        EXPECT_TRUE(IsFolder(session.drive.Path(Grub + L"\\i386-pc"))) << c.name;
+        EXPECT_FALSE(session.drive.Exists(L"\\bootmgr")) << c.name;
+        EXPECT_EQ(session.State(), "legacy=1\nuefi=2\n") << c.name;
+    }
+}
+
+TEST(LoadersE2e, Grub2StopsAtTheFirstFailingChildWithItsCode) {
+    struct Case {
+        const char* name;
+        EnvironmentOverrides environment;
+        bool brokenTool;
+        bool withPowerShell;
+        std::wstring message;
+        std::vector<std::string> runs;
+        bool sectorZeroWritten;
+    } cases[] = {
+        {"script exits with 1",
+         {{L"QUILLMERE_STANDIN_PS_EXIT", L"1"}},
+         false,
+         true,
+         ScriptFailure(1),
+         {PowerShellLine},
+         false},
+        {"script refuses the disk as the system disk",
+         {{L"QUILLMERE_STANDIN_SYSTEM_DISK", L"3"}},
+         false,
+         true,
+         ScriptFailure(5),
+         {PowerShellLine},
+         false},
+        {"script finds its drive on another disk",
+         {{L"QUILLMERE_STANDIN_DRIVE_DISK", L"4"}},
+         false,
+         true,
+         ScriptFailure(5),
+         {PowerShellLine},
+         false},
+        {"no PowerShell to start",
+         {{L"PATH", L"C:\\windows\\system32;C:\\windows"}},
+         false,
+         false,
+         ScriptFailure(-1),
+         {},
+         false},
+        {"MBR write fails",
+         {{L"QUILLMERE_STANDIN_EXIT_LBA0", L"4"}},
+         false,
+         true,
+         L"Ошибка записи MBR (код 4).",
+         {PowerShellLine, MbrWriteLine},
+         false},
+        {"tool cannot be started",
+         {},
+         true,
+         true,
+         L"Ошибка записи MBR (код -1).",
+         {PowerShellLine},
+         false},
+        {"core image write fails",
+         {{L"QUILLMERE_STANDIN_EXIT_LBA1", L"6"}},
+         false,
+         true,
+         L"Ошибка записи core.img (код 6).",
+         {PowerShellLine, MbrWriteLine, CoreWriteLine},
+         true},
+    };
+    for (const Case& c : cases) {
+        LoaderSession session;
+        ASSERT_TRUE(session.Prepare());
+        ASSERT_TRUE(session.drive.Write(Boot + L"\\bootstate.txt", "legacy=0\nuefi=1\n"));
+        if (!c.withPowerShell) {
+            ASSERT_TRUE(DeleteFileW(session.drive.Path(Boot + L"\\powershell.exe").c_str()));
+        }
+        if (c.brokenTool) {
+            ASSERT_TRUE(session.drive.Write(Boot + L"\\bootice.exe", "MZ"));
+        }
+        const std::string before = session.Disk();
+        ASSERT_TRUE(session.Launch(c.environment)) << c.name;
+
+        EXPECT_EQ(session.Click(3), c.message) << c.name;
+
+        EXPECT_EQ(session.Runs(), c.runs) << c.name;
+        const std::string after = session.Disk();
+        if (c.sectorZeroWritten) {
+            EXPECT_EQ(after.substr(0, Sector),
+                      session.drive.Read(Grub + L"\\telvorn-mbr-table.img"));
+            EXPECT_NE(after.substr(0, Sector), before.substr(0, Sector));
+            EXPECT_EQ(after.substr(Sector), before.substr(Sector)) << c.name;
+        } else {
+            EXPECT_EQ(after, before) << c.name;
+        }
+        EXPECT_EQ(session.State(), "legacy=0\nuefi=1\n") << c.name;
+        EXPECT_FALSE(session.drive.Exists(L"\\grldr")) << c.name;
+    }
+}
+
+TEST(LoadersE2e, Grub2GoesOnWhenTheModuleCopyFails) {
+    struct Case {
+        const char* name;
+        EnvironmentOverrides environment;
+        bool removeModules;
+    } cases[] = {
+        {"interpreter cannot be started", {{L"ComSpec", L"C:\\nowhere\\cmd.exe"}}, false},
+        {"module folder missing", {}, true},
+    };
+    for (const Case& c : cases) {
+        LoaderSession session;
+        ASSERT_TRUE(session.Prepare());
+        if (c.removeModules) {
+            ASSERT_TRUE(RemoveTreeForTest(session.drive.Path(Source + L"\\i386-pc")));
+        }
+        ASSERT_TRUE(session.Launch(c.environment));
+        EXPECT_EQ(session.Click(3), L"Загрузчик изменён: Grub2 (Legacy)") << c.name;
+        EXPECT_FALSE(session.drive.Exists(Grub + L"\\i386-pc\\normal.mod")) << c.name;
+        EXPECT_EQ(session.State(), "legacy=3\nuefi=-1\n") << c.name;
+    }
+}
+
+TEST(LoadersE2e, Grub2RunsItsFourChildrenInOrderOnDiskZero) {
+    LoaderSession session;
+    ASSERT_TRUE(session.Prepare());
+    // The stand-in tool, posing as the command interpreter, logs the module copy too.
+    std::wstring interpreter = BuildDir() + L"\\scratch\\interpreter\\cmd.exe";
+    ASSERT_TRUE(CopyProgram(HelperPath(L"bootice"), interpreter));
+    ASSERT_TRUE(
+        session.Launch({{L"QUILLMERE_TEST_PHYSICAL_DRIVE", L"0"}, {L"ComSpec", interpreter}}));
+
+    EXPECT_EQ(session.Click(3), L"Загрузчик изменён: Grub2 (Legacy)");
+
+    std::string diskZero = PowerShellLine;
+    diskZero.replace(diskZero.find(" -Disk 3 "), 9, " -Disk 0 ");
+    std::string interpreterUtf8(interpreter.begin(), interpreter.end());
+    EXPECT_EQ(session.Runs(), (std::vector<std::string>{
+                                  "\"" + interpreterUtf8 +
+                                      "\" /c xcopy /E /I /Y /Q "
+                                      "\"L:\\efi\\Telvorn\\Boot\\loaders\\grub2-bios\\i386-pc\" "
+                                      "\"L:\\efi\\Telvorn\\Boot\\grub2\\bios\\i386-pc\" > nul 2>&1",
+                                  diskZero, MbrWriteLine, CoreWriteLine}));
+    EXPECT_EQ(session.State(), "legacy=3\nuefi=-1\n");
+}
+
+} // namespace
