@@ -159,6 +159,31 @@ TEST(MainWndProc, LoadsTheBootStateAtCreation) {
     DeleteFileW((context.bootDir + L"\\bootstate.txt").c_str());
 }
 
+TEST(MainWndProc, SetsTheProgramsIconOnlyWhenItLoads) {
+    // The program's own file as a resource module; this test program has no icon 1.
+    HMODULE program = LoadLibraryExW((BuildDir() + L"\\quillmere.exe").c_str(), nullptr,
+                                     LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(program, nullptr);
+    struct Row {
+        HINSTANCE instance;
+        bool icon;
+    } rows[] = {{program, true}, {GetModuleHandleW(nullptr), false}};
+    for (const Row& row : rows) {
+        AppContext context;
+        context.instance = row.instance;
+        context.bootDir = TestBootDir();
+        HWND window = CreateTestWindow(&context);
+        ASSERT_NE(window, nullptr);
+        // WM_GETICON answers only what WM_SETICON gave, never the class icon.
+        EXPECT_EQ(SendMessageW(window, WM_GETICON, ICON_BIG, 0) != 0, row.icon);
+        EXPECT_EQ(SendMessageW(window, WM_GETICON, ICON_SMALL, 0) != 0, row.icon);
+        DestroyWindow(window);
+        WPARAM code = 0;
+        TakeQuit(code);
+    }
+    FreeLibrary(program);
+}
+
 TEST(MainWndProc, AnswersEraseWithoutErasing) {
     AppContext context;
     context.bootDir = TestBootDir();
