@@ -1,5 +1,7 @@
 #include "loaders/command_lines.h"
 
+#include <initializer_list>
+
 namespace {
 
 std::wstring Quoted(const std::wstring& text) {

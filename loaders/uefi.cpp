@@ -11,6 +11,13 @@ const wchar_t* const UefiBootFiles[] = {
     L"\\efi\\boot\\mmx64.efi",
 };
 
+// GRUB2 brings no 32-bit loader, so whatever bootia32.efi was installed stays usable.
+const wchar_t* const Grub2BootFiles[] = {
+    L"\\efi\\boot\\bootx64.efi",
+    L"\\efi\\boot\\fbx64.efi",
+    L"\\efi\\boot\\mmx64.efi",
+};
+
 // The old files go only once the new ones are known to exist; a copy that fails stops before
 // the success is recorded.
 void InstallReplacingBootFiles(AppContext& context, LoaderAction action) {
@@ -18,11 +25,8 @@ void InstallReplacingBootFiles(AppContext& context, LoaderAction action) {
         return;
     }
     if (action == 5) {
-        // GRUB2 brings no 32-bit loader: whatever bootia32.efi was installed stays usable.
-        for (const wchar_t* file : UefiBootFiles) {
-            if (file != UefiBootFiles[1]) {
-                DeleteFileIfAny(context.installerRoot + file);
-            }
+        for (const wchar_t* file : Grub2BootFiles) {
+            DeleteFileIfAny(context.installerRoot + file);
         }
     } else {
         context.RemoveUefiBootFiles();

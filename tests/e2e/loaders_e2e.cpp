@@ -336,6 +336,10 @@ TEST(LoadersE2e, Grub2StopsAtTheFirstFailingChildWithItsCode) {
         } else {
             EXPECT_EQ(after, before) << c.name;
         }
+        // The script wrote the image whenever a tool run followed it.
+        EXPECT_EQ(session.drive.Exists(Grub + L"\\telvorn-mbr-table.img"),
+                  c.runs.size() > 1 || c.brokenTool)
+            << c.name;
         EXPECT_EQ(session.State(), "legacy=0\nuefi=1\n") << c.name;
         EXPECT_FALSE(session.drive.Exists(L"\\grldr")) << c.name;
     }
@@ -369,6 +373,9 @@ TEST(LoadersE2e, Grub2RunsItsFourChildrenInOrderOnDiskZero) {
     // The stand-in tool, posing as the command interpreter, logs the module copy too.
     std::wstring interpreter = BuildDir() + L"\\scratch\\interpreter\\cmd.exe";
     ASSERT_TRUE(CopyProgram(HelperPath(L"bootice"), interpreter));
+    // A read-only root file of another loader stays, without a word.
+    ASSERT_TRUE(
+        SetFileAttributesW(session.drive.Path(L"\\grldr").c_str(), FILE_ATTRIBUTE_READONLY));
     ASSERT_TRUE(
         session.Launch({{L"QUILLMERE_TEST_PHYSICAL_DRIVE", L"0"}, {L"ComSpec", interpreter}}));
 
@@ -384,6 +391,9 @@ TEST(LoadersE2e, Grub2RunsItsFourChildrenInOrderOnDiskZero) {
                                       "\"L:\\efi\\Telvorn\\Boot\\grub2\\bios\\i386-pc\" > nul 2>&1",
                                   diskZero, MbrWriteLine, CoreWriteLine}));
     EXPECT_EQ(session.State(), "legacy=3\nuefi=-1\n");
+    EXPECT_EQ(session.drive.Read(L"\\grldr"), "old grldr");
+    EXPECT_FALSE(session.drive.Exists(L"\\bootmgr"));
+    EXPECT_TRUE(NoMessageBoxWithin(session.app.processId, 300));
 }
 
 } // namespace
