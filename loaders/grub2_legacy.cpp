@@ -26,17 +26,23 @@ bool Grub2SourcesReady(AppContext& context, const std::wstring& sourceDir,
     return true;
 }
 
-void PrepareGrub2Directory(AppContext& context, const std::wstring& sourceDir,
+// A copy that fails would leave an older boot.img, core.img or script in the GRUB2 directory,
+// and the sector writes would then put a stale loader on the disk while reporting success.
+bool PrepareGrub2Directory(AppContext& context, const std::wstring& sourceDir,
                            const std::wstring& grubDir) {
     DeleteFileIfAny(context.installerRoot + L"\\bootmgr");
     DeleteFileIfAny(context.installerRoot + L"\\grldr");
     CreateDirectories(grubDir);
     CreateDirectories(grubDir + L"\\i386-pc");
     for (const wchar_t* file : {L"\\boot.img", L"\\core.img", L"\\make-telvorn-mbr.ps1"}) {
-        CopyFileOverwrite(sourceDir + file, grubDir + file);
+        if (!CopyFileOverwrite(sourceDir + file, grubDir + file)) {
+            context.ShowModalMessage(CopyFailedMessage(grubDir + file), MB_ICONINFORMATION);
+            return false;
+        }
     }
     // Missing modules show at boot, not here: the sector writes do not depend on them.
     RunProcessAndWait(BuildModuleCopyCommandLine(GetCommandInterpreterPath(), sourceDir, grubDir));
+    return true;
 }
 
 } // namespace
@@ -53,7 +59,9 @@ void AppContext::InstallGrub2Legacy() {
                          MB_ICONINFORMATION);
         return;
     }
-    PrepareGrub2Directory(*this, sourceDir, grubDir);
+    if (!PrepareGrub2Directory(*this, sourceDir, grubDir)) {
+        return;
+    }
     if (!RunCheckedTool(*this, BuildMbrScriptCommandLine(grubDir, disk),
                         L"Не удалось сформировать MBR-образ (код ")) {
         return;

@@ -345,6 +345,28 @@ TEST(LoadersE2e, Grub2StopsAtTheFirstFailingChildWithItsCode) {
     }
 }
 
+// An older core.img that cannot be replaced must not reach the disk as if it were the new one.
+TEST(LoadersE2e, Grub2StopsWhenItsImagesCannotBeCopied) {
+    for (const wchar_t* file : {L"\\boot.img", L"\\core.img", L"\\make-telvorn-mbr.ps1"}) {
+        LoaderSession session;
+        ASSERT_TRUE(session.Prepare());
+        ASSERT_TRUE(session.drive.Write(Boot + L"\\bootstate.txt", "legacy=0\nuefi=1\n"));
+        ASSERT_TRUE(session.drive.Write(Grub + file, "older copy"));
+        const std::wstring stale = session.drive.Path(Grub + file);
+        ASSERT_TRUE(SetFileAttributesW(stale.c_str(), FILE_ATTRIBUTE_READONLY));
+        const std::string before = session.Disk();
+        ASSERT_TRUE(session.Launch());
+
+        EXPECT_EQ(session.Click(3), L"Не удалось скопировать файл загрузчика:\r\n" + stale);
+
+        EXPECT_TRUE(session.Runs().empty());
+        EXPECT_EQ(session.Disk(), before);
+        EXPECT_EQ(session.drive.Read(Grub + file), "older copy");
+        EXPECT_EQ(session.State(), "legacy=0\nuefi=1\n");
+        SetFileAttributesW(stale.c_str(), FILE_ATTRIBUTE_NORMAL);
+    }
+}
+
 TEST(LoadersE2e, Grub2GoesOnWhenTheModuleCopyFails) {
     struct Case {
         const char* name;
