@@ -9,30 +9,10 @@
 #include <vector>
 
 #include "sys/handles.h"
+#include "tests/support/scoped_environment.h"
 #include "tests/support/sim_drive.h"
 
 namespace {
-
-struct ScopedEnvironment {
-    std::wstring name;
-    std::wstring saved;
-    bool hadValue = false;
-
-    ScopedEnvironment(const std::wstring& variable, const std::wstring& value) : name(variable) {
-        wchar_t buffer[32768];
-        DWORD length = GetEnvironmentVariableW(name.c_str(), buffer, 32768);
-        hadValue = length > 0 && length < 32768;
-        if (hadValue) {
-            saved.assign(buffer, length);
-        }
-        SetEnvironmentVariableW(name.c_str(), value.c_str());
-    }
-    ScopedEnvironment(const ScopedEnvironment&) = delete;
-    ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
-    ~ScopedEnvironment() {
-        SetEnvironmentVariableW(name.c_str(), hadValue ? saved.c_str() : nullptr);
-    }
-};
 
 // Keeps files open without sharing from another process, as a media player or an indexer would.
 struct FileHolder {

@@ -9,29 +9,12 @@
 
 #include "sys/handles.h"
 #include "sys/process.h"
+#include "tests/support/scoped_environment.h"
 #include "tests/support/sim_drive.h"
 
 namespace {
 
 const wchar_t* const Switch = L"TELVORN_DEBUG_LOG";
-
-std::wstring ReadVariable(const wchar_t* name, bool& present) {
-    const DWORD needed = GetEnvironmentVariableW(name, nullptr, 0);
-    present = needed != 0 || GetLastError() != ERROR_ENVVAR_NOT_FOUND;
-    std::wstring value(needed, L'\0');
-    const DWORD length = needed ? GetEnvironmentVariableW(name, &value[0], needed) : 0;
-    value.resize(length);
-    return value;
-}
-
-// Keeps an environment variable as it was before the test.
-struct SavedVariable {
-    const wchar_t* name;
-    bool present = false;
-    std::wstring value;
-    explicit SavedVariable(const wchar_t* n) : name(n), value(ReadVariable(n, present)) {}
-    ~SavedVariable() { SetEnvironmentVariableW(name, present ? value.c_str() : nullptr); }
-};
 
 std::string Utf8(const std::wstring& text) {
     const int bytes = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
@@ -117,9 +100,9 @@ class DebugLogFile : public testing::Test {
         return MessagesIn(Content(), expectedThread);
     }
 
-    SavedVariable tmp{L"TMP"};
-    SavedVariable temp{L"TEMP"};
-    SavedVariable debugSwitch{Switch};
+    ScopedEnvironment tmp{L"TMP"};
+    ScopedEnvironment temp{L"TEMP"};
+    ScopedEnvironment debugSwitch{Switch};
     std::wstring scratch;
     std::wstring logPath;
 };

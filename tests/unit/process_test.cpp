@@ -7,6 +7,7 @@
 #include <climits>
 #include <string>
 
+#include "tests/support/scoped_environment.h"
 #include "tests/support/sim_drive.h"
 #include "tests/support/window_driver.h"
 
@@ -204,21 +205,8 @@ TEST_F(PumpingWindow, NoQuitAppearsWhenNoneWasPosted) {
     EXPECT_FALSE(quit);
 }
 
-// Keeps ComSpec as it was before the test.
-struct SavedComSpec {
-    std::wstring value;
-    bool present = false;
-    SavedComSpec() {
-        const DWORD needed = GetEnvironmentVariableW(L"ComSpec", nullptr, 0);
-        present = needed != 0;
-        value.assign(needed, L'\0');
-        value.resize(needed ? GetEnvironmentVariableW(L"ComSpec", &value[0], needed) : 0);
-    }
-    ~SavedComSpec() { SetEnvironmentVariableW(L"ComSpec", present ? value.c_str() : nullptr); }
-};
-
 TEST(GetCommandInterpreterPath, TakesComSpecBelow520CharactersElseTheSystemShell) {
-    SavedComSpec saved;
+    ScopedEnvironment saved{L"ComSpec"};
     const std::wstring fallback = L"C:\\Windows\\System32\\cmd.exe";
     const std::wstring longest = L"D:\\" + std::wstring(516, L's');
     ASSERT_EQ(longest.size(), 519u);
