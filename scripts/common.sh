@@ -59,6 +59,12 @@ quillmere_start_session() {
         for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
     fi
     wineserver -p >/dev/null 2>&1 </dev/null
+    if [ -n "$QUILLMERE_XVFB_PID" ]; then
+        # Xvfb has no window manager: Wine otherwise waits about 2 s for one whenever a window
+        # (every message box) goes away.
+        wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f \
+            >/dev/null 2>&1 </dev/null
+    fi
 }
 
 quillmere_stop_session() {

@@ -174,9 +174,11 @@ bool PressOk(const MessageBoxInfo& box) {
         return false;
     }
     PostMessageW(box.box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    // The box is destroyed only when the program's message box call returns; a box merely
+    // hidden still holds the program inside that call.
     DWORD start = GetTickCount();
-    while (IsWindow(box.box) && IsWindowVisible(box.box)) {
-        if (GetTickCount() - start > 5000) {
+    while (IsWindow(box.box)) {
+        if (GetTickCount() - start > 10000) {
             return false;
         }
         Sleep(20);
