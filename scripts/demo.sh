@@ -115,6 +115,20 @@ echo "NOTE: bootice.exe and powershell.exe on E: are test stand-ins; they write 
 echo "      $demo/disk.img (disk number 1 for the program), never into a real disk."
 
 driver() { wine "$bin/test-helpers/quillmere-driver.exe" "$@" 2>/dev/null | tr -d '\r'; }
+# Asks the window to close and waits for the program; a program that does not end is stopped,
+# so the demo never hangs.
+close_program() {
+    driver close >/dev/null
+    for _ in $(seq 100); do
+        kill -0 "$program" 2>/dev/null || break
+        sleep 0.1
+    done
+    if kill -0 "$program" 2>/dev/null; then
+        echo "the program did not end when asked; stopping it" >&2
+        kill "$program" 2>/dev/null
+    fi
+    wait "$program" 2>/dev/null || true
+}
 wine 'E:\efi\Telvorn\Boot\quillmere.exe' >/dev/null 2>&1 &
 program=$!
 if ! driver window 30000 | grep -q .; then
@@ -141,10 +155,12 @@ if [ $headless -eq 1 ]; then
     echo "Clicked Legacy BIOS \"Grub4Dos\"; the program answers: $(driver box 30000)"
     shoot "$demo/quillmere-message.png" "$around"
     echo "Screenshot with the message: $demo/quillmere-message.png"
-    driver ok 10000 >/dev/null || echo "the message box did not close" >&2
+    for _ in 1 2 3; do
+        driver ok 5000 >/dev/null
+        driver box 300 | grep -q '^caption=' || break
+    done
     sleep 1 # the action ends once its message is closed; only then may the window close
-    driver close >/dev/null
-    wait $program || true
+    close_program
 
     # A second start reads the new state back from bootstate.txt and marks Grub4Dos.
     wine 'E:\efi\Telvorn\Boot\quillmere.exe' >/dev/null 2>&1 &
@@ -154,7 +170,7 @@ if [ $headless -eq 1 ]; then
     sleep 1
     shoot "$demo/quillmere-after.png" "$geometry"
     echo "Screenshot after a restart: $demo/quillmere-after.png"
-    driver close >/dev/null
+    close_program
 else
     echo "The window is open on $DISPLAY; close it to end the demo."
 fi

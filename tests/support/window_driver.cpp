@@ -95,7 +95,11 @@ std::string IdentifyIcon(HWND box) {
     if (shown.empty()) {
         return "";
     }
-    uint32_t background = CaptureScreen(rect.left - 1, rect.top - 1, 1, 1).at(0);
+    std::vector<uint32_t> corner = CaptureScreen(rect.left - 1, rect.top - 1, 1, 1);
+    if (corner.empty()) {
+        return "";
+    }
+    uint32_t background = corner[0];
     struct Candidate {
         const char* name;
         LPCWSTR id;
