@@ -31,50 +31,6 @@ double Now() {
     return static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
 }
 
-std::wstring Widen(const std::string& text) {
-    return std::wstring(text.begin(), text.end());
-}
-
-// A host command that may run for minutes: Wine cannot wait for a Unix process, so the script
-// writes its status to a marker at its end and the marker is polled.
-bool RunHostLong(const std::string& script, const std::wstring& scratch) {
-    const std::wstring marker = scratch + L"\\host-status.txt";
-    DeleteFileW(marker.c_str());
-    std::string full = "(" + script + ") >/dev/null 2>&1; echo $? > " + Quote(UnixPath(marker));
-    // Quoted for the command-line splitter that builds the Unix program's arguments.
-    std::string quoted = "\"";
-    size_t backslashes = 0;
-    for (char c : full) {
-        if (c == '\\') {
-            ++backslashes;
-            continue;
-        }
-        quoted.append(c == '"' ? backslashes * 2 + 1 : backslashes, '\\');
-        backslashes = 0;
-        quoted += c;
-    }
-    quoted.append(backslashes * 2, '\\');
-    quoted += '"';
-    std::wstring commandLine = L"Z:\\bin\\sh -c " + Widen(quoted);
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION info{};
-    if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &info)) {
-        return false;
-    }
-    ProcessHandle process(info.hProcess);
-    ProcessHandle thread(info.hThread);
-    for (int waited = 0; waited < 600000; waited += 50) {
-        std::string status = ReadBytes(marker);
-        if (status.size() >= 2) {
-            return status.rfind("0\n", 0) == 0;
-        }
-        Sleep(50);
-    }
-    return false;
-}
-
 // The template tree is written once by the host; every round copies it, so each remover
 // meets the same names, sizes and layout.
 bool BuildTemplate(const std::string& unixTemplate, const std::wstring& scratch) {
@@ -95,18 +51,18 @@ bool BuildTemplate(const std::string& unixTemplate, const std::wstring& scratch)
         "   open(os.path.join(d,'file%d.bin'%f),'w').write('entry %d of %s\\n'%(f,d))\n";
     std::wstring programPath = scratch + L"\\make_tree.py";
     return WriteBytes(programPath, program) &&
-           RunHostLong("rm -rf " + Quote(unixTemplate) + " && python3 " +
-                           Quote(UnixPath(programPath)) + " " + Quote(unixTemplate),
-                       scratch);
+           RunHostCommand("rm -rf " + Quote(unixTemplate) + " && python3 " +
+                              Quote(UnixPath(programPath)) + " " + Quote(unixTemplate) +
+                              " >/dev/null 2>&1",
+                          600000);
 }
 
-bool CopyTemplate(const std::string& unixTemplate, const std::wstring& target,
-                  const std::wstring& scratch) {
+bool CopyTemplate(const std::string& unixTemplate, const std::wstring& target) {
     std::string unixTarget = UnixPath(target);
     return !unixTarget.empty() &&
-           RunHostLong("rm -rf " + Quote(unixTarget) + " && cp -r " + Quote(unixTemplate) + " " +
-                           Quote(unixTarget),
-                       scratch) &&
+           RunHostCommand("rm -rf " + Quote(unixTarget) + " && cp -r " + Quote(unixTemplate) + " " +
+                              Quote(unixTarget) + " >/dev/null 2>&1",
+                          600000) &&
            IsFolder(target);
 }
 
@@ -140,7 +96,7 @@ double TimeHostRemove(const std::wstring& target, const std::wstring& scratch) {
     DeleteFileW(result.c_str());
     std::string script = "s=$(date +%s%N); rm -rf " + Quote(UnixPath(target)) +
                          "; e=$(date +%s%N); echo $((e - s)) > " + Quote(UnixPath(result));
-    if (!RunHostLong(script, scratch)) {
+    if (!RunHostCommand(script + " >/dev/null 2>&1", 600000)) {
         return -1;
     }
     return std::atof(ReadBytes(result).c_str()) / 1e9;
@@ -170,7 +126,7 @@ int wmain() {
     const std::wstring android = drive.Path(L"\\Android");
     std::vector<double> cleanup, interpreter, interpreterIdle, host;
     for (int round = 0; round < Rounds; ++round) {
-        if (!CopyTemplate(unixTemplate, android, scratch)) {
+        if (!CopyTemplate(unixTemplate, android)) {
             std::printf("cannot copy the tree\n");
             return 1;
         }
@@ -179,12 +135,12 @@ int wmain() {
         cleanup.push_back(Now() - start);
         bool cleanupDone = !PathExists(android);
 
-        CopyTemplate(unixTemplate, android, scratch);
+        CopyTemplate(unixTemplate, android);
         interpreter.push_back(TimeInterpreter(L"/c rd /s /q " + android));
         bool interpreterDone = !PathExists(android);
         interpreterIdle.push_back(TimeInterpreter(L"/c rem"));
 
-        CopyTemplate(unixTemplate, android, scratch);
+        CopyTemplate(unixTemplate, android);
         host.push_back(TimeHostRemove(android, scratch));
         if (!cleanupDone || !interpreterDone) {
             std::printf("round %d: a remover left the tree (cleanup %d, rd %d)\n", round,
@@ -203,6 +159,6 @@ int wmain() {
     std::printf("ratio cleanup / rd          %8.2f (target <= 1.2)\n", c / r);
     std::printf("ratio cleanup / (rd - start)%8.2f\n", c / (r - idle));
     std::printf("ratio cleanup / rm -rf      %8.2f\n", c / h);
-    RunHostLong("rm -rf " + Quote(unixTemplate), scratch);
+    RunHostCommand("rm -rf " + Quote(unixTemplate) + " >/dev/null 2>&1", 600000);
     return 0;
 }

@@ -103,7 +103,7 @@ std::string UnixPath(const std::wstring& windowsPath) {
     return result;
 }
 
-bool RunHostCommand(const std::string& shellCommand) {
+bool RunHostCommand(const std::string& shellCommand, unsigned long timeoutMs) {
     static std::atomic<int> counter{0};
     std::wstring scratch = BuildDir() + L"\\scratch";
     MakeFolders(scratch);
@@ -126,7 +126,8 @@ bool RunHostCommand(const std::string& shellCommand) {
     }
     ProcessHandle process(info.hProcess);
     ProcessHandle thread(info.hThread);
-    if (!WaitUntil([](const std::wstring& p) { return ReadBytes(p).size() >= 2; }, marker, 20000)) {
+    if (!WaitUntil([](const std::wstring& p) { return ReadBytes(p).size() >= 2; }, marker,
+                   timeoutMs)) {
         return false;
     }
     std::string status = ReadBytes(marker);

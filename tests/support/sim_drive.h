@@ -10,9 +10,10 @@ std::wstring BuildDir();
 std::wstring HelperPath(const std::wstring& name);
 // The Unix path of a Windows path (Wine only); empty when it cannot be converted.
 std::string UnixPath(const std::wstring& windowsPath);
-// Runs a host (Unix) command line through /bin/sh -c and waits until `done` holds, at most
-// timeoutMs: Wine cannot wait for Unix processes, so the caller names what must appear.
-bool RunHostCommand(const std::string& shellCommand);
+// Runs a host (Unix) command line through /bin/sh -c and waits for it, at most timeoutMs; true
+// when it ended with status 0. Wine cannot wait for Unix processes: the command writes its
+// status to a marker file that is polled.
+bool RunHostCommand(const std::string& shellCommand, unsigned long timeoutMs = 20000);
 // Creates a Unix symbolic link at linkPath (a Windows path on a simulated drive) pointing to
 // targetPath (a Windows path) and waits until Wine sees it.
 bool MakeHostSymlink(const std::wstring& targetPath, const std::wstring& linkPath);

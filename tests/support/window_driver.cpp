@@ -52,19 +52,25 @@ std::wstring WindowText(HWND window) {
     return buffer;
 }
 
-// Screen pixels of a rectangle as 0xRRGGBB, through one BitBlt from the screen.
-std::vector<uint32_t> CaptureScreen(int x, int y, int width, int height) {
-    std::vector<uint32_t> pixels;
-    WindowDc screen(nullptr);
-    MemoryDc memory(screen.dc);
+// A top-down 32-bit bitmap whose pixels the caller reads through `bits`.
+HBITMAP CreatePixelBitmap(HDC dc, int width, int height, void*& bits) {
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof info.bmiHeader;
     info.bmiHeader.biWidth = width;
     info.bmiHeader.biHeight = -height;
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 32;
+    bits = nullptr;
+    return CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+}
+
+// Screen pixels of a rectangle as 0xRRGGBB, through one BitBlt from the screen.
+std::vector<uint32_t> CaptureScreen(int x, int y, int width, int height) {
+    std::vector<uint32_t> pixels;
+    WindowDc screen(nullptr);
+    MemoryDc memory(screen.dc);
     void* bits = nullptr;
-    GdiObject bitmap(CreateDIBSection(screen.dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    GdiObject bitmap(CreatePixelBitmap(screen.dc, width, height, bits));
     if (!bitmap.value || !bits) {
         return pixels;
     }
@@ -113,14 +119,8 @@ std::string IdentifyIcon(HWND box) {
         HICON icon = LoadIconW(nullptr, candidate.id);
         WindowDc screen(nullptr);
         MemoryDc memory(screen.dc);
-        BITMAPINFO info{};
-        info.bmiHeader.biSize = sizeof info.bmiHeader;
-        info.bmiHeader.biWidth = size;
-        info.bmiHeader.biHeight = -size;
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
         void* bits = nullptr;
-        GdiObject bitmap(CreateDIBSection(screen.dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+        GdiObject bitmap(CreatePixelBitmap(screen.dc, size, size, bits));
         if (!bitmap.value || !bits) {
             continue;
         }
