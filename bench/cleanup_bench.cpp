@@ -24,6 +24,11 @@ std::string Quote(const std::string& text) {
     return "'" + text + "'";
 }
 
+// A host command that may run for minutes, its output dropped.
+bool RunHostQuietly(const std::string& script) {
+    return RunHostCommand("(" + script + ") >/dev/null 2>&1", 600000);
+}
+
 double Now() {
     LARGE_INTEGER frequency, counter;
     QueryPerformanceFrequency(&frequency);
@@ -51,18 +56,15 @@ bool BuildTemplate(const std::string& unixTemplate, const std::wstring& scratch)
         "   open(os.path.join(d,'file%d.bin'%f),'w').write('entry %d of %s\\n'%(f,d))\n";
     std::wstring programPath = scratch + L"\\make_tree.py";
     return WriteBytes(programPath, program) &&
-           RunHostCommand("rm -rf " + Quote(unixTemplate) + " && python3 " +
-                              Quote(UnixPath(programPath)) + " " + Quote(unixTemplate) +
-                              " >/dev/null 2>&1",
-                          600000);
+           RunHostQuietly("rm -rf " + Quote(unixTemplate) + " && python3 " +
+                          Quote(UnixPath(programPath)) + " " + Quote(unixTemplate));
 }
 
 bool CopyTemplate(const std::string& unixTemplate, const std::wstring& target) {
     std::string unixTarget = UnixPath(target);
     return !unixTarget.empty() &&
-           RunHostCommand("rm -rf " + Quote(unixTarget) + " && cp -r " + Quote(unixTemplate) + " " +
-                              Quote(unixTarget) + " >/dev/null 2>&1",
-                          600000) &&
+           RunHostQuietly("rm -rf " + Quote(unixTarget) + " && cp -r " + Quote(unixTemplate) + " " +
+                          Quote(unixTarget)) &&
            IsFolder(target);
 }
 
@@ -96,7 +98,7 @@ double TimeHostRemove(const std::wstring& target, const std::wstring& scratch) {
     DeleteFileW(result.c_str());
     std::string script = "s=$(date +%s%N); rm -rf " + Quote(UnixPath(target)) +
                          "; e=$(date +%s%N); echo $((e - s)) > " + Quote(UnixPath(result));
-    if (!RunHostCommand(script + " >/dev/null 2>&1", 600000)) {
+    if (!RunHostQuietly(script)) {
         return -1;
     }
     return std::atof(ReadBytes(result).c_str()) / 1e9;
@@ -159,6 +161,6 @@ int wmain() {
     std::printf("ratio cleanup / rd          %8.2f (target <= 1.2)\n", c / r);
     std::printf("ratio cleanup / (rd - start)%8.2f\n", c / (r - idle));
     std::printf("ratio cleanup / rm -rf      %8.2f\n", c / h);
-    RunHostCommand("rm -rf " + Quote(unixTemplate) + " >/dev/null 2>&1", 600000);
+    RunHostQuietly("rm -rf " + Quote(unixTemplate));
     return 0;
 }
