@@ -7,6 +7,7 @@
 
 #include "app/app_context.h"
 #include "sys/handles.h"
+#include "tests/support/test_window.h"
 #include "ui/window.h"
 
 namespace {
@@ -45,18 +46,13 @@ template <typename Work> double MicrosecondsPerRound(Work work) {
 } // namespace
 
 int wmain() {
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof wc;
-    wc.lpfnWndProc = MainWndProc;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.lpszClassName = L"QuillmerePaintBench";
-    RegisterClassExW(&wc);
+    RegisterMainWindowClass(L"QuillmerePaintBench");
     AppContext context;
-    context.instance = wc.hInstance;
+    context.instance = GetModuleHandleW(nullptr);
     context.legacyLoader = 1;
     context.uefiLoader = 2;
-    HWND window = CreateWindowExW(0, wc.lpszClassName, L"", WS_POPUP, 0, 0, 376, 208, nullptr,
-                                  nullptr, wc.hInstance, &context);
+    HWND window = CreateWindowExW(0, L"QuillmerePaintBench", L"", WS_POPUP, 0, 0, 376, 208, nullptr,
+                                  nullptr, context.instance, &context);
     if (!window) {
         std::printf("no window\n");
         return 1;

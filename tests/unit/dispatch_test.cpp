@@ -1,6 +1,7 @@
 #include "ui/dispatch.h"
 
 #include "app/app_context.h"
+#include "tests/support/test_window.h"
 #include "tests/support/sim_drive.h"
 #include "tests/support/window_driver.h"
 #include "ui/window.h"
@@ -43,17 +44,12 @@ struct TestWindow {
     AppContext context;
     HWND window = nullptr;
     TestWindow() {
-        WNDCLASSEXW wc{};
-        wc.cbSize = sizeof wc;
-        wc.lpfnWndProc = MainWndProc;
-        wc.hInstance = GetModuleHandleW(nullptr);
-        wc.lpszClassName = L"QuillmereDispatchTest";
-        RegisterClassExW(&wc);
+        RegisterMainWindowClass(L"QuillmereDispatchTest");
         context.bootDir = BuildDir() + L"\\drives\\dispatch_test\\efi\\Telvorn\\Boot";
         MakeFolders(context.bootDir);
         context.installerRoot = L"Q:";
-        window = CreateWindowExW(0, wc.lpszClassName, L"", WS_POPUP | WS_VISIBLE, 40, 40, 376, 208,
-                                 nullptr, nullptr, wc.hInstance, &context);
+        window = CreateWindowExW(0, L"QuillmereDispatchTest", L"", WS_POPUP | WS_VISIBLE, 40, 40,
+                                 376, 208, nullptr, nullptr, GetModuleHandleW(nullptr), &context);
     }
     ~TestWindow() {
         DestroyWindow(window);

@@ -2,6 +2,7 @@
 
 #include "app/app_context.h"
 #include "sys/handles.h"
+#include "tests/support/test_window.h"
 #include "tests/support/window_looks.h"
 #include "ui/window.h"
 
@@ -76,15 +77,10 @@ struct PaintedWindow {
     uint32_t* pixels = nullptr;
 
     PaintedWindow() {
-        WNDCLASSEXW wc{};
-        wc.cbSize = sizeof wc;
-        wc.lpfnWndProc = MainWndProc;
-        wc.hInstance = GetModuleHandleW(nullptr);
-        wc.lpszClassName = L"QuillmerePaintTest";
-        RegisterClassExW(&wc);
-        context.instance = wc.hInstance;
-        window = CreateWindowExW(0, wc.lpszClassName, L"", WS_POPUP, 0, 0, 376, 208, nullptr,
-                                 nullptr, wc.hInstance, &context);
+        RegisterMainWindowClass(L"QuillmerePaintTest");
+        context.instance = GetModuleHandleW(nullptr);
+        window = CreateWindowExW(0, L"QuillmerePaintTest", L"", WS_POPUP, 0, 0, 376, 208, nullptr,
+                                 nullptr, context.instance, &context);
         BITMAPINFO info{};
         info.bmiHeader.biSize = sizeof info.bmiHeader;
         info.bmiHeader.biWidth = 376;

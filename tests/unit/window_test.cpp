@@ -1,6 +1,7 @@
 #include "ui/window.h"
 
 #include "app/app_context.h"
+#include "tests/support/test_window.h"
 #include "tests/support/app_runner.h"
 #include "tests/support/sim_drive.h"
 
@@ -47,15 +48,8 @@ struct HighContext {
 };
 
 const wchar_t* RegisteredClass() {
-    static ATOM atom = [] {
-        WNDCLASSEXW wc{};
-        wc.cbSize = sizeof wc;
-        wc.lpfnWndProc = MainWndProc;
-        wc.hInstance = GetModuleHandleW(nullptr);
-        wc.lpszClassName = L"QuillmereWindowTest";
-        return RegisterClassExW(&wc);
-    }();
-    return atom ? L"QuillmereWindowTest" : nullptr;
+    static const bool registered = RegisterMainWindowClass(L"QuillmereWindowTest");
+    return registered ? L"QuillmereWindowTest" : nullptr;
 }
 
 HWND CreateTestWindow(AppContext* context) {
