@@ -146,7 +146,13 @@ TEST(InteractionE2e, HeaderDragMovesTheWindowWithTheCursor) {
     MovePointerToScreen(grab.x + 30, grab.y + 5);
     Pause(120);
     MovePointerToScreen(grab.x + 50, grab.y + 20);
-    Pause(200);
+    // The window follows on the next ticks; a loaded machine may take several of them.
+    WaitUntil(
+        [&] {
+            const RECT now = session.Frame();
+            return now.left - before.left == 50 && now.top - before.top == 20;
+        },
+        3000);
     ReleaseHere();
     RECT after = session.Frame();
     EXPECT_EQ(after.left - before.left, 50);

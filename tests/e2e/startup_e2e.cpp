@@ -201,7 +201,8 @@ TEST_F(StartupTest, OpensABorderless376By208WindowCentredInTheWorkArea) {
     wchar_t title[64] = {};
     GetWindowTextW(window, title, 64);
     EXPECT_STREQ(title, L"Quillmere");
-    EXPECT_EQ(GetForegroundWindow(), window);
+    // Visible comes before activated: the activation arrives through the window's own queue.
+    EXPECT_TRUE(WaitUntil([&] { return GetForegroundWindow() == window; }, 5000));
 
     EXPECT_EQ(CloseFromOutside(run, window), 0);
     EXPECT_FALSE(IsWindow(window));
@@ -226,15 +227,13 @@ TEST_F(StartupTest, SecondStartBringsTheFirstWindowForwardAndShowsNothing) {
             ASSERT_TRUE(IsIconic(window));
         }
         SetForegroundWindow(other);
-        Pause(200);
-        ASSERT_NE(GetForegroundWindow(), window);
+        ASSERT_TRUE(WaitUntil([&] { return GetForegroundWindow() == other; }, 5000));
         AppRun second;
         ASSERT_TRUE(second.Start(InstalledProgram(installer)));
         // A box would keep the second copy from ending.
         EXPECT_EQ(second.Wait(10000), 0);
-        Pause(200);
+        EXPECT_TRUE(WaitUntil([&] { return GetForegroundWindow() == window; }, 5000));
         EXPECT_FALSE(IsIconic(window));
-        EXPECT_EQ(GetForegroundWindow(), window);
         EXPECT_TRUE(first.Running());
     }
     DestroyWindow(other);

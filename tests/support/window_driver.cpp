@@ -257,3 +257,14 @@ void ClickClient(HWND window, int x, int y, DWORD holdMs, DWORD afterMs) {
 void Pause(DWORD ms) {
     Sleep(ms);
 }
+
+bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs) {
+    const DWORD start = GetTickCount();
+    while (!condition()) {
+        if (GetTickCount() - start >= timeoutMs) {
+            return condition();
+        }
+        Sleep(20);
+    }
+    return true;
+}

@@ -3,6 +3,7 @@
 // boxes, reads them, presses OK, moves and clicks the pointer, and reads screen pixels.
 #include <windows.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -44,3 +45,5 @@ void LeftUp();
 // Press, hold holdMs (a 40 ms poll must see it), release, then wait afterMs.
 void ClickClient(HWND window, int x, int y, DWORD holdMs = 100, DWORD afterMs = 150);
 void Pause(DWORD ms);
+// Checks `condition` every 20 ms until it holds or timeoutMs has passed; true when it held.
+bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs);
