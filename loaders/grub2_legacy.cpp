@@ -89,8 +89,7 @@ void AppContext::InstallGrub2Legacy() {
                          MB_ICONINFORMATION);
         return;
     }
-    if (!PrepareGrub2Directory(*this, sourceDir, grubDir) ||
-        !BuildMbrImage(*this, grubDir, disk)) {
+    if (!PrepareGrub2Directory(*this, sourceDir, grubDir) || !BuildMbrImage(*this, grubDir, disk)) {
         return;
     }
     // Boot code last, as GRUB's own installer does: a failed core write leaves sector 0, and
@@ -101,10 +100,10 @@ void AppContext::InstallGrub2Legacy() {
                         L"Ошибка записи core.img (код ")) {
         return;
     }
-    if (!RunCheckedTool(*this,
-                        BuildSectorWriteCommandLine(bootIcePath, installerRoot, grubDir + MbrImageName,
-                                                    0, 1),
-                        L"Ошибка записи MBR (код ")) {
+    if (!RunCheckedTool(
+            *this,
+            BuildSectorWriteCommandLine(bootIcePath, installerRoot, grubDir + MbrImageName, 0, 1),
+            L"Ошибка записи MBR (код ")) {
         return;
     }
     RemoveOtherLegacyRootFiles(*this, 3);

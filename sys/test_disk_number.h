@@ -45,7 +45,8 @@ inline int TestDiskNumber(const std::wstring& value, wchar_t letter, wchar_t win
         const size_t end = value.find(L',', start);
         const std::wstring item = value.substr(start, end - start);
         const wchar_t named = item.empty() ? L'\0' : UpperDriveLetter(item[0]);
-        const int disk = item.size() > 2 && item[1] == L'=' ? ParseTestDiskNumber(item.substr(2)) : -1;
+        const int disk =
+            item.size() > 2 && item[1] == L'=' ? ParseTestDiskNumber(item.substr(2)) : -1;
         if (named < L'A' || named > L'Z' || disk < 0) {
             return -1;
         }

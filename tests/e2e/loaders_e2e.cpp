@@ -232,7 +232,8 @@ TEST(LoadersE2e, Grub2ScriptRefusalsStopBeforeAnySectorIsWritten) {
         ASSERT_TRUE(session.drive.Write(Source + L"\\boot.img", c.boot));
         DeleteFileW(session.logPath.c_str());
         // An earlier run's image must not survive a refusal, where it could reach sector 0.
-        ASSERT_TRUE(session.drive.Write(Grub + L"\\telvorn-mbr-table.img", ValidDisk().substr(0, Sector)));
+        ASSERT_TRUE(
+            session.drive.Write(Grub + L"\\telvorn-mbr-table.img", ValidDisk().substr(0, Sector)));
 
         EXPECT_EQ(session.Click(3), ScriptFailure(c.code)) << c.name;
 

@@ -24,13 +24,13 @@ constexpr size_t PartitionTableOffset = 446;
 enum ExitCode : int {
     Written = 0,
     BadArguments = 2,
-    NotGrubBootImage = 3,  // not 512 bytes, or not set for a core image at sector 1
-    CoreImageUnfit = 4,    // core.img missing beside the boot image, under 1 or over 591 sectors
-    WrongDisk = 5,         // not the disk of the script's own drive, or the system/boot disk
-    DiskUnreadable = 6,    // sectors 0 and 1 cannot be read (or are not 512 bytes)
-    NoValidMbr = 7,        // no 55 AA, or a boot flag other than 00 or 80
-    GptDisk = 8,           // a type EE entry, or "EFI PART" at the start of sector 1
-    NoRoomForCore = 9,     // a partition starts below sector 592, or there is none
+    NotGrubBootImage = 3, // not 512 bytes, or not set for a core image at sector 1
+    CoreImageUnfit = 4,   // core.img missing beside the boot image, under 1 or over 591 sectors
+    WrongDisk = 5,        // not the disk of the script's own drive, or the system/boot disk
+    DiskUnreadable = 6,   // sectors 0 and 1 cannot be read (or are not 512 bytes)
+    NoValidMbr = 7,       // no 55 AA, or a boot flag other than 00 or 80
+    GptDisk = 8,          // a type EE entry, or "EFI PART" at the start of sector 1
+    NoRoomForCore = 9,    // a partition starts below sector 592, or there is none
     OutputNotWritten = 10,
     DiskInfoUnavailable = 11, // neither Get-Partition nor WMI names the disk of the own drive
 };

@@ -132,8 +132,9 @@ TEST(StopMessages, PutTheValueAfterTheUsersWords) {
 }
 
 TEST(Grub2Images, CoreFillsOneTo591SectorsAndTheMbrImageIsOneSignedSector) {
-    const std::pair<unsigned long long, bool> cores[] = {
-        {0, false}, {511, false}, {512, true}, {513, true}, {591 * 512, true}, {591 * 512 + 1, false}};
+    const std::pair<unsigned long long, bool> cores[] = {{0, false},        {511, false},
+                                                         {512, true},       {513, true},
+                                                         {591 * 512, true}, {591 * 512 + 1, false}};
     for (const auto& [bytes, fits] : cores) {
         EXPECT_EQ(CoreImageSizeFits(bytes), fits) << bytes;
     }

@@ -407,8 +407,8 @@ TEST_F(LoaderActions, UnwritableStateFileIsToldWithTheSuccess) {
 // the same loader would stop at its own copy.
 TEST_F(LoaderActions, TwoInstallsInARowFromReadOnlySources) {
     Fresh();
-    for (const wchar_t* source : {L"\\mgr\\bootmgr", L"\\mgr\\UEFI\\bootx64.efi",
-                                  L"\\mgr\\UEFI\\bootia32.efi"}) {
+    for (const wchar_t* source :
+         {L"\\mgr\\bootmgr", L"\\mgr\\UEFI\\bootx64.efi", L"\\mgr\\UEFI\\bootia32.efi"}) {
         MakeReadOnly(std::wstring(Boot) + source);
     }
     for (int round = 0; round < 2; ++round) {
@@ -419,8 +419,8 @@ TEST_F(LoaderActions, TwoInstallsInARowFromReadOnlySources) {
                   std::vector<std::wstring>{L"Загрузчик изменён: UEFI Bootmgr"})
             << round;
     }
-    for (const wchar_t* copy : {L"\\bootmgr", L"\\efi\\boot\\bootx64.efi",
-                                L"\\efi\\boot\\bootia32.efi"}) {
+    for (const wchar_t* copy :
+         {L"\\bootmgr", L"\\efi\\boot\\bootx64.efi", L"\\efi\\boot\\bootia32.efi"}) {
         EXPECT_EQ(GetFileAttributesW(drive.Path(copy).c_str()) & FILE_ATTRIBUTE_READONLY, 0u)
             << Ascii(copy);
     }
@@ -582,9 +582,10 @@ TEST_F(UefiActions, FailedCopyStopsWithoutRecording) {
                 ASSERT_TRUE(drive.MakeDir(EfiBoot(f.name) + L".quillmere-new"));
             }
             boxes = Run(c.install);
-            EXPECT_EQ(boxes, std::vector<std::wstring>{
-                                 L"Не удалось скопировать файл загрузчика:\r\nK:\\efi\\boot" +
-                                 std::wstring(f.name)})
+            EXPECT_EQ(boxes,
+                      std::vector<std::wstring>{
+                          L"Не удалось скопировать файл загрузчика:\r\nK:\\efi\\boot" +
+                          std::wstring(f.name)})
                 << c.action << " " << f.attribute;
             for (const wchar_t* old : EfiFiles) {
                 EXPECT_EQ(drive.Read(EfiBoot(old)), "old" + Ascii(old)) << c.action << Ascii(old);

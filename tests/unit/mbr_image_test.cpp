@@ -272,12 +272,14 @@ TEST(MbrScript, ItsOwnRulesUnderPowerShellAgreeWithTheStandIn) {
         {"boot one byte short", grubBoot.substr(0, 511)},
         {"boot other jump", std::string(boot).replace(1, 1, "\x3C")},
         {"boot core at sector 2", std::string(boot).replace(mbr::KernelSectorOffset, 1, "\x02")},
-        {"boot high kernel byte", std::string(boot).replace(mbr::KernelSectorOffset + 7, 1, "\x01")},
+        {"boot high kernel byte",
+         std::string(boot).replace(mbr::KernelSectorOffset + 7, 1, "\x01")},
         {"boot fixed drive", std::string(boot).replace(mbr::BootDriveOffset, 1, "\x80")},
     };
     int n = 0;
     for (const auto& [name, bytes] : boots) {
-        cases << "boot|" << name << "|" << file("boot" + std::to_string(n++) + ".img", bytes) << "\n";
+        cases << "boot|" << name << "|" << file("boot" + std::to_string(n++) + ".img", bytes)
+              << "\n";
         expected[name] = std::to_string(mbr::CheckBootImage(bytes));
     }
     for (uint64_t length : {0ull, 511ull, 512ull, 591ull * 512, 591ull * 512 + 1}) {
@@ -287,8 +289,8 @@ TEST(MbrScript, ItsOwnRulesUnderPowerShellAgreeWithTheStandIn) {
     }
     const int64_t choices[][3] = {{3, 3, -1}, {3, -1, -1}, {3, 4, -1}, {3, 3, 3}, {0, 0, 1}};
     for (const auto& c : choices) {
-        const std::string name =
-            "choice " + std::to_string(c[0]) + "," + std::to_string(c[1]) + "," + std::to_string(c[2]);
+        const std::string name = "choice " + std::to_string(c[0]) + "," + std::to_string(c[1]) +
+                                 "," + std::to_string(c[2]);
         cases << "choice|" << name << "|" << c[0] << "," << c[1] << "," << c[2] << "\n";
         expected[name] = std::to_string(mbr::CheckDiskChoice(c[0], c[1], c[2]));
     }
@@ -321,11 +323,11 @@ TEST(MbrScript, ItsOwnRulesUnderPowerShellAgreeWithTheStandIn) {
     // The whole script on this host, which has neither Get-Partition nor WMI: it gets past its
     // file checks and stops where it asks Windows for the disk of its own drive.
     file("core.img", std::string(4 * 512, 'c'));
-    cases << "run|run without disk information|3|" << bootFile << "|" << UnixPath(dir + L"\\out.img")
-          << "\n";
-    expected["run without disk information"] = std::to_string(mbr::DiskInfoUnavailable);
-    cases << "run|run with a wrong boot image|3|" << file("boot1.img", grubBoot.substr(0, 511)) << "|"
+    cases << "run|run without disk information|3|" << bootFile << "|"
           << UnixPath(dir + L"\\out.img") << "\n";
+    expected["run without disk information"] = std::to_string(mbr::DiskInfoUnavailable);
+    cases << "run|run with a wrong boot image|3|" << file("boot1.img", grubBoot.substr(0, 511))
+          << "|" << UnixPath(dir + L"\\out.img") << "\n";
     expected["run with a wrong boot image"] = std::to_string(mbr::NotGrubBootImage);
     const std::string caseFile = file("cases.txt", cases.str());
     const std::wstring resultPath = dir + L"\\results.txt";
