@@ -85,7 +85,7 @@ std::wstring BuildMbrScriptCommandLine(const std::wstring& grubDir, int disk) {
     return L"powershell.exe -NoProfile -ExecutionPolicy Bypass -File " +
            Quoted(grubDir + L"\\make-telvorn-mbr.ps1") + L" -Disk " + std::to_wstring(disk) +
            L" -Boot " + Quoted(grubDir + L"\\boot.img") + L" -Out " +
-           Quoted(grubDir + L"\\telvorn-mbr-table.img");
+           Quoted(grubDir + MbrImageFile);
 }
 
 std::wstring BuildSectorWriteCommandLine(const std::wstring& bootIcePath,

@@ -33,6 +33,8 @@ using FileCopy = std::pair<std::wstring, std::wstring>; // source, target
 std::vector<FileCopy> LoaderFileCopies(LoaderAction action, const std::wstring& installerRoot,
                                        const std::wstring& bootDir);
 
+// The MBR image the script writes into the GRUB2 directory and the tool writes to sector 0.
+constexpr const wchar_t* MbrImageFile = L"\\telvorn-mbr-table.img";
 // GRUB2's core image goes to the sectors between sector 0 and the first partition.
 constexpr int CoreImageSectors = 591;
 constexpr unsigned long long SectorBytes = 512;

@@ -7,8 +7,6 @@
 
 namespace {
 
-const wchar_t* const MbrImageName = L"\\telvorn-mbr-table.img";
-
 // Steps 1 to 3 change nothing, so a refusal there leaves the drive as it was.
 bool Grub2SourcesReady(AppContext& context, const std::wstring& sourceDir,
                        const std::wstring& grubDir) {
@@ -53,7 +51,7 @@ bool PrepareGrub2Directory(AppContext& context, const std::wstring& sourceDir,
 // The image of an earlier run (with that run's partition table) must never reach sector 0: it
 // goes before the script runs, and what the script leaves is checked before any sector write.
 bool BuildMbrImage(AppContext& context, const std::wstring& grubDir, int disk) {
-    const std::wstring image = grubDir + MbrImageName;
+    const std::wstring image = grubDir + MbrImageFile;
     DeleteFileIfAny(image);
     if (FileExists(image)) {
         context.ShowModalMessage(MbrImageBadMessage(image), MB_ICONINFORMATION);
@@ -102,7 +100,7 @@ void AppContext::InstallGrub2Legacy() {
     }
     if (!RunCheckedTool(
             *this,
-            BuildSectorWriteCommandLine(bootIcePath, installerRoot, grubDir + MbrImageName, 0, 1),
+            BuildSectorWriteCommandLine(bootIcePath, installerRoot, grubDir + MbrImageFile, 0, 1),
             L"Ошибка записи MBR (код ")) {
         return;
     }
