@@ -73,7 +73,6 @@ struct AppContext {
     void InstallBootmgrUefi();
     void InstallGrub2Uefi();
     void InstallXorbootUefi();
-    void RemoveUefiBootFiles();
 
     // Boot state (loaders/boot_state.cpp).
     void LoadBootState();

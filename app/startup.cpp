@@ -4,6 +4,7 @@
 #include "cleanup/android_cleanup.h"
 #include "sys/file_utils.h"
 #include "sys/handles.h"
+#include "sys/physical_drive.h"
 #include "ui/window.h"
 
 namespace {
@@ -105,14 +106,34 @@ std::wstring DataMarkerPath(wchar_t letter) {
     return std::wstring(1, letter) + L":\\ISO\\Ventoy\\NOT.DEL";
 }
 
-std::wstring FindDataRoot() {
+std::wstring FindDataRoot(int installerDisk) {
     for (wchar_t letter = L'C'; letter <= L'Z'; ++letter) {
         const std::wstring marker = DataMarkerPath(letter);
-        if (FileExists(marker)) {
+        if (FileExists(marker) &&
+            (installerDisk < 0 || GetPhysicalDriveNumber(letter) == installerDisk)) {
             return marker.substr(0, 3);
         }
     }
     return {};
+}
+
+int WindowsDiskNumber() {
+    wchar_t windows[MAX_PATH + 1] = {};
+    const UINT length = GetWindowsDirectoryW(windows, MAX_PATH + 1);
+    if (length < 2 || length > MAX_PATH || windows[1] != L':') {
+        return -1;
+    }
+    return GetPhysicalDriveNumber(windows[0]);
+}
+
+bool IsWindowsDisk(int installerDisk, int windowsDisk) {
+    return installerDisk >= 0 && windowsDisk >= 0 && installerDisk == windowsDisk;
+}
+
+std::wstring WindowsDiskText(const std::wstring& installerRoot) {
+    return L"Диск " + installerRoot +
+           L" находится на системном диске Windows.\r\n"
+           L"Загрузчик системного диска Quillmere не меняет.";
 }
 
 POINT CenteredOrigin(const RECT& workArea, int width, int height) {
@@ -149,7 +170,14 @@ int RunQuillmere(HINSTANCE instance) {
         return 0;
     }
 
-    const std::wstring dataRoot = FindDataRoot();
+    // The loader of the disk Windows boots from is never this program's to change.
+    const int installerDisk = GetPhysicalDriveNumber(context.installerRoot[0]);
+    if (IsWindowsDisk(installerDisk, WindowsDiskNumber())) {
+        ShowStartupMessage(WindowsDiskText(context.installerRoot), MB_ICONERROR);
+        return 1;
+    }
+
+    const std::wstring dataRoot = FindDataRoot(installerDisk);
     if (dataRoot.empty()) {
         ShowStartupMessage(L"Не найден маркер ISO\\Ventoy\\NOT.DEL на разделе DATA.\r\n"
                            L"Диск не похож на сборку Telvorn.",

@@ -13,9 +13,16 @@ void HardenProcess();
 std::wstring InstallerRootFromDirectory(const std::wstring& moduleDirectory);
 
 // The data partition marker on drive `letter`, and the scan over C to Z that returns the root
-// ("D:\") of the first drive holding it, or an empty string.
+// ("D:\") of the first drive holding it, or an empty string. With the installer's disk known
+// (0 or more), only a drive on that same disk counts, so the cleanup never reaches another disk.
 std::wstring DataMarkerPath(wchar_t letter);
-std::wstring FindDataRoot();
+std::wstring FindDataRoot(int installerDisk);
+
+// The disk of the drive that holds the Windows directory; -1 when unknown (WinPE's RAM disk).
+int WindowsDiskNumber();
+// Only two known numbers can say that the installer lies on the disk Windows runs from.
+bool IsWindowsDisk(int installerDisk, int windowsDisk);
+std::wstring WindowsDiskText(const std::wstring& installerRoot);
 
 // Top-left corner of a width x height window centred in the work area.
 POINT CenteredOrigin(const RECT& workArea, int width, int height);

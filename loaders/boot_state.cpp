@@ -68,7 +68,7 @@ int32_t ReadBootStateValue(const std::wstring& path, const char* key) {
     return ParseBootStateValue(content, length, key);
 }
 
-void SaveBootState(const std::wstring& bootDir, int32_t legacy, int32_t uefi) {
+bool SaveBootState(const std::wstring& bootDir, int32_t legacy, int32_t uefi) {
     const std::wstring path = bootDir + BootStateFileName;
     // The other mode's value comes from the file, never from the window's context.
     if (legacy < 0) {
@@ -82,13 +82,20 @@ void SaveBootState(const std::wstring& bootDir, int32_t legacy, int32_t uefi) {
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.Valid()) {
         DebugLog(L"bootstate: cannot write %s", path.c_str());
-        return;
+        return false;
     }
     DWORD written = 0;
-    WriteFile(file.Get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+    const bool whole =
+        WriteFile(file.Get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
+        written == text.size();
     FlushFileBuffers(file.Get());
     file.Reset();
+    if (!whole) {
+        DebugLog(L"bootstate: cannot write %s", path.c_str());
+        return false;
+    }
     DebugLog(L"bootstate: legacy=%d uefi=%d", legacy, uefi);
+    return true;
 }
 
 void AppContext::LoadBootState() {

@@ -15,4 +15,5 @@ int32_t ParseBootStateValue(const char* content, size_t length, const char* key)
 std::string FormatBootState(int32_t legacy, int32_t uefi);
 
 int32_t ReadBootStateValue(const std::wstring& path, const char* key);
-void SaveBootState(const std::wstring& bootDir, int32_t legacy, int32_t uefi);
+// False when the file could not be written whole.
+bool SaveBootState(const std::wstring& bootDir, int32_t legacy, int32_t uefi);

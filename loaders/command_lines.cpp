@@ -85,7 +85,7 @@ std::wstring BuildMbrScriptCommandLine(const std::wstring& grubDir, int disk) {
     return L"powershell.exe -NoProfile -ExecutionPolicy Bypass -File " +
            Quoted(grubDir + L"\\make-telvorn-mbr.ps1") + L" -Disk " + std::to_wstring(disk) +
            L" -Boot " + Quoted(grubDir + L"\\boot.img") + L" -Out " +
-           Quoted(grubDir + L"\\telvorn-mbr-table.img");
+           Quoted(grubDir + MbrImageFile);
 }
 
 std::wstring BuildSectorWriteCommandLine(const std::wstring& bootIcePath,
@@ -126,6 +126,26 @@ std::vector<FileCopy> LoaderFileCopies(LoaderAction action, const std::wstring& 
     default:
         return {};
     }
+}
+
+bool CoreImageSizeFits(unsigned long long bytes) {
+    return bytes >= SectorBytes && bytes <= CoreImageSectors * SectorBytes;
+}
+
+bool IsMbrImage(const std::string& bytes) {
+    return bytes.size() == SectorBytes && bytes[510] == '\x55' && bytes[511] == '\xAA';
+}
+
+std::wstring CoreImageUnfitMessage(const std::wstring& path) {
+    return L"Файл core.img не подходит (нужно от 1 до 591 секторов):\r\n" + path;
+}
+
+std::wstring MbrImageBadMessage(const std::wstring& path) {
+    return L"MBR-образ не создан или повреждён:\r\n" + path;
+}
+
+std::wstring StateNotSavedMessage(const std::wstring& changedText) {
+    return changedText + L"\r\nНе удалось записать bootstate.txt.";
 }
 
 std::wstring MissingSourceMessage(const std::wstring& path) {

@@ -33,7 +33,21 @@ using FileCopy = std::pair<std::wstring, std::wstring>; // source, target
 std::vector<FileCopy> LoaderFileCopies(LoaderAction action, const std::wstring& installerRoot,
                                        const std::wstring& bootDir);
 
+// The MBR image the script writes into the GRUB2 directory and the tool writes to sector 0.
+constexpr const wchar_t* MbrImageFile = L"\\telvorn-mbr-table.img";
+// GRUB2's core image goes to the sectors between sector 0 and the first partition.
+constexpr int CoreImageSectors = 591;
+constexpr unsigned long long SectorBytes = 512;
+// At least one sector, and no more than the sector write takes (a longer one would be cut).
+bool CoreImageSizeFits(unsigned long long bytes);
+// The image the MBR script leaves must be one whole sector ending in the boot signature.
+bool IsMbrImage(const std::string& bytes);
+
 std::wstring MissingSourceMessage(const std::wstring& path);
+std::wstring CoreImageUnfitMessage(const std::wstring& path);
+std::wstring MbrImageBadMessage(const std::wstring& path);
+// The success text followed by the warning that bootstate.txt was not written.
+std::wstring StateNotSavedMessage(const std::wstring& changedText);
 std::wstring CopyFailedMessage(const std::wstring& target);
 // prefix + the code in signed decimal + ")."; the prefixes end in "(код ".
 std::wstring ExitCodeMessage(const std::wstring& prefix, int code);

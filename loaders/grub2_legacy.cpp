@@ -7,14 +7,19 @@
 
 namespace {
 
-// The boot image's code goes to sector 0, core.img to the sectors up to the first partition.
-constexpr int CoreImageSectors = 591;
-
 // Steps 1 to 3 change nothing, so a refusal there leaves the drive as it was.
 bool Grub2SourcesReady(AppContext& context, const std::wstring& sourceDir,
                        const std::wstring& grubDir) {
     if (!FileExists(sourceDir + L"\\boot.img") || !FileExists(sourceDir + L"\\core.img")) {
         context.ShowModalMessage(L"Файлы GRUB2 для Legacy BIOS не найдены:\r\n" + sourceDir,
+                                 MB_ICONINFORMATION);
+        return false;
+    }
+    // An empty or short core.img would leave sectors 1-591 as they are while sector 0 jumps
+    // into them; a longer one would be cut by the sector write.
+    unsigned long long coreBytes = 0;
+    if (!FileSizeOf(sourceDir + L"\\core.img", coreBytes) || !CoreImageSizeFits(coreBytes)) {
+        context.ShowModalMessage(CoreImageUnfitMessage(sourceDir + L"\\core.img"),
                                  MB_ICONINFORMATION);
         return false;
     }
@@ -30,8 +35,6 @@ bool Grub2SourcesReady(AppContext& context, const std::wstring& sourceDir,
 // and the sector writes would then put a stale loader on the disk while reporting success.
 bool PrepareGrub2Directory(AppContext& context, const std::wstring& sourceDir,
                            const std::wstring& grubDir) {
-    DeleteFileIfAny(context.installerRoot + L"\\bootmgr");
-    DeleteFileIfAny(context.installerRoot + L"\\grldr");
     CreateDirectories(grubDir);
     CreateDirectories(grubDir + L"\\i386-pc");
     for (const wchar_t* file : {L"\\boot.img", L"\\core.img", L"\\make-telvorn-mbr.ps1"}) {
@@ -42,6 +45,31 @@ bool PrepareGrub2Directory(AppContext& context, const std::wstring& sourceDir,
     }
     // Missing modules show at boot, not here: the sector writes do not depend on them.
     RunProcessAndWait(BuildModuleCopyCommandLine(GetCommandInterpreterPath(), sourceDir, grubDir));
+    return true;
+}
+
+// The image of an earlier run (with that run's partition table) must never reach sector 0: it
+// goes before the script runs, and what the script leaves is checked before any sector write.
+bool BuildMbrImage(AppContext& context, const std::wstring& grubDir, int disk) {
+    const std::wstring image = grubDir + MbrImageFile;
+    DeleteFileIfAny(image);
+    if (FileExists(image)) {
+        context.ShowModalMessage(MbrImageBadMessage(image), MB_ICONINFORMATION);
+        return false;
+    }
+    if (!RunCheckedTool(context, BuildMbrScriptCommandLine(grubDir, disk),
+                        L"Не удалось сформировать MBR-образ (код ")) {
+        return false;
+    }
+    unsigned long long bytes = 0;
+    std::string content;
+    if (FileSizeOf(image, bytes) && bytes == SectorBytes) {
+        content = ReadFileStart(image, SectorBytes);
+    }
+    if (!IsMbrImage(content)) {
+        context.ShowModalMessage(MbrImageBadMessage(image), MB_ICONINFORMATION);
+        return false;
+    }
     return true;
 }
 
@@ -59,24 +87,23 @@ void AppContext::InstallGrub2Legacy() {
                          MB_ICONINFORMATION);
         return;
     }
-    if (!PrepareGrub2Directory(*this, sourceDir, grubDir)) {
+    if (!PrepareGrub2Directory(*this, sourceDir, grubDir) || !BuildMbrImage(*this, grubDir, disk)) {
         return;
     }
-    if (!RunCheckedTool(*this, BuildMbrScriptCommandLine(grubDir, disk),
-                        L"Не удалось сформировать MBR-образ (код ")) {
-        return;
-    }
-    if (!RunCheckedTool(*this,
-                        BuildSectorWriteCommandLine(bootIcePath, installerRoot,
-                                                    grubDir + L"\\telvorn-mbr-table.img", 0, 1),
-                        L"Ошибка записи MBR (код ")) {
-        return;
-    }
+    // Boot code last, as GRUB's own installer does: a failed core write leaves sector 0, and
+    // with it the previous loader, untouched.
     if (!RunCheckedTool(*this,
                         BuildSectorWriteCommandLine(bootIcePath, installerRoot,
                                                     grubDir + L"\\core.img", 1, CoreImageSectors),
                         L"Ошибка записи core.img (код ")) {
         return;
     }
+    if (!RunCheckedTool(
+            *this,
+            BuildSectorWriteCommandLine(bootIcePath, installerRoot, grubDir + MbrImageFile, 0, 1),
+            L"Ошибка записи MBR (код ")) {
+        return;
+    }
+    RemoveOtherLegacyRootFiles(*this, 3);
     RecordInstalledLoader(*this, 3);
 }

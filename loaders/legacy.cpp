@@ -5,14 +5,13 @@
 
 namespace {
 
-// Nothing on the drive changes before the sources are known to be there, and every later step
-// that fails stops the action, so a working loader is never replaced by a broken one in silence.
+// Nothing on the drive changes before the sources are known to be there, every later step that
+// fails stops the action, and the other loaders' root files go only after both records are
+// written: a stop at any step leaves the previous loader's records pointing at its own file.
 void InstallThroughBootSectorTool(AppContext& context, LoaderAction action) {
     if (!LoaderSourcesPresent(context, action)) {
         return;
     }
-    DeleteFileIfAny(context.installerRoot + L"\\bootmgr");
-    DeleteFileIfAny(context.installerRoot + L"\\grldr");
     if (!CopyLoaderFiles(context, action)) {
         return;
     }
@@ -28,6 +27,7 @@ void InstallThroughBootSectorTool(AppContext& context, LoaderAction action) {
                         L"Ошибка записи PBR (код ")) {
         return;
     }
+    RemoveOtherLegacyRootFiles(context, action);
     RecordInstalledLoader(context, action);
 }
 

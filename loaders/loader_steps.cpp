@@ -4,6 +4,7 @@
 #include "loaders/command_lines.h"
 #include "sys/file_utils.h"
 #include "sys/process.h"
+#include "ui/dispatch.h"
 
 namespace {
 
@@ -33,6 +34,21 @@ bool CopyLoaderFiles(AppContext& context, LoaderAction action) {
     return true;
 }
 
+void RemoveOtherLegacyRootFiles(AppContext& context, LoaderAction action) {
+    const std::vector<FileCopy> copies =
+        LoaderFileCopies(action, context.installerRoot, context.bootDir);
+    for (const wchar_t* file : {L"\\bootmgr", L"\\grldr"}) {
+        const std::wstring path = context.installerRoot + file;
+        bool own = false;
+        for (const FileCopy& copy : copies) {
+            own = own || copy.second == path;
+        }
+        if (!own) {
+            DeleteFileIfAny(path);
+        }
+    }
+}
+
 bool RunCheckedTool(AppContext& context, const std::wstring& commandLine,
                     const std::wstring& failurePrefix) {
     const int result = RunProcessAndWait(commandLine);
@@ -44,12 +60,19 @@ bool RunCheckedTool(AppContext& context, const std::wstring& commandLine,
 }
 
 void RecordInstalledLoader(AppContext& context, LoaderAction action) {
+    bool saved;
     if (IsUefiLoader(action)) {
-        SaveBootState(context.bootDir, -1, action - 4);
+        saved = SaveBootState(context.bootDir, -1, action - 4);
         context.uefiLoader = action - 4;
     } else {
-        SaveBootState(context.bootDir, action, -1);
+        saved = SaveBootState(context.bootDir, action, -1);
         context.legacyLoader = action;
     }
-    context.ReportLoaderChanged(LoaderNames[action]);
+    // The loader did change; the user must learn that its mark will not survive a restart.
+    if (saved) {
+        context.ReportLoaderChanged(LoaderNames[action]);
+    } else {
+        context.ShowModalMessage(StateNotSavedMessage(LoaderChangedText(LoaderNames[action])),
+                                 MB_ICONINFORMATION);
+    }
 }

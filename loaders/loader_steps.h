@@ -11,5 +11,9 @@ bool CopyLoaderFiles(AppContext& context, LoaderAction action);
 // failurePrefix + code + ").".
 bool RunCheckedTool(AppContext& context, const std::wstring& commandLine,
                     const std::wstring& failurePrefix);
-// The boot state file, then the context's field of the action's mode, then the success message.
+// Deletes the root files of the Legacy BIOS loaders other than the action's own ("\bootmgr",
+// "\grldr"); run only once the new loader is written, so a stop keeps the old one bootable.
+void RemoveOtherLegacyRootFiles(AppContext& context, LoaderAction action);
+// The boot state file, then the context's field of the action's mode, then the success message
+// (which also says when the boot state file could not be written).
 void RecordInstalledLoader(AppContext& context, LoaderAction action);

@@ -1,9 +1,11 @@
 #include "app/app_context.h"
+#include "loaders/command_lines.h"
 #include "loaders/loader_steps.h"
 #include "sys/file_utils.h"
 
 namespace {
 
+// Every loader file an action may put into or remove from \efi\boot.
 const wchar_t* const UefiBootFiles[] = {
     L"\\efi\\boot\\bootx64.efi",
     L"\\efi\\boot\\bootia32.efi",
@@ -11,39 +13,82 @@ const wchar_t* const UefiBootFiles[] = {
     L"\\efi\\boot\\mmx64.efi",
 };
 
-// GRUB2 brings no 32-bit loader, so whatever bootia32.efi was installed stays usable.
-const wchar_t* const Grub2BootFiles[] = {
-    L"\\efi\\boot\\bootx64.efi",
-    L"\\efi\\boot\\fbx64.efi",
-    L"\\efi\\boot\\mmx64.efi",
-};
+// A new file waits under this name beside its target until the whole set has been copied.
+std::wstring PendingName(const std::wstring& target) {
+    return target + L".quillmere-new";
+}
 
-// The old files go only once the new ones are known to exist; a copy that fails stops before
-// the success is recorded.
+// Also clears what an interrupted run left behind.
+void RemovePendingFiles(const AppContext& context) {
+    for (const wchar_t* file : UefiBootFiles) {
+        DeleteFileIfAny(PendingName(context.installerRoot + file));
+    }
+}
+
+bool StopAt(AppContext& context, const std::wstring& target) {
+    RemovePendingFiles(context);
+    context.ShowModalMessage(CopyFailedMessage(target), MB_ICONINFORMATION);
+    return false;
+}
+
+// All or nothing: every target is checked against the rule the copy applies, then the new set
+// is copied beside the old one, and only when all of it is there does it replace the old set.
+// A failure before the moves leaves \efi\boot exactly as it was.
+bool ReplaceBootFiles(AppContext& context, const std::vector<FileCopy>& copies) {
+    for (const FileCopy& copy : copies) {
+        if (CopyTargetRefused(GetFileAttributesW(copy.first.c_str()),
+                              GetFileAttributesW(copy.second.c_str()))) {
+            return StopAt(context, copy.second);
+        }
+    }
+    for (const FileCopy& copy : copies) {
+        if (!CopyFileOverwrite(copy.first, PendingName(copy.second))) {
+            return StopAt(context, copy.second);
+        }
+    }
+    for (const FileCopy& copy : copies) {
+        if (!MoveFileReplacing(PendingName(copy.second), copy.second)) {
+            return StopAt(context, copy.second);
+        }
+    }
+    return true;
+}
+
+// The known loader files the new set does not bring (GRUB2's companions after Bootmgr or
+// Xorboot) go only once the new set is in place. GRUB2 brings no 32-bit loader and removes
+// none: whatever bootia32.efi was installed stays usable.
+void RemoveFilesOutsideTheSet(const AppContext& context, LoaderAction action,
+                              const std::vector<FileCopy>& copies) {
+    if (action == 5) {
+        return;
+    }
+    for (const wchar_t* file : UefiBootFiles) {
+        const std::wstring path = context.installerRoot + file;
+        bool inSet = false;
+        for (const FileCopy& copy : copies) {
+            inSet = inSet || copy.second == path;
+        }
+        if (!inSet) {
+            DeleteFileIfAny(path);
+        }
+    }
+}
+
 void InstallReplacingBootFiles(AppContext& context, LoaderAction action) {
     if (!LoaderSourcesPresent(context, action)) {
         return;
     }
-    if (action == 5) {
-        for (const wchar_t* file : Grub2BootFiles) {
-            DeleteFileIfAny(context.installerRoot + file);
-        }
-    } else {
-        context.RemoveUefiBootFiles();
-    }
-    if (!CopyLoaderFiles(context, action)) {
+    const std::vector<FileCopy> copies =
+        LoaderFileCopies(action, context.installerRoot, context.bootDir);
+    RemovePendingFiles(context);
+    if (!ReplaceBootFiles(context, copies)) {
         return;
     }
+    RemoveFilesOutsideTheSet(context, action, copies);
     RecordInstalledLoader(context, action);
 }
 
 } // namespace
-
-void AppContext::RemoveUefiBootFiles() {
-    for (const wchar_t* file : UefiBootFiles) {
-        DeleteFileIfAny(installerRoot + file);
-    }
-}
 
 void AppContext::InstallBootmgrUefi() {
     InstallReplacingBootFiles(*this, 4);

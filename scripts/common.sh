@@ -3,7 +3,7 @@
 
 QUILLMERE_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 QUILLMERE_PACKAGES=(cmake make g++-mingw-w64-x86-64-posix mingw-w64-tools wine64 wine fonts-wine
-                    xvfb x11-utils imagemagick googletest python3)
+                    xvfb x11-utils imagemagick googletest python3 grub-pc-bin)
 
 quillmere_install_packages() {
     local missing=()
@@ -19,6 +19,22 @@ quillmere_install_packages() {
     echo "Installing: ${missing[*]}"
     export DEBIAN_FRONTEND=noninteractive
     apt-get update -qq && apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+}
+
+# PowerShell 7 as a .NET global tool, for the test that runs the MBR script's own rules; only
+# where dotnet exists and no pwsh does. Without a version the tool picks a release that fails to
+# install. Exports QUILLMERE_PWSH (empty when there is none: that test is then skipped).
+quillmere_install_pwsh() {
+    QUILLMERE_PWSH=$(command -v pwsh || true)
+    if [ -z "$QUILLMERE_PWSH" ] && [ -x "$HOME/.dotnet/tools/pwsh" ]; then
+        QUILLMERE_PWSH="$HOME/.dotnet/tools/pwsh"
+    fi
+    if [ -z "$QUILLMERE_PWSH" ] && command -v dotnet >/dev/null; then
+        echo "Installing PowerShell 7 as a .NET global tool"
+        dotnet tool install --global PowerShell --version 7.6.10 >/dev/null &&
+            QUILLMERE_PWSH="$HOME/.dotnet/tools/pwsh"
+    fi
+    export QUILLMERE_PWSH
 }
 
 # The build directory: build/mingw (the preset) unless QUILLMERE_BUILD_DIR names another one.

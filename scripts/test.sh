@@ -5,6 +5,7 @@ set -uo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
 quillmere_install_packages || exit 1
+quillmere_install_pwsh
 quillmere_build || exit 1
 quillmere_start_session
 trap quillmere_stop_session EXIT

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "sys/handles.h"
+
 namespace {
 
 bool IsSeparator(wchar_t c) {
@@ -34,7 +36,44 @@ bool CopyFileOverwrite(const std::wstring& source, const std::wstring& target) {
     if (CopyTargetRefused(GetFileAttributesW(source.c_str()), GetFileAttributesW(target.c_str()))) {
         return false;
     }
-    return CopyFileW(source.c_str(), target.c_str(), FALSE) != FALSE;
+    if (!CopyFileW(source.c_str(), target.c_str(), FALSE)) {
+        return false;
+    }
+    // CopyFileW carries the source's attributes over.
+    const DWORD copied = GetFileAttributesW(target.c_str());
+    if (copied == INVALID_FILE_ATTRIBUTES) {
+        return false;
+    }
+    return (copied & FILE_ATTRIBUTE_READONLY) == 0 ||
+           SetFileAttributesW(target.c_str(), copied & ~FILE_ATTRIBUTE_READONLY) != FALSE;
+}
+
+bool MoveFileReplacing(const std::wstring& source, const std::wstring& target) {
+    return MoveFileExW(source.c_str(), target.c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+}
+
+std::string ReadFileStart(const std::wstring& path, size_t maxBytes) {
+    FileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    std::string bytes(maxBytes, '\0');
+    DWORD got = 0;
+    if (!file.Valid() ||
+        !ReadFile(file.Get(), &bytes[0], static_cast<DWORD>(maxBytes), &got, nullptr)) {
+        return {};
+    }
+    bytes.resize(got);
+    return bytes;
+}
+
+bool FileSizeOf(const std::wstring& path, unsigned long long& bytes) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data) ||
+        (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        return false;
+    }
+    bytes = (static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    return true;
 }
 
 bool DeleteFileIfAny(const std::wstring& path) {

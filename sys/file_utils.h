@@ -6,7 +6,15 @@
 #include <vector>
 
 bool FileExists(const std::wstring& path);
+// The copy never keeps the read-only mark (files taken from an ISO carry it), so the next
+// install can replace it; hidden and system stay as copied.
 bool CopyFileOverwrite(const std::wstring& source, const std::wstring& target);
+// Moves a file over an existing one and returns only once the move is on the disk.
+bool MoveFileReplacing(const std::wstring& source, const std::wstring& target);
+// Up to `maxBytes` from the start of a file; empty when it cannot be read.
+std::string ReadFileStart(const std::wstring& path, size_t maxBytes);
+// The size of an existing file that is not a directory; false otherwise.
+bool FileSizeOf(const std::wstring& path, unsigned long long& bytes);
 bool DeleteFileIfAny(const std::wstring& path);
 bool CreateDirectories(const std::wstring& path);
 std::wstring GetModuleDirectory();

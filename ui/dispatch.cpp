@@ -1,6 +1,7 @@
 #include "ui/dispatch.h"
 
 #include "app/app_context.h"
+#include "app/startup.h"
 #include "sys/debug_log.h"
 #include "sys/file_utils.h"
 #include "sys/physical_drive.h"
@@ -55,6 +56,10 @@ void AppContext::RunAction(int32_t index) {
     bool confirmed = FileExists(bootDir + L"\\NOT.DEL") && disk >= 0;
     if (!confirmed) {
         ShowModalMessage(TargetRefusalText(installerRoot), MB_ICONINFORMATION);
+        return;
+    }
+    if (IsWindowsDisk(disk, WindowsDiskNumber())) {
+        ShowModalMessage(WindowsDiskText(installerRoot), MB_ICONINFORMATION);
         return;
     }
     busy = true;

@@ -6,15 +6,21 @@
 # installer does for hard disks. Nothing is written to the disk itself, and nothing at all
 # when a check fails. core.img, beside the boot image, is later written to sectors 1-591.
 #
+# Runs under Windows PowerShell 5.1 (Windows 7 to 11, WinPE) on .NET Framework, whose
+# FileStream refuses "\\.\" paths: the disk is opened with CreateFileW and read through a
+# FileStream over that handle. Get-Disk and Get-Partition exist only from Windows 8; without
+# them the disk numbers come from WMI.
+#
 # Exit codes (a refusal also prints one line on standard error):
 #    0  the image was written to -Out
 #    1  PowerShell itself failed (the script could not run to its end)
 #    2  parameters missing or malformed (-Disk must be a number, -Boot and -Out paths)
 #    3  -Boot is not exactly 512 bytes, or not a GRUB boot image for a core image at
 #       sector 1 (EB 63 90 at 0, LBA 1 in the 8 bytes at 0x5C, FF at 0x64)
-#    4  core.img is missing beside -Boot, or larger than 591 sectors (it would be cut)
-#    5  the disk is not the one holding this script's drive, or Windows reports it as its
-#       system or boot disk
+#    4  core.img is missing beside -Boot, shorter than one sector, or larger than 591
+#       sectors (it would be cut)
+#    5  the disk is not the one holding this script's drive, or it is the disk of the
+#       Windows directory, or Windows reports it as its system or boot disk
 #    6  sectors 0 and 1 of the disk cannot be read, or its sectors are not 512 bytes
 #    7  sector 0 does not end in 55 AA, or a partition entry has a boot flag other than
 #       00 or 80
@@ -22,85 +28,263 @@
 #    9  no room for core.img: the lowest start sector of all used entries (any slot,
 #       extended ones included) is below 592, or there is no partition entry at all
 #   10  -Out cannot be written
+#   11  disk information unavailable: neither Get-Partition nor WMI names the disk of this
+#       script's drive
 param([string]$Disk, [string]$Boot, [string]$Out)
-$ErrorActionPreference = 'Stop'
 
-function Refuse([int]$Code, [string]$Text) {
+# The program's tests read these lines and hold its stand-in to the same numbers.
+$SectorSize = 512
+$CoreImageSectors = 591
+$FirstFreeSector = 592
+$KernelSectorOffset = 0x5C
+$BootDriveOffset = 0x64
+$DriveCheckOffset = 0x66
+$BootCodeBytes = 440
+$PartitionTableOffset = 446
+
+$Written = 0
+$BadArguments = 2
+$NotGrubBootImage = 3
+$CoreImageUnfit = 4
+$WrongDisk = 5
+$DiskUnreadable = 6
+$NoValidMbr = 7
+$GptDisk = 8
+$NoRoomForCore = 9
+$OutputNotWritten = 10
+$DiskInfoUnavailable = 11
+
+# ---- Byte rules: values in, a code or bytes out; no I/O. ----
+
+function Get-LittleEndian([byte[]]$Bytes, [int]$Offset, [int]$Width) {
+    [uint64]$value = 0
+    for ($i = $Width - 1; $i -ge 0; $i--) {
+        $value = $value * 256 + $Bytes[$Offset + $i]
+    }
+    return $value
+}
+
+function Get-BootImageCode([byte[]]$BootBytes) {
+    if ($null -eq $BootBytes -or $BootBytes.Length -ne $SectorSize) { return $NotGrubBootImage }
+    if ($BootBytes[0] -ne 0xEB -or $BootBytes[1] -ne 0x63 -or $BootBytes[2] -ne 0x90 -or
+        (Get-LittleEndian $BootBytes $KernelSectorOffset 8) -ne 1 -or
+        $BootBytes[$BootDriveOffset] -ne 0xFF) {
+        return $NotGrubBootImage
+    }
+    return $Written
+}
+
+# Less than a sector is no core image; more than 591 would be cut by the sector write.
+function Get-CoreImageCode([long]$Length) {
+    if ($Length -lt $SectorSize -or $Length -gt $CoreImageSectors * $SectorSize) {
+        return $CoreImageUnfit
+    }
+    return $Written
+}
+
+# OwnDisk: the disk of this script's drive, negative when nothing could tell it. SystemDisk:
+# the disk of the Windows directory's drive, negative when unknown (WinPE's RAM disk).
+function Get-DiskChoiceCode([long]$Number, [long]$OwnDisk, [long]$SystemDisk) {
+    if ($OwnDisk -lt 0) { return $DiskInfoUnavailable }
+    if ($OwnDisk -ne $Number -or ($SystemDisk -ge 0 -and $SystemDisk -eq $Number)) {
+        return $WrongDisk
+    }
+    return $Written
+}
+
+# Head: sectors 0 and 1 of the disk.
+function Get-DiskHeadCode([byte[]]$Head) {
+    if ($null -eq $Head -or $Head.Length -lt 2 * $SectorSize) { return $DiskUnreadable }
+    if ($Head[510] -ne 0x55 -or $Head[511] -ne 0xAA) { return $NoValidMbr }
+    foreach ($slot in 0..3) {
+        $flag = $Head[$PartitionTableOffset + 16 * $slot]
+        if ($flag -ne 0x00 -and $flag -ne 0x80) { return $NoValidMbr }
+    }
+    foreach ($slot in 0..3) {
+        if ($Head[$PartitionTableOffset + 16 * $slot + 4] -eq 0xEE) { return $GptDisk }
+    }
+    if ([Text.Encoding]::ASCII.GetString($Head, $SectorSize, 8) -eq 'EFI PART') { return $GptDisk }
+    # A used entry is one with any byte set; its start bounds the room left after sector 0.
+    $lowest = $null
+    foreach ($slot in 0..3) {
+        $entry = $PartitionTableOffset + 16 * $slot
+        $used = $false
+        for ($i = 0; $i -lt 16; $i++) { if ($Head[$entry + $i] -ne 0) { $used = $true } }
+        if (-not $used) { continue }
+        $start = Get-LittleEndian $Head ($entry + 8) 4
+        if ($null -eq $lowest -or $start -lt $lowest) { $lowest = $start }
+    }
+    if ($null -eq $lowest -or $lowest -lt $FirstFreeSector) { return $NoRoomForCore }
+    return $Written
+}
+
+# The boot image's code with the disk's own table and signature; the boot-drive check jump
+# becomes two NOPs, since the BIOS drive number is trusted on a hard disk.
+function New-MbrImage([byte[]]$BootBytes, [byte[]]$Head) {
+    $image = New-Object byte[] $SectorSize
+    [Array]::Copy($BootBytes, 0, $image, 0, $BootCodeBytes)
+    [Array]::Copy($Head, $BootCodeBytes, $image, $BootCodeBytes, $SectorSize - $BootCodeBytes)
+    $image[$DriveCheckOffset] = 0x90
+    $image[$DriveCheckOffset + 1] = 0x90
+    # The comma keeps PowerShell from unrolling the array into loose bytes.
+    return , $image
+}
+
+# ---- Windows: disk numbers and the raw read. ----
+
+function Import-RawDisk {
+    if ('TelvornRawDisk' -as [type]) { return }
+    Add-Type -TypeDefinition @'
+using System;
+using System.Runtime.InteropServices;
+using Microsoft.Win32.SafeHandles;
+
+public static class TelvornRawDisk {
+    [DllImport("kernel32.dll", CharSet = CharSet.Unicode, SetLastError = true)]
+    public static extern SafeFileHandle CreateFileW(string fileName, uint desiredAccess,
+        uint shareMode, IntPtr securityAttributes, uint creationDisposition,
+        uint flagsAndAttributes, IntPtr templateFile);
+}
+'@
+}
+
+# Sectors 0 and 1 of \\.\PhysicalDrive<Number>, or $null. The stream and the handle are
+# released on every path.
+function Read-DiskHead([int]$Number) {
+    $genericRead = [uint32]2147483648
+    $shareReadWrite = [uint32]3
+    $openExisting = [uint32]3
+    $handle = $null
+    $stream = $null
+    try {
+        Import-RawDisk
+        $handle = [TelvornRawDisk]::CreateFileW("\\.\PhysicalDrive$Number", $genericRead,
+            $shareReadWrite, [IntPtr]::Zero, $openExisting, 0, [IntPtr]::Zero)
+        if ($handle.IsInvalid) { return $null }
+        # A raw disk reads whole sectors only: the stream's 4096-byte buffer keeps every
+        # read aligned.
+        $stream = New-Object IO.FileStream($handle, [IO.FileAccess]::Read, 4096)
+        $head = New-Object byte[] (2 * $SectorSize)
+        $got = 0
+        while ($got -lt $head.Length) {
+            $n = $stream.Read($head, $got, $head.Length - $got)
+            if ($n -le 0) { break }
+            $got += $n
+        }
+        if ($got -ne $head.Length) { return $null }
+        return , $head
+    } catch {
+        return $null
+    } finally {
+        if ($null -ne $stream) { $stream.Dispose() }
+        if ($null -ne $handle) { $handle.Dispose() }
+    }
+}
+
+function Test-Command([string]$Name) {
+    return $null -ne (Get-Command $Name -ErrorAction SilentlyContinue)
+}
+
+# WMI through Get-WmiObject (Windows PowerShell), else through the CIM cmdlets.
+function Invoke-WmiQuery([string]$Query) {
+    if (Test-Command 'Get-WmiObject') { return @(Get-WmiObject -Query $Query -ErrorAction Stop) }
+    if (Test-Command 'Get-CimInstance') { return @(Get-CimInstance -Query $Query -ErrorAction Stop) }
+    return @()
+}
+
+# The disk that holds drive <Letter>: Get-Partition, else WMI's chain from the logical disk
+# through its partition to the disk drive's Index. -1 when neither answers.
+function Get-DiskOfDrive([string]$Letter) {
+    if (-not $Letter) { return -1 }
+    if (Test-Command 'Get-Partition') {
+        try { return [int](Get-Partition -DriveLetter $Letter -ErrorAction Stop).DiskNumber } catch { }
+    }
+    try {
+        $partitions = Invoke-WmiQuery ("ASSOCIATORS OF {Win32_LogicalDisk.DeviceID='" + $Letter +
+            ":'} WHERE AssocClass=Win32_LogicalDiskToPartition")
+        foreach ($partition in $partitions) {
+            $drives = Invoke-WmiQuery ("ASSOCIATORS OF {Win32_DiskPartition.DeviceID='" +
+                $partition.DeviceID + "'} WHERE AssocClass=Win32_DiskDriveToDiskPartition")
+            foreach ($drive in $drives) { return [int]$drive.Index }
+        }
+    } catch { }
+    return -1
+}
+
+# The disk's logical sector size and whether Windows calls it its system or boot disk.
+function Get-DiskFacts([int]$Number) {
+    $facts = @{ SectorSize = 0; IsSystem = $false }
+    if (Test-Command 'Get-Disk') {
+        try {
+            $info = Get-Disk -Number $Number -ErrorAction Stop
+            $facts.SectorSize = [int]$info.LogicalSectorSize
+            $facts.IsSystem = [bool]($info.IsSystem -or $info.IsBoot)
+            return $facts
+        } catch { }
+    }
+    try {
+        foreach ($drive in (Invoke-WmiQuery "SELECT * FROM Win32_DiskDrive WHERE Index=$Number")) {
+            $facts.SectorSize = [int]$drive.BytesPerSector
+        }
+    } catch { }
+    return $facts
+}
+
+function Stop-WithCode([int]$Code, [string]$Text) {
     [Console]::Error.WriteLine($Text)
     exit $Code
 }
 
+# Dot-sourced (by the tests), the script only defines its rules.
+if ($MyInvocation.InvocationName -eq '.') { return }
+
+$ErrorActionPreference = 'Stop'
+
 if ($Disk -notmatch '^[0-9]+$' -or -not $Boot -or -not $Out) {
-    Refuse 2 'usage: -Disk <number> -Boot <boot.img> -Out <file>'
+    Stop-WithCode $BadArguments 'usage: -Disk <number> -Boot <boot.img> -Out <file>'
 }
 $number = [int]$Disk
 
-try { $bootBytes = [IO.File]::ReadAllBytes($Boot) } catch { $bootBytes = @() }
-if ($bootBytes.Length -ne 512 -or $bootBytes[0] -ne 0xEB -or $bootBytes[1] -ne 0x63 -or
-    $bootBytes[2] -ne 0x90 -or [BitConverter]::ToUInt64($bootBytes, 0x5C) -ne 1 -or
-    $bootBytes[0x64] -ne 0xFF) {
-    Refuse 3 'the boot image is not a 512-byte GRUB boot image for a core image at sector 1'
+try { $bootBytes = [IO.File]::ReadAllBytes($Boot) } catch { $bootBytes = $null }
+if ((Get-BootImageCode $bootBytes) -ne $Written) {
+    Stop-WithCode $NotGrubBootImage 'the boot image is not a 512-byte GRUB boot image for a core image at sector 1'
 }
 
 $core = Join-Path (Split-Path -Parent $Boot) 'core.img'
-if (-not (Test-Path -LiteralPath $core -PathType Leaf) -or
-    (Get-Item -LiteralPath $core).Length -gt 591 * 512) {
-    Refuse 4 'core.img is missing beside the boot image or larger than 591 sectors'
+$coreLength = -1
+if (Test-Path -LiteralPath $core -PathType Leaf) { $coreLength = (Get-Item -LiteralPath $core).Length }
+if ((Get-CoreImageCode $coreLength) -ne $Written) {
+    Stop-WithCode $CoreImageUnfit 'core.img is missing beside the boot image, or not 1 to 591 sectors'
 }
 
-try {
-    $ownDisk = (Get-Partition -DriveLetter $PSScriptRoot[0]).DiskNumber
-    $info = Get-Disk -Number $number
-} catch {
-    Refuse 5 'the disk is not the one of this drive, or it is the system or boot disk'
+# $PSScriptRoot is only set for scripts from PowerShell 3.0 on.
+$scriptPath = $MyInvocation.MyCommand.Path
+$scriptDrive = ''
+if ($scriptPath.Length -ge 2 -and $scriptPath[1] -eq ':') { $scriptDrive = $scriptPath.Substring(0, 1) }
+$ownDisk = Get-DiskOfDrive $scriptDrive
+$systemDisk = -1
+if ($env:SystemRoot) { $systemDisk = Get-DiskOfDrive ($env:SystemRoot.Substring(0, 1)) }
+$choice = Get-DiskChoiceCode $number $ownDisk $systemDisk
+if ($choice -eq $DiskInfoUnavailable) {
+    Stop-WithCode $DiskInfoUnavailable 'disk information unavailable'
 }
-if ($ownDisk -ne $number -or $info.IsSystem -or $info.IsBoot) {
-    Refuse 5 'the disk is not the one of this drive, or it is the system or boot disk'
-}
-
-$head = New-Object byte[] 1024
-$got = 0
-try {
-    $stream = New-Object IO.FileStream("\\.\PhysicalDrive$number", [IO.FileMode]::Open,
-        [IO.FileAccess]::Read, [IO.FileShare]::ReadWrite)
-    try { $got = $stream.Read($head, 0, 1024) } finally { $stream.Dispose() }
-} catch { $got = 0 }
-if ($got -ne 1024 -or $info.LogicalSectorSize -ne 512) {
-    Refuse 6 'the first two 512-byte sectors of the disk cannot be read'
+$facts = Get-DiskFacts $number
+if ($choice -ne $Written -or $facts.IsSystem) {
+    Stop-WithCode $WrongDisk 'the disk is not the one of this drive, or it is the system or boot disk'
 }
 
-if ($head[510] -ne 0x55 -or $head[511] -ne 0xAA) {
-    Refuse 7 'sector 0 is not a valid MBR (signature or boot flag)'
-}
-foreach ($slot in 0..3) {
-    $flag = $head[446 + 16 * $slot]
-    if ($flag -ne 0x00 -and $flag -ne 0x80) {
-        Refuse 7 'sector 0 is not a valid MBR (signature or boot flag)'
-    }
-}
-foreach ($slot in 0..3) {
-    if ($head[446 + 16 * $slot + 4] -eq 0xEE) { Refuse 8 'the disk is partitioned with GPT' }
-}
-if ([Text.Encoding]::ASCII.GetString($head, 512, 8) -eq 'EFI PART') {
-    Refuse 8 'the disk is partitioned with GPT'
+$head = Read-DiskHead $number
+if ($null -eq $head -or $facts.SectorSize -ne $SectorSize) {
+    Stop-WithCode $DiskUnreadable 'the first two 512-byte sectors of the disk cannot be read'
 }
 
-# A used entry is one with any byte set; its start bounds the room left after sector 0.
-$lowest = $null
-foreach ($slot in 0..3) {
-    $entry = 446 + 16 * $slot
-    if (@($head[$entry..($entry + 15)] | Where-Object { $_ -ne 0 }).Count -eq 0) { continue }
-    $start = [BitConverter]::ToUInt32($head, $entry + 8)
-    if ($null -eq $lowest -or $start -lt $lowest) { $lowest = $start }
-}
-if ($null -eq $lowest -or $lowest -lt 592) {
-    Refuse 9 'no room for core.img: a partition starts below sector 592'
-}
+$headCode = Get-DiskHeadCode $head
+if ($headCode -eq $NoValidMbr) { Stop-WithCode $NoValidMbr 'sector 0 is not a valid MBR (signature or boot flag)' }
+if ($headCode -eq $GptDisk) { Stop-WithCode $GptDisk 'the disk is partitioned with GPT' }
+if ($headCode -ne $Written) { Stop-WithCode $NoRoomForCore 'no room for core.img: a partition starts below sector 592' }
 
-$image = New-Object byte[] 512
-[Array]::Copy($bootBytes, 0, $image, 0, 440)
-[Array]::Copy($head, 440, $image, 440, 72)
-$image[0x66] = 0x90
-$image[0x67] = 0x90
-try { [IO.File]::WriteAllBytes($Out, $image) } catch { Refuse 10 'the output image cannot be written' }
-exit 0
+$image = New-MbrImage $bootBytes $head
+try { [IO.File]::WriteAllBytes($Out, $image) } catch {
+    Stop-WithCode $OutputNotWritten 'the output image cannot be written'
+}
+exit $Written

@@ -193,7 +193,7 @@ TEST(LoadersE2e, Grub2PutsBootCodeOverTheTableAndCoreImageBehindIt) {
     EXPECT_EQ(after.substr(592 * Sector), before.substr(592 * Sector));
     EXPECT_EQ(session.drive.Read(Grub + L"\\telvorn-mbr-table.img"), after.substr(0, Sector));
     EXPECT_EQ(session.Runs(),
-              (std::vector<std::string>{PowerShellLine, MbrWriteLine, CoreWriteLine}));
+              (std::vector<std::string>{PowerShellLine, CoreWriteLine, MbrWriteLine}));
     EXPECT_EQ(session.drive.Read(Grub + L"\\grub.cfg"), config);
     EXPECT_EQ(session.drive.Read(Grub + L"\\i386-pc\\normal.mod"),
               session.drive.Read(Source + L"\\i386-pc\\normal.mod"));
@@ -211,33 +211,29 @@ TEST(LoadersE2e, Grub2ScriptRefusalsStopBeforeAnySectorIsWritten) {
     const std::string goodBoot = session.drive.Read(Source + L"\\boot.img");
     std::string wrongBoot = goodBoot;
     wrongBoot[0x64] = '\x80';
-    std::string overlongCore(592 * Sector, '\x11');
     struct Case {
         const char* name;
         std::string disk;
         std::string boot;
-        std::string core; // empty: the laid-out one
         int code;
     } cases[] = {
-        {"partition below sector 592", DiskImage({{0, 0x80, 0x0C, 591}}), goodBoot, "", 9},
+        {"partition below sector 592", DiskImage({{0, 0x80, 0x0C, 591}}), goodBoot, 9},
         {"low partition in a later slot", DiskImage({{0, 0x80, 0x0C, 2048}, {2, 0x00, 0x05, 63}}),
-         goodBoot, "", 9},
-        {"no partition table", DiskImage({}), goodBoot, "", 9},
-        {"GPT protective entry", DiskImage({{0, 0x00, 0xEE, 1}}), goodBoot, "", 8},
-        {"GPT header", DiskImage({{0, 0x80, 0x0C, 2048}}, true), goodBoot, "", 8},
+         goodBoot, 9},
+        {"no partition table", DiskImage({}), goodBoot, 9},
+        {"GPT protective entry", DiskImage({{0, 0x00, 0xEE, 1}}), goodBoot, 8},
+        {"GPT header", DiskImage({{0, 0x80, 0x0C, 2048}}, true), goodBoot, 8},
         {"no boot signature", DiskImage({{0, 0x80, 0x0C, 2048}}).replace(510, 2, "\0\0", 2),
-         goodBoot, "", 7},
-        {"wrong boot image", ValidDisk(), wrongBoot, "", 3},
-        {"core image too large", ValidDisk(), goodBoot, overlongCore, 4},
+         goodBoot, 7},
+        {"wrong boot image", ValidDisk(), wrongBoot, 3},
     };
     for (const Case& c : cases) {
         ASSERT_TRUE(WriteBytes(session.imagePath, c.disk));
         ASSERT_TRUE(session.drive.Write(Source + L"\\boot.img", c.boot));
-        if (!c.core.empty()) {
-            ASSERT_TRUE(session.drive.Write(Source + L"\\core.img", c.core));
-        }
         DeleteFileW(session.logPath.c_str());
-        DeleteFileW(session.drive.Path(Grub + L"\\telvorn-mbr-table.img").c_str());
+        // An earlier run's image must not survive a refusal, where it could reach sector 0.
+        ASSERT_TRUE(
+            session.drive.Write(Grub + L"\\telvorn-mbr-table.img", ValidDisk().substr(0, Sector)));
 
         EXPECT_EQ(session.Click(3), ScriptFailure(c.code)) << c.name;
 
@@ -246,32 +242,44 @@ TEST(LoadersE2e, Grub2ScriptRefusalsStopBeforeAnySectorIsWritten) {
         EXPECT_FALSE(session.drive.Exists(Grub + L"\\telvorn-mbr-table.img")) << c.name;
         EXPECT_EQ(session.drive.Read(Grub + L"\\boot.img"), c.boot) << c.name;
         EXPECT_TRUE(IsFolder(session.drive.Path(Grub + L"\\i386-pc"))) << c.name;
-        EXPECT_FALSE(session.drive.Exists(L"\\bootmgr")) << c.name;
+        EXPECT_EQ(session.drive.Read(L"\\bootmgr"), "old bootmgr") << c.name;
         EXPECT_EQ(session.State(), "legacy=1\nuefi=2\n") << c.name;
     }
 }
 
 TEST(LoadersE2e, Grub2StopsAtTheFirstFailingChildWithItsCode) {
+    const std::wstring imageName = Grub + L"\\telvorn-mbr-table.img";
     struct Case {
         const char* name;
         EnvironmentOverrides environment;
         bool brokenTool;
         bool withPowerShell;
+        bool staleImage; // an earlier run's image lies in the GRUB2 directory
         std::wstring message;
         std::vector<std::string> runs;
-        bool sectorZeroWritten;
+        bool coreWritten;
     } cases[] = {
         {"script exits with 1",
          {{L"QUILLMERE_STANDIN_PS_EXIT", L"1"}},
          false,
          true,
+         true,
          ScriptFailure(1),
+         {PowerShellLine},
+         false},
+        {"script exits with 0 without writing its image",
+         {{L"QUILLMERE_STANDIN_PS_EXIT", L"0"}},
+         false,
+         true,
+         true,
+         L"MBR-образ не создан или повреждён:\r\nL:" + imageName,
          {PowerShellLine},
          false},
         {"script refuses the disk as the system disk",
          {{L"QUILLMERE_STANDIN_SYSTEM_DISK", L"3"}},
          false,
          true,
+         false,
          ScriptFailure(5),
          {PowerShellLine},
          false},
@@ -279,6 +287,7 @@ TEST(LoadersE2e, Grub2StopsAtTheFirstFailingChildWithItsCode) {
          {{L"QUILLMERE_STANDIN_DRIVE_DISK", L"4"}},
          false,
          true,
+         false,
          ScriptFailure(5),
          {PowerShellLine},
          false},
@@ -286,29 +295,33 @@ TEST(LoadersE2e, Grub2StopsAtTheFirstFailingChildWithItsCode) {
          {{L"PATH", L"C:\\windows\\system32;C:\\windows"}},
          false,
          false,
+         false,
          ScriptFailure(-1),
          {},
-         false},
-        {"MBR write fails",
-         {{L"QUILLMERE_STANDIN_EXIT_LBA0", L"4"}},
-         false,
-         true,
-         L"Ошибка записи MBR (код 4).",
-         {PowerShellLine, MbrWriteLine},
-         false},
-        {"tool cannot be started",
-         {},
-         true,
-         true,
-         L"Ошибка записи MBR (код -1).",
-         {PowerShellLine},
          false},
         {"core image write fails",
          {{L"QUILLMERE_STANDIN_EXIT_LBA1", L"6"}},
          false,
          true,
+         false,
          L"Ошибка записи core.img (код 6).",
-         {PowerShellLine, MbrWriteLine, CoreWriteLine},
+         {PowerShellLine, CoreWriteLine},
+         false},
+        {"tool cannot be started",
+         {},
+         true,
+         true,
+         false,
+         L"Ошибка записи core.img (код -1).",
+         {PowerShellLine},
+         false},
+        {"MBR write fails",
+         {{L"QUILLMERE_STANDIN_EXIT_LBA0", L"4"}},
+         false,
+         true,
+         false,
+         L"Ошибка записи MBR (код 4).",
+         {PowerShellLine, CoreWriteLine, MbrWriteLine},
          true},
     };
     for (const Case& c : cases) {
@@ -321,27 +334,29 @@ TEST(LoadersE2e, Grub2StopsAtTheFirstFailingChildWithItsCode) {
         if (c.brokenTool) {
             ASSERT_TRUE(session.drive.Write(Boot + L"\\bootice.exe", "MZ"));
         }
+        if (c.staleImage) {
+            ASSERT_TRUE(session.drive.Write(imageName, ValidDisk().substr(0, Sector)));
+        }
         const std::string before = session.Disk();
         ASSERT_TRUE(session.Launch(c.environment)) << c.name;
 
         EXPECT_EQ(session.Click(3), c.message) << c.name;
 
         EXPECT_EQ(session.Runs(), c.runs) << c.name;
+        // Sector 0 is written last: every stop leaves it, and the previous loader, as it was.
         const std::string after = session.Disk();
-        if (c.sectorZeroWritten) {
-            EXPECT_EQ(after.substr(0, Sector),
-                      session.drive.Read(Grub + L"\\telvorn-mbr-table.img"));
-            EXPECT_NE(after.substr(0, Sector), before.substr(0, Sector));
-            EXPECT_EQ(after.substr(Sector), before.substr(Sector)) << c.name;
+        EXPECT_EQ(after.substr(0, Sector), before.substr(0, Sector)) << c.name;
+        if (c.coreWritten) {
+            const std::string core = session.drive.Read(Grub + L"\\core.img");
+            EXPECT_EQ(after.substr(Sector, core.size()), core) << c.name;
         } else {
             EXPECT_EQ(after, before) << c.name;
         }
         // The script wrote the image whenever a tool run followed it.
-        EXPECT_EQ(session.drive.Exists(Grub + L"\\telvorn-mbr-table.img"),
-                  c.runs.size() > 1 || c.brokenTool)
-            << c.name;
+        EXPECT_EQ(session.drive.Exists(imageName), c.runs.size() > 1 || c.brokenTool) << c.name;
         EXPECT_EQ(session.State(), "legacy=0\nuefi=1\n") << c.name;
-        EXPECT_FALSE(session.drive.Exists(L"\\grldr")) << c.name;
+        EXPECT_EQ(session.drive.Read(L"\\grldr"), "old grldr") << c.name;
+        EXPECT_EQ(session.drive.Read(L"\\bootmgr"), "old bootmgr") << c.name;
     }
 }
 
@@ -411,7 +426,7 @@ TEST(LoadersE2e, Grub2RunsItsFourChildrenInOrderOnDiskZero) {
                                       "\" /c xcopy /E /I /Y /Q "
                                       "\"L:\\efi\\Telvorn\\Boot\\loaders\\grub2-bios\\i386-pc\" "
                                       "\"L:\\efi\\Telvorn\\Boot\\grub2\\bios\\i386-pc\" > nul 2>&1",
-                                  diskZero, MbrWriteLine, CoreWriteLine}));
+                                  diskZero, CoreWriteLine, MbrWriteLine}));
     EXPECT_EQ(session.State(), "legacy=3\nuefi=-1\n");
     EXPECT_EQ(session.drive.Read(L"\\grldr"), "old grldr");
     EXPECT_FALSE(session.drive.Exists(L"\\bootmgr"));

@@ -158,6 +158,45 @@ TEST_F(StartupTest, TakesTheFirstDataMarkerInLetterOrder) {
     EXPECT_EQ(CloseFromOutside(run, window), 0);
 }
 
+// The test build reads disk numbers per letter; Wine's Windows directory lies on C:.
+TEST_F(StartupTest, RefusesADriveOnTheWindowsDiskBeforeTouchingIt) {
+    ASSERT_TRUE(LayOutInstaller(installer, L"quillmere-testdisk"));
+    ASSERT_TRUE(LayOutDataMarker(data));
+    ASSERT_TRUE(installer.MakeDir(L"\\Android"));
+    AppRun run;
+    ASSERT_TRUE(run.Start(InstalledProgram(installer, L"quillmere-testdisk"),
+                          {{L"QUILLMERE_TEST_PHYSICAL_DRIVE", L"C=1,E=1,F=1"}}));
+    MessageBoxInfo box;
+    ASSERT_TRUE(WaitForMessageBox(run.processId, StartTimeoutMs, box));
+    EXPECT_EQ(box.text, L"Диск E: находится на системном диске Windows.\r\n"
+                        L"Загрузчик системного диска Quillmere не меняет.");
+    EXPECT_EQ(box.icon, "error");
+    EXPECT_EQ(WaitForAppWindow(run.processId, 0), nullptr);
+    ASSERT_TRUE(PressOk(box));
+    EXPECT_EQ(run.Wait(10000), 1);
+    EXPECT_TRUE(installer.Exists(L"\\Android"));
+}
+
+// A data marker on another disk is not this drive's data partition, even in an earlier letter.
+TEST_F(StartupTest, TakesTheDataPartitionOnTheInstallersOwnDisk) {
+    SimDrive other;
+    ASSERT_TRUE(other.Map(L'D', L"startup-data-d"));
+    ASSERT_TRUE(LayOutInstaller(installer, L"quillmere-testdisk"));
+    ASSERT_TRUE(LayOutDataMarker(data));
+    ASSERT_TRUE(LayOutDataMarker(other));
+    for (const SimDrive* drive : {&data, &other}) {
+        ASSERT_TRUE(drive->Write(L"\\Android\\data\\cache.bin", "x"));
+    }
+    AppRun run;
+    ASSERT_TRUE(run.Start(InstalledProgram(installer, L"quillmere-testdisk"),
+                          {{L"QUILLMERE_TEST_PHYSICAL_DRIVE", L"D=2,E=1,F=1"}}));
+    HWND window = WaitForAppWindow(run.processId, StartTimeoutMs);
+    ASSERT_NE(window, nullptr);
+    EXPECT_TRUE(other.Exists(L"\\Android\\data\\cache.bin"));
+    EXPECT_FALSE(data.Exists(L"\\Android"));
+    EXPECT_EQ(CloseFromOutside(run, window), 0);
+}
+
 TEST_F(StartupTest, AcceptsTheInstallerDriveAsTheDataPartition) {
     ASSERT_TRUE(LayOutInstaller(installer));
     ASSERT_TRUE(LayOutDataMarker(installer));

@@ -14,20 +14,25 @@ constexpr uint64_t FirstFreeSector = 1 + CoreImageSectors;
 // Bytes of the boot image that reach the disk; from here on sector 0 keeps the disk's own
 // signature, partition table and 55 AA.
 constexpr size_t BootCodeBytes = 440;
+// In the boot image: the 8-byte start sector of the core image, and the boot drive (FF: the
+// drive the BIOS booted from).
+constexpr size_t KernelSectorOffset = 0x5C;
+constexpr size_t BootDriveOffset = 0x64;
 constexpr size_t DriveCheckOffset = 0x66;
 constexpr size_t PartitionTableOffset = 446;
 
 enum ExitCode : int {
     Written = 0,
     BadArguments = 2,
-    NotGrubBootImage = 3,  // not 512 bytes, or not set for a core image at sector 1
-    CoreImageTooLarge = 4, // core.img missing beside the boot image, or over 591 sectors
-    WrongDisk = 5,         // not the disk of the script's own drive, or the system/boot disk
-    DiskUnreadable = 6,    // sectors 0 and 1 cannot be read (or are not 512 bytes)
-    NoValidMbr = 7,        // no 55 AA, or a boot flag other than 00 or 80
-    GptDisk = 8,           // a type EE entry, or "EFI PART" at the start of sector 1
-    NoRoomForCore = 9,     // a partition starts below sector 592, or there is none
+    NotGrubBootImage = 3, // not 512 bytes, or not set for a core image at sector 1
+    CoreImageUnfit = 4,   // core.img missing beside the boot image, under 1 or over 591 sectors
+    WrongDisk = 5,        // not the disk of the script's own drive, or the system/boot disk
+    DiskUnreadable = 6,   // sectors 0 and 1 cannot be read (or are not 512 bytes)
+    NoValidMbr = 7,       // no 55 AA, or a boot flag other than 00 or 80
+    GptDisk = 8,          // a type EE entry, or "EFI PART" at the start of sector 1
+    NoRoomForCore = 9,    // a partition starts below sector 592, or there is none
     OutputNotWritten = 10,
+    DiskInfoUnavailable = 11, // neither Get-Partition nor WMI names the disk of the own drive
 };
 
 inline const char* RefusalText(int code) {
@@ -36,8 +41,8 @@ inline const char* RefusalText(int code) {
         return "usage: -Disk <number> -Boot <boot.img> -Out <file>";
     case NotGrubBootImage:
         return "the boot image is not a 512-byte GRUB boot image for a core image at sector 1";
-    case CoreImageTooLarge:
-        return "core.img is missing beside the boot image or larger than 591 sectors";
+    case CoreImageUnfit:
+        return "core.img is missing beside the boot image, or not 1 to 591 sectors";
     case WrongDisk:
         return "the disk is not the one of this drive, or it is the system or boot disk";
     case DiskUnreadable:
@@ -50,6 +55,8 @@ inline const char* RefusalText(int code) {
         return "no room for core.img: a partition starts below sector 592";
     case OutputNotWritten:
         return "the output image cannot be written";
+    case DiskInfoUnavailable:
+        return "disk information unavailable";
     default:
         return "";
     }
@@ -72,14 +79,25 @@ inline int CheckBootImage(const std::string& boot) {
         return NotGrubBootImage;
     }
     bool grubJump = ByteAt(boot, 0) == 0xEB && ByteAt(boot, 1) == 0x63 && ByteAt(boot, 2) == 0x90;
-    if (!grubJump || LittleEndian(boot, 0x5C, 8) != 1 || ByteAt(boot, 0x64) != 0xFF) {
+    if (!grubJump || LittleEndian(boot, KernelSectorOffset, 8) != 1 ||
+        ByteAt(boot, BootDriveOffset) != 0xFF) {
         return NotGrubBootImage;
     }
     return Written;
 }
 
+// Less than a sector is no core image; more than 591 would be cut by the sector write.
 inline int CheckCoreImageSize(uint64_t bytes) {
-    return bytes <= CoreImageSectors * SectorSize ? Written : CoreImageTooLarge;
+    return bytes >= SectorSize && bytes <= CoreImageSectors * SectorSize ? Written : CoreImageUnfit;
+}
+
+// `ownDisk`: the disk of the script's own drive, negative when nothing could tell it;
+// `systemDisk`: the disk of the Windows directory's drive, negative when unknown (a RAM disk).
+inline int CheckDiskChoice(int64_t disk, int64_t ownDisk, int64_t systemDisk) {
+    if (ownDisk < 0) {
+        return DiskInfoUnavailable;
+    }
+    return ownDisk != disk || (systemDisk >= 0 && systemDisk == disk) ? WrongDisk : Written;
 }
 
 // `head` is sectors 0 and 1 of the disk.

@@ -244,7 +244,7 @@ TEST_F(BootStateFile, LoadSetsBothFieldsAndLogsThem) {
 }
 
 TEST_F(BootStateFile, SaveWritesExactBytesAndKeepsTheOtherModeFromTheFile) {
-    SaveBootState(bootDir, 2, -1);
+    EXPECT_TRUE(SaveBootState(bootDir, 2, -1));
     EXPECT_EQ(ReadBytes(statePath), "legacy=2\nuefi=-1\n");
     EXPECT_TRUE(HasLogLine(Log(), "bootstate: legacy=2 uefi=-1")) << Log();
 
@@ -290,7 +290,7 @@ TEST_F(BootStateFile, FileThatCannotBeReplacedKeepsItsContentAndIsLogged) {
                                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr))
                         .Valid();
     if (!writable) {
-        SaveBootState(bootDir, 2, -1);
+        EXPECT_FALSE(SaveBootState(bootDir, 2, -1));
     }
     if (immutable) {
         RunHostCommand("chattr -i '" + UnixPath(statePath) + "'");
@@ -307,7 +307,7 @@ TEST_F(BootStateFile, FileThatCannotBeReplacedKeepsItsContentAndIsLogged) {
 TEST_F(BootStateFile, FolderInThePlaceOfTheFileIsLeftAlone) {
     ASSERT_TRUE(MakeFolders(statePath));
     ASSERT_TRUE(WriteBytes(statePath + L"\\keep", "k"));
-    SaveBootState(bootDir, 0, 0);
+    EXPECT_FALSE(SaveBootState(bootDir, 0, 0));
     EXPECT_TRUE(IsFolder(statePath));
     EXPECT_EQ(ReadBytes(statePath + L"\\keep"), "k");
     std::string path(statePath.begin(), statePath.end());
@@ -321,7 +321,7 @@ TEST_F(BootStateFile, FileHeldOpenByAnotherWriterIsNotReplaced) {
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
     ASSERT_TRUE(holder.Valid());
     EXPECT_EQ(ReadBootStateValue(statePath, "legacy"), -1);
-    SaveBootState(bootDir, 3, 1);
+    EXPECT_FALSE(SaveBootState(bootDir, 3, 1));
     holder.Reset();
     EXPECT_EQ(ReadBytes(statePath), old);
     std::string path(statePath.begin(), statePath.end());

@@ -131,4 +131,25 @@ TEST(StopMessages, PutTheValueAfterTheUsersWords) {
     }
 }
 
+TEST(Grub2Images, CoreFillsOneTo591SectorsAndTheMbrImageIsOneSignedSector) {
+    const std::pair<unsigned long long, bool> cores[] = {{0, false},        {511, false},
+                                                         {512, true},       {513, true},
+                                                         {591 * 512, true}, {591 * 512 + 1, false}};
+    for (const auto& [bytes, fits] : cores) {
+        EXPECT_EQ(CoreImageSizeFits(bytes), fits) << bytes;
+    }
+    std::string image(512, '\0');
+    image[510] = '\x55';
+    image[511] = '\xAA';
+    EXPECT_TRUE(IsMbrImage(image));
+    EXPECT_FALSE(IsMbrImage(image + "x"));
+    EXPECT_FALSE(IsMbrImage(image.substr(0, 511)));
+    EXPECT_FALSE(IsMbrImage(""));
+    image[511] = '\0';
+    EXPECT_FALSE(IsMbrImage(image));
+    EXPECT_EQ(CoreImageUnfitMessage(L"E:\\c.img"),
+              L"Файл core.img не подходит (нужно от 1 до 591 секторов):\r\nE:\\c.img");
+    EXPECT_EQ(MbrImageBadMessage(L"E:\\m.img"), L"MBR-образ не создан или повреждён:\r\nE:\\m.img");
+}
+
 } // namespace

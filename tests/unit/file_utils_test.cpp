@@ -115,6 +115,19 @@ TEST_F(FileUtilsOnDrive, CopyReplacesAnOrdinaryTarget) {
     EXPECT_EQ(drive.Read(L"\\source.bin"), "new content");
 }
 
+// Files taken from an ISO are read-only; their copies must stay replaceable.
+TEST_F(FileUtilsOnDrive, CopyOfAReadOnlySourceIsNotReadOnlyAndCanBeReplacedAgain) {
+    MakeWithAttribute(L"\\readonly.txt", FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN);
+    for (int round = 0; round < 2; ++round) {
+        ASSERT_TRUE(CopyFileOverwrite(drive.Path(L"\\readonly.txt"), drive.Path(L"\\hidden.txt")))
+            << round;
+        const DWORD copied = GetFileAttributesW(drive.Path(L"\\hidden.txt").c_str());
+        EXPECT_EQ(copied & FILE_ATTRIBUTE_READONLY, 0u) << round;
+        EXPECT_NE(copied & FILE_ATTRIBUTE_HIDDEN, 0u) << round;
+        EXPECT_EQ(drive.Read(L"\\hidden.txt"), "guarded");
+    }
+}
+
 TEST(CopyTargetRefused, GuardsReadOnlyTargetsAndHiddenOrSystemOnesTheSourceDoesNotMatch) {
     const DWORD none = INVALID_FILE_ATTRIBUTES;
     const DWORD normal = FILE_ATTRIBUTE_NORMAL;

@@ -310,9 +310,10 @@ TEST_F(LoaderActions, LegacyCopyThatCannotReplaceTheRootFileStopsBeforeTheTool) 
             } else {
                 EXPECT_EQ(drive.Read(c.copiedRootFile), "old " + Ascii(c.copiedRootFile).substr(1));
             }
+            // The previous loader's root file is still there for its boot records.
             const wchar_t* other =
                 std::wstring(c.copiedRootFile) == L"\\bootmgr" ? L"\\grldr" : L"\\bootmgr";
-            EXPECT_FALSE(drive.Exists(other));
+            EXPECT_EQ(drive.Read(other), "old " + Ascii(other).substr(1));
             EXPECT_FALSE(drive.Exists(std::wstring(Boot) + L"\\bootstate.txt"));
             EXPECT_EQ(context.legacyLoader, -1);
         }
@@ -366,6 +367,7 @@ TEST_F(LoaderActions, LegacyToolFailureStopsWithItsCode) {
     for (const Failure& f : failures) {
         const LegacyCase& c = LegacyCases[f.legacyCase];
         Fresh();
+        PutRootFiles();
         SetState("legacy=3\nuefi=0\n");
         context.legacyLoader = 3;
         if (f.variable) {
@@ -382,7 +384,47 @@ TEST_F(LoaderActions, LegacyToolFailureStopsWithItsCode) {
         EXPECT_EQ(ToolLog(), expectedRuns) << c.action;
         EXPECT_EQ(State(), "legacy=3\nuefi=0\n");
         EXPECT_EQ(context.legacyLoader, 3);
+        // Nothing is removed before both records are written; only the action's own root file
+        // is already the new one.
+        for (const wchar_t* root : {L"\\bootmgr", L"\\grldr"}) {
+            bool own = c.copiedRootFile && std::wstring(root) == c.copiedRootFile;
+            EXPECT_EQ(drive.Read(root), own ? Source(c.source) : "old " + Ascii(root).substr(1))
+                << c.action << Ascii(root);
+        }
     }
+}
+
+TEST_F(LoaderActions, UnwritableStateFileIsToldWithTheSuccess) {
+    Fresh();
+    ASSERT_TRUE(drive.MakeDir(std::wstring(Boot) + L"\\bootstate.txt"));
+    EXPECT_EQ(Run(&AppContext::InstallXorBootLegacy),
+              std::vector<std::wstring>{
+                  L"Загрузчик изменён: XorBoot\r\nНе удалось записать bootstate.txt."});
+    EXPECT_EQ(context.legacyLoader, 0);
+}
+
+// Loader files taken from an ISO are read-only; the copies must not be, or the next install of
+// the same loader would stop at its own copy.
+TEST_F(LoaderActions, TwoInstallsInARowFromReadOnlySources) {
+    Fresh();
+    for (const wchar_t* source :
+         {L"\\mgr\\bootmgr", L"\\mgr\\UEFI\\bootx64.efi", L"\\mgr\\UEFI\\bootia32.efi"}) {
+        MakeReadOnly(std::wstring(Boot) + source);
+    }
+    for (int round = 0; round < 2; ++round) {
+        EXPECT_EQ(Run(&AppContext::InstallBootmgrLegacy),
+                  std::vector<std::wstring>{L"Загрузчик изменён: Bootmgr"})
+            << round;
+        EXPECT_EQ(Run(&AppContext::InstallBootmgrUefi),
+                  std::vector<std::wstring>{L"Загрузчик изменён: UEFI Bootmgr"})
+            << round;
+    }
+    for (const wchar_t* copy :
+         {L"\\bootmgr", L"\\efi\\boot\\bootx64.efi", L"\\efi\\boot\\bootia32.efi"}) {
+        EXPECT_EQ(GetFileAttributesW(drive.Path(copy).c_str()) & FILE_ATTRIBUTE_READONLY, 0u)
+            << Ascii(copy);
+    }
+    EXPECT_EQ(drive.Read(L"\\bootmgr"), Source(L"\\mgr\\bootmgr"));
 }
 
 struct UefiCase {
@@ -432,6 +474,8 @@ TEST_F(UefiActions, ReplaceTheLoaderFilesAndKeepTheLegacyEntry) {
     for (const UefiCase& c : UefiCases) {
         Fresh();
         PutOldEfiFiles();
+        // Left by a run that was cut off between its copies and its moves.
+        ASSERT_TRUE(drive.Write(EfiBoot(L"\\bootia32.efi.quillmere-new"), "stale"));
         SetState("legacy=3\nuefi=-1\n");
         context.legacyLoader = 0;
 
@@ -453,6 +497,9 @@ TEST_F(UefiActions, ReplaceTheLoaderFilesAndKeepTheLegacyEntry) {
             }
         }
         EXPECT_EQ(drive.Read(EfiBoot(L"\\keep.txt")), "not a loader");
+        for (const wchar_t* name : EfiFiles) {
+            EXPECT_FALSE(drive.Exists(EfiBoot(name) + L".quillmere-new")) << Ascii(name);
+        }
         std::string expected = "legacy=3\nuefi=" + std::to_string(c.action - 4) + "\n";
         EXPECT_EQ(State(), expected);
         EXPECT_EQ(expected.size(), 16u);
@@ -514,16 +561,41 @@ TEST_F(UefiActions, FailedCopyStopsWithoutRecording) {
         EXPECT_FALSE(drive.Exists(std::wstring(Boot) + L"\\bootstate.txt"));
         EXPECT_EQ(context.uefiLoader, -1);
 
-        // A read-only loader file: neither deleted nor overwritten, and no success.
-        Fresh();
-        PutOldEfiFiles();
-        MakeReadOnly(EfiBoot(L"\\bootx64.efi"));
-        boxes = Run(c.install);
-        EXPECT_EQ(boxes,
-                  std::vector<std::wstring>{
-                      L"Не удалось скопировать файл загрузчика:\r\nK:\\efi\\boot\\bootx64.efi"});
-        EXPECT_EQ(drive.Read(EfiBoot(L"\\bootx64.efi")), "old\\bootx64.efi");
-        EXPECT_FALSE(drive.Exists(std::wstring(Boot) + L"\\bootstate.txt"));
+        // A target the copy refuses (read-only: the first; hidden: the last of the set), or a
+        // copy that fails after another one succeeded (a folder in the place of its temporary):
+        // the whole old set stays, and no temporary is left.
+        const wchar_t* last = c.installed.back();
+        struct Failure {
+            const wchar_t* name;
+            DWORD attribute; // 0: a folder blocks the temporary instead
+        } failures[] = {
+            {L"\\bootx64.efi", FILE_ATTRIBUTE_READONLY},
+            {last, FILE_ATTRIBUTE_HIDDEN},
+            {last, 0},
+        };
+        for (const Failure& f : failures) {
+            Fresh();
+            PutOldEfiFiles();
+            if (f.attribute) {
+                ASSERT_TRUE(SetFileAttributesW(drive.Path(EfiBoot(f.name)).c_str(), f.attribute));
+            } else {
+                ASSERT_TRUE(drive.MakeDir(EfiBoot(f.name) + L".quillmere-new"));
+            }
+            boxes = Run(c.install);
+            EXPECT_EQ(boxes,
+                      std::vector<std::wstring>{
+                          L"Не удалось скопировать файл загрузчика:\r\nK:\\efi\\boot" +
+                          std::wstring(f.name)})
+                << c.action << " " << f.attribute;
+            for (const wchar_t* old : EfiFiles) {
+                EXPECT_EQ(drive.Read(EfiBoot(old)), "old" + Ascii(old)) << c.action << Ascii(old);
+                if (f.attribute || std::wstring(old) != f.name) {
+                    EXPECT_FALSE(drive.Exists(EfiBoot(old) + L".quillmere-new")) << Ascii(old);
+                }
+            }
+            EXPECT_FALSE(drive.Exists(std::wstring(Boot) + L"\\bootstate.txt"));
+            EXPECT_EQ(context.uefiLoader, -1);
+        }
     }
 }
 
@@ -540,10 +612,17 @@ TEST_F(UefiActions, Grub2LeavesAReadOnly32BitLoaderAloneAndSucceeds) {
 TEST_F(LoaderActions, Grub2LegacyRefusesBeforeChangingAnything) {
     const std::wstring source = std::wstring(Boot) + L"\\loaders\\grub2-bios";
     const std::wstring grub = std::wstring(Boot) + L"\\grub2\\bios";
+    const std::wstring core = source + L"\\core.img";
+    const std::wstring unfit =
+        L"Файл core.img не подходит (нужно от 1 до 591 секторов):\r\nK:" + core;
     struct Case {
         const wchar_t* removed; // relative to the drive; null: nothing removed
         std::wstring message;
+        long coreBytes = -1; // 0 or more: core.img is rewritten with this many bytes
     } cases[] = {
+        {nullptr, unfit, 0},
+        {nullptr, unfit, 511},
+        {nullptr, unfit, 591 * 512 + 1},
         {L"\\efi\\Telvorn\\Boot\\loaders\\grub2-bios\\boot.img",
          L"Файлы GRUB2 для Legacy BIOS не найдены:\r\nK:" + source},
         {L"\\efi\\Telvorn\\Boot\\loaders\\grub2-bios\\core.img",
@@ -560,6 +639,9 @@ TEST_F(LoaderActions, Grub2LegacyRefusesBeforeChangingAnything) {
         context.legacyLoader = 0;
         if (c.removed) {
             ASSERT_TRUE(RemoveTreeForTest(drive.Path(c.removed)));
+        }
+        if (c.coreBytes >= 0) {
+            ASSERT_TRUE(drive.Write(core, std::string(static_cast<size_t>(c.coreBytes), 'c')));
         }
 
         std::vector<std::wstring> boxes = Run(&AppContext::InstallGrub2Legacy);

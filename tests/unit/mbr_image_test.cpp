@@ -1,6 +1,14 @@
 #include "tests/helpers/mbr_image.h"
 
+#include <windows.h>
+
 #include <gtest/gtest.h>
+
+#include <map>
+#include <sstream>
+
+#include "loaders/command_lines.h"
+#include "tests/support/sim_drive.h"
 
 namespace {
 
@@ -86,11 +94,13 @@ TEST(MbrBootImage, AcceptsOnlyAGrubImageSetForSectorOne) {
     EXPECT_EQ(mbr::CheckBootImage(""), mbr::NotGrubBootImage);
 }
 
-TEST(MbrCoreImage, MustFitTheSectorsBeforeTheFirstPartition) {
-    EXPECT_EQ(mbr::CheckCoreImageSize(0), mbr::Written);
+TEST(MbrCoreImage, MustFillOneToTheSectorsBeforeTheFirstPartition) {
+    EXPECT_EQ(mbr::CheckCoreImageSize(0), mbr::CoreImageUnfit);
+    EXPECT_EQ(mbr::CheckCoreImageSize(511), mbr::CoreImageUnfit);
+    EXPECT_EQ(mbr::CheckCoreImageSize(512), mbr::Written);
     EXPECT_EQ(mbr::CheckCoreImageSize(591 * 512), mbr::Written);
-    EXPECT_EQ(mbr::CheckCoreImageSize(591 * 512 + 1), mbr::CoreImageTooLarge);
-    EXPECT_EQ(mbr::CheckCoreImageSize(1u << 20), mbr::CoreImageTooLarge);
+    EXPECT_EQ(mbr::CheckCoreImageSize(591 * 512 + 1), mbr::CoreImageUnfit);
+    EXPECT_EQ(mbr::CheckCoreImageSize(1u << 20), mbr::CoreImageUnfit);
 }
 
 TEST(MbrDiskHead, JudgesEveryLayoutByItsLowestStartAndItsKind) {
@@ -164,6 +174,188 @@ TEST(MbrImage, KeepsTheDiskTableAndSignatureUnderTheBootCode) {
         EXPECT_EQ(image.substr(446, 64), head.substr(446, 64));
         EXPECT_EQ(image.substr(510, 2), "\x55\xAA");
         EXPECT_NE(image.substr(440), boot.substr(440));
+    }
+}
+
+// The source tree as Wine sees it.
+std::wstring SourcePath(const std::wstring& relative) {
+    std::wstring path = L"Z:";
+    for (const char* c = QUILLMERE_SOURCE_DIR; *c; ++c) {
+        path += *c == '/' ? L'\\' : static_cast<wchar_t>(static_cast<unsigned char>(*c));
+    }
+    return path + relative;
+}
+
+const wchar_t* const ShippedScript = L"\\loaders\\grub2-bios\\make-telvorn-mbr.ps1";
+
+// The script keeps its numbers in lines "$Name = value" that the stand-in must share.
+TEST(MbrScript, NamesTheStandInsExitCodesAndBounds) {
+    const std::string text = ReadBytes(SourcePath(ShippedScript));
+    ASSERT_FALSE(text.empty());
+    const std::pair<const char*, uint64_t> facts[] = {
+        {"SectorSize", mbr::SectorSize},
+        {"CoreImageSectors", mbr::CoreImageSectors},
+        {"FirstFreeSector", mbr::FirstFreeSector},
+        {"KernelSectorOffset", mbr::KernelSectorOffset},
+        {"BootDriveOffset", mbr::BootDriveOffset},
+        {"DriveCheckOffset", mbr::DriveCheckOffset},
+        {"BootCodeBytes", mbr::BootCodeBytes},
+        {"PartitionTableOffset", mbr::PartitionTableOffset},
+        {"Written", mbr::Written},
+        {"BadArguments", mbr::BadArguments},
+        {"NotGrubBootImage", mbr::NotGrubBootImage},
+        {"CoreImageUnfit", mbr::CoreImageUnfit},
+        {"WrongDisk", mbr::WrongDisk},
+        {"DiskUnreadable", mbr::DiskUnreadable},
+        {"NoValidMbr", mbr::NoValidMbr},
+        {"GptDisk", mbr::GptDisk},
+        {"NoRoomForCore", mbr::NoRoomForCore},
+        {"OutputNotWritten", mbr::OutputNotWritten},
+        {"DiskInfoUnavailable", mbr::DiskInfoUnavailable},
+    };
+    for (const auto& [name, value] : facts) {
+        const std::string head = "\n$" + std::string(name) + " = ";
+        const size_t at = text.find(head);
+        ASSERT_NE(at, std::string::npos) << name;
+        EXPECT_EQ(std::stoull(text.substr(at + head.size()), nullptr, 0), value) << name;
+        EXPECT_EQ(text.find(head, at + 1), std::string::npos) << name << " is set twice";
+    }
+    // The program and the stand-in agree on the sectors the core write covers.
+    EXPECT_EQ(static_cast<uint64_t>(CoreImageSectors), mbr::CoreImageSectors);
+    EXPECT_EQ(SectorBytes, mbr::SectorSize);
+}
+
+std::string Hex(const std::string& bytes) {
+    static const char digits[] = "0123456789ABCDEF";
+    std::string hex;
+    for (char c : bytes) {
+        hex += digits[static_cast<uint8_t>(c) >> 4];
+        hex += digits[static_cast<uint8_t>(c) & 15];
+    }
+    return hex;
+}
+
+std::string ShellQuoted(const std::string& text) {
+    std::string quoted = "'";
+    for (char c : text) {
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    }
+    return quoted + "'";
+}
+
+// The shipped script's own functions, run by PowerShell 7 on the host. PowerShell 7 is not
+// Windows PowerShell 5.1 (its FileStream does take device paths), so this proves the syntax and
+// the byte rules, not the read of a real disk.
+TEST(MbrScript, ItsOwnRulesUnderPowerShellAgreeWithTheStandIn) {
+    wchar_t pwsh[1024] = {};
+    if (GetEnvironmentVariableW(L"QUILLMERE_PWSH", pwsh, 1024) == 0) {
+        GTEST_SKIP() << "no PowerShell 7 (installed by scripts/test.sh through dotnet, absent "
+                        "here): the MBR script's own rules were not run";
+    }
+    const std::string grubBoot = ReadBytes(L"Z:\\usr\\lib\\grub\\i386-pc\\boot.img");
+    ASSERT_EQ(grubBoot.size(), 512u) << "GRUB's boot.img (Debian grub-pc-bin) is missing";
+    ASSERT_EQ(mbr::CheckBootImage(grubBoot), mbr::Written);
+
+    const std::wstring dir = BuildDir() + L"\\scratch\\mbr-script";
+    ASSERT_TRUE(MakeFolders(dir));
+    std::ostringstream cases;
+    std::map<std::string, std::string> expected;
+    auto file = [&](const std::string& name, const std::string& bytes) {
+        const std::wstring path = dir + L"\\" + std::wstring(name.begin(), name.end());
+        EXPECT_TRUE(WriteBytes(path, bytes));
+        return UnixPath(path);
+    };
+
+    std::string boot = grubBoot;
+    const std::pair<const char*, std::string> boots[] = {
+        {"boot as built", grubBoot},
+        {"boot one byte short", grubBoot.substr(0, 511)},
+        {"boot other jump", std::string(boot).replace(1, 1, "\x3C")},
+        {"boot core at sector 2", std::string(boot).replace(mbr::KernelSectorOffset, 1, "\x02")},
+        {"boot high kernel byte",
+         std::string(boot).replace(mbr::KernelSectorOffset + 7, 1, "\x01")},
+        {"boot fixed drive", std::string(boot).replace(mbr::BootDriveOffset, 1, "\x80")},
+    };
+    int n = 0;
+    for (const auto& [name, bytes] : boots) {
+        cases << "boot|" << name << "|" << file("boot" + std::to_string(n++) + ".img", bytes)
+              << "\n";
+        expected[name] = std::to_string(mbr::CheckBootImage(bytes));
+    }
+    for (uint64_t length : {0ull, 511ull, 512ull, 591ull * 512, 591ull * 512 + 1}) {
+        const std::string name = "core " + std::to_string(length);
+        cases << "core|" << name << "|" << length << "\n";
+        expected[name] = std::to_string(mbr::CheckCoreImageSize(length));
+    }
+    const int64_t choices[][3] = {{3, 3, -1}, {3, -1, -1}, {3, 4, -1}, {3, 3, 3}, {0, 0, 1}};
+    for (const auto& c : choices) {
+        const std::string name = "choice " + std::to_string(c[0]) + "," + std::to_string(c[1]) +
+                                 "," + std::to_string(c[2]);
+        cases << "choice|" << name << "|" << c[0] << "," << c[1] << "," << c[2] << "\n";
+        expected[name] = std::to_string(mbr::CheckDiskChoice(c[0], c[1], c[2]));
+    }
+    std::string unsigned0 = DiskHead({{0, {0x80, 0x0C, 2048, 10}}});
+    unsigned0[511] = '\0';
+    const std::pair<const char*, std::string> heads[] = {
+        {"head accepted", DiskHead({{0, {0x80, 0x0C, 2048, 100000}}})},
+        {"head two partitions", DiskHead({{0, {0x00, 0x07, 592, 7}}, {2, {0x80, 0x0F, 9000, 70}}})},
+        {"head one sector too low", DiskHead({{0, {0x80, 0x07, 591, 100}}})},
+        {"head low later slot", DiskHead({{0, {0x80, 0x0C, 4096, 10}}, {3, {0x00, 0x07, 63, 10}}})},
+        {"head no table", DiskHead({})},
+        {"head GPT entry", DiskHead({{0, {0x00, 0xEE, 1, 0xFFFFFFFF}}})},
+        {"head GPT header", DiskHead({{0, {0x80, 0x0C, 2048, 10}}}, true)},
+        {"head no signature", unsigned0},
+        {"head bad flag", DiskHead({{0, {0x81, 0x0C, 2048, 10}}})},
+        {"head short", DiskHead({{0, {0x80, 0x0C, 2048, 10}}}).substr(0, 1023)},
+    };
+    n = 0;
+    const std::string bootFile = file("grub-boot.img", grubBoot);
+    for (const auto& [name, bytes] : heads) {
+        const std::string headFile = file("head" + std::to_string(n++) + ".bin", bytes);
+        cases << "head|" << name << "|" << headFile << "\n";
+        expected[name] = std::to_string(mbr::CheckDiskHead(bytes));
+        if (mbr::CheckDiskHead(bytes) == mbr::Written) {
+            const std::string imageName = std::string(name) + " image";
+            cases << "image|" << imageName << "|" << bootFile << "|" << headFile << "\n";
+            expected[imageName] = Hex(mbr::ComposeMbrImage(grubBoot, bytes));
+        }
+    }
+    // The whole script on this host, which has neither Get-Partition nor WMI: it gets past its
+    // file checks and stops where it asks Windows for the disk of its own drive.
+    file("core.img", std::string(4 * 512, 'c'));
+    cases << "run|run without disk information|3|" << bootFile << "|"
+          << UnixPath(dir + L"\\out.img") << "\n";
+    expected["run without disk information"] = std::to_string(mbr::DiskInfoUnavailable);
+    cases << "run|run with a wrong boot image|3|" << file("boot1.img", grubBoot.substr(0, 511))
+          << "|" << UnixPath(dir + L"\\out.img") << "\n";
+    expected["run with a wrong boot image"] = std::to_string(mbr::NotGrubBootImage);
+    const std::string caseFile = file("cases.txt", cases.str());
+    const std::wstring resultPath = dir + L"\\results.txt";
+    DeleteFileW(resultPath.c_str());
+    const std::wstring pwshPath(pwsh);
+    const std::string command =
+        ShellQuoted(std::string(pwshPath.begin(), pwshPath.end())) +
+        " -NoProfile -NonInteractive -File " +
+        ShellQuoted(UnixPath(SourcePath(L"\\tests\\scripts\\mbr_script_rules.ps1"))) +
+        " -ScriptPath " + ShellQuoted(UnixPath(SourcePath(ShippedScript))) + " -CaseFile " +
+        ShellQuoted(caseFile) + " -ResultFile " + ShellQuoted(UnixPath(resultPath));
+    ASSERT_TRUE(RunHostCommand(command, 180000)) << command;
+
+    std::map<std::string, std::string> got;
+    std::istringstream results(ReadBytes(resultPath));
+    for (std::string line; std::getline(results, line);) {
+        if (!line.empty() && line.back() == '\r') {
+            line.pop_back();
+        }
+        const size_t bar = line.rfind('|');
+        if (bar != std::string::npos) {
+            got[line.substr(0, bar)] = line.substr(bar + 1);
+        }
+    }
+    EXPECT_EQ(got["parse"], "0") << "the script does not parse";
+    EXPECT_EQ(got["native"], "1") << "the script's Add-Type block does not compile";
+    for (const auto& [name, value] : expected) {
+        EXPECT_EQ(got[name], value) << name;
     }
 }
 

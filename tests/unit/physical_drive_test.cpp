@@ -107,17 +107,48 @@ TEST(ParseTestDiskNumber, AcceptsPlainDecimalWithinIntOnly) {
     }
 }
 
-// The test build's disk query, run in a child so the real one stays linked here.
+TEST(TestDiskNumber, OneNumberSparesTheWindowsDriveAndAListNamesEachLetter) {
+    struct Case {
+        const wchar_t* value;
+        wchar_t letter;
+        int disk;
+    };
+    const Case cases[] = {
+        {L"3", L'E', 3},           {L"3", L'C', -1}, // the Windows directory's drive
+        {L"3", L'c', -1},          {L"x", L'E', -1},          {L"C=0,E=1,F=1", L'E', 1},
+        {L"C=0,E=1,F=1", L'C', 0}, {L"C=0,E=1,F=1", L'F', 1}, {L"C=0,E=1,F=1", L'D', -1},
+        {L"c=0,e=1", L'E', 1},     {L"C=0,E=1", L'e', 1},     {L"E=12", L'E', 12},
+        {L"E=1,E=2", L'E', 1},     {L"C=0,E=1,", L'E', -1},   {L"C=0,,E=1", L'E', -1},
+        {L"C=0, E=1", L'E', -1},   {L"C=0,E=-1", L'C', -1},   {L"C=0,E=", L'C', -1},
+        {L"C=0,EF=1", L'C', -1},   {L"C=0,1=1", L'C', -1},    {L"C=0,E:1", L'C', -1},
+        {L"=1", L'E', -1},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(TestDiskNumber(c.value, c.letter, L'C'), c.disk)
+            << testing::PrintToString(std::wstring(c.value)) << " " << static_cast<char>(c.letter);
+    }
+}
+
+// The test build's disk query, run in a child so the real one stays linked here. Wine's Windows
+// directory lies on C:.
 TEST(TestBuildDiskNumber, AnswersFromTheEnvironment) {
     const wchar_t* const name = L"QUILLMERE_TEST_PHYSICAL_DRIVE";
-    const std::wstring command = L"\"" + HelperPath(L"childproc") + L"\" testdisk E";
-    const std::pair<const wchar_t*, int> cases[] = {
-        {nullptr, -1}, {L"", -1}, {L"2", 2}, {L"0", 0}, {L"2x", -1}, {L"-3", -1}, {L"12", 12},
+    struct Case {
+        const wchar_t* value;
+        const wchar_t* letter;
+        int disk;
     };
-    for (const auto& [value, disk] : cases) {
-        SetEnvironmentVariableW(name, value);
-        EXPECT_EQ(RunProcessAndWait(command), disk)
-            << testing::PrintToString(std::wstring(value ? value : L"(unset)"));
+    const Case cases[] = {
+        {nullptr, L"E", -1},   {L"", L"E", -1},       {L"2", L"E", 2},        {L"0", L"E", 0},
+        {L"2x", L"E", -1},     {L"-3", L"E", -1},     {L"12", L"E", 12},      {L"12", L"C", -1},
+        {L"C=4,E=5", L"C", 4}, {L"C=4,E=5", L"e", 5}, {L"C=4,E=5", L"F", -1},
+    };
+    for (const Case& c : cases) {
+        SetEnvironmentVariableW(name, c.value);
+        const std::wstring command = L"\"" + HelperPath(L"childproc") + L"\" testdisk " + c.letter;
+        EXPECT_EQ(RunProcessAndWait(command), c.disk)
+            << testing::PrintToString(std::wstring(c.value ? c.value : L"(unset)")) << " "
+            << testing::PrintToString(std::wstring(c.letter));
     }
     SetEnvironmentVariableW(name, nullptr);
 }

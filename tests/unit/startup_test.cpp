@@ -62,3 +62,14 @@ TEST(NotTelvornDriveText, EndsWithTheInstallerRootOnItsOwnLine) {
     EXPECT_EQ(NotTelvornDriveText(L"E:"),
               L"Этот диск не является сборкой Telvorn (нет bootice.exe или NOT.DEL):\r\nE:");
 }
+
+TEST(IsWindowsDisk, NeedsTwoKnownEqualNumbers) {
+    EXPECT_TRUE(IsWindowsDisk(0, 0));
+    EXPECT_TRUE(IsWindowsDisk(2, 2));
+    EXPECT_FALSE(IsWindowsDisk(2, 0));
+    EXPECT_FALSE(IsWindowsDisk(-1, -1)); // WinPE: Windows runs from a RAM disk
+    EXPECT_FALSE(IsWindowsDisk(0, -1));
+    EXPECT_FALSE(IsWindowsDisk(-1, 0));
+    EXPECT_EQ(WindowsDiskText(L"E:"), L"Диск E: находится на системном диске Windows.\r\n"
+                                      L"Загрузчик системного диска Quillmere не меняет.");
+}

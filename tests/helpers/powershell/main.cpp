@@ -9,9 +9,12 @@
 //   QUILLMERE_STANDIN_SLEEP_MS     the run lasts at least this long
 //   QUILLMERE_STANDIN_DISK_IMAGE   the disk whose sectors 0 and 1 are read
 //   QUILLMERE_STANDIN_DRIVE_DISK   when set, the disk number of the script's own drive: any
-//                                  other -Disk is refused as the script refuses it; unset,
-//                                  QUILLMERE_TEST_PHYSICAL_DRIVE (what the program was told)
-//   QUILLMERE_STANDIN_SYSTEM_DISK  when set, the number of the system disk, refused likewise
+//                                  other -Disk is refused as the script refuses it; unset, the
+//                                  test build's answer for the script's drive letter from
+//                                  QUILLMERE_TEST_PHYSICAL_DRIVE (what the program was told); a
+//                                  negative answer is the script's "disk information unavailable"
+//   QUILLMERE_STANDIN_SYSTEM_DISK  when set, the number of the system disk, refused likewise;
+//                                  unset, the test build's answer for the Windows drive
 //
 // A -File script that does not exist ends with -196608, the code PowerShell itself gives.
 #include <windows.h>
@@ -21,6 +24,7 @@
 #include <string>
 #include <vector>
 
+#include "sys/test_disk_number.h"
 #include "tests/helpers/mbr_image.h"
 #include "tests/helpers/standin_common.h"
 
@@ -49,15 +53,24 @@ std::wstring FolderOf(const std::wstring& path) {
     return cut == std::wstring::npos ? std::wstring() : path.substr(0, cut);
 }
 
-bool OtherDiskNamed(const wchar_t* variable, const std::wstring& disk, bool refuseWhenEqual) {
-    std::wstring value = standin::EnvValue(variable);
-    if (value.empty()) {
-        return false;
-    }
-    return refuseWhenEqual ? value == disk : value != disk;
+wchar_t WindowsDriveLetter() {
+    wchar_t windows[MAX_PATH + 1] = {};
+    UINT length = GetWindowsDirectoryW(windows, MAX_PATH + 1);
+    return length >= 2 && windows[1] == L':' ? windows[0] : L'\0';
 }
 
-int MakeImage(const std::vector<std::wstring>& tokens) {
+// A number from the stand-in's own variable when set, else what the test build answers for the
+// drive letter.
+int DiskOf(const wchar_t* variable, wchar_t letter) {
+    std::wstring value = standin::EnvValue(variable);
+    if (!value.empty()) {
+        return ParseTestDiskNumber(value);
+    }
+    return TestDiskNumber(standin::EnvValue(L"QUILLMERE_TEST_PHYSICAL_DRIVE"), letter,
+                          WindowsDriveLetter());
+}
+
+int MakeImage(const std::vector<std::wstring>& tokens, const std::wstring& script) {
     std::wstring disk, boot, out;
     if (!ArgumentAfter(tokens, L"-Disk", disk) || !IsDecimal(disk) ||
         !ArgumentAfter(tokens, L"-Boot", boot) || boot.empty() ||
@@ -73,17 +86,15 @@ int MakeImage(const std::vector<std::wstring>& tokens) {
     }
     std::string core;
     if (!standin::ReadWholeFile(FolderOf(boot) + L"\\core.img", core)) {
-        return mbr::CoreImageTooLarge;
+        return mbr::CoreImageUnfit;
     }
     if (int refusal = mbr::CheckCoreImageSize(core.size())) {
         return refusal;
     }
-    const wchar_t* ownDisk = standin::EnvValue(L"QUILLMERE_STANDIN_DRIVE_DISK").empty()
-                                 ? L"QUILLMERE_TEST_PHYSICAL_DRIVE"
-                                 : L"QUILLMERE_STANDIN_DRIVE_DISK";
-    if (OtherDiskNamed(ownDisk, disk, false) ||
-        OtherDiskNamed(L"QUILLMERE_STANDIN_SYSTEM_DISK", disk, true)) {
-        return mbr::WrongDisk;
+    const int ownDisk = DiskOf(L"QUILLMERE_STANDIN_DRIVE_DISK", script[0]);
+    const int systemDisk = DiskOf(L"QUILLMERE_STANDIN_SYSTEM_DISK", WindowsDriveLetter());
+    if (int refusal = mbr::CheckDiskChoice(ParseTestDiskNumber(disk), ownDisk, systemDisk)) {
+        return refusal;
     }
     std::string head;
     if (!standin::ReadAt(standin::EnvValue(L"QUILLMERE_STANDIN_DISK_IMAGE"), 0, 2 * mbr::SectorSize,
@@ -110,7 +121,7 @@ int Run(const std::vector<std::wstring>& tokens) {
         fprintf(stderr, "The argument to the -File parameter does not exist.\n");
         return MissingScriptExit;
     }
-    int code = MakeImage(tokens);
+    int code = MakeImage(tokens, script);
     if (code != mbr::Written) {
         fprintf(stderr, "%s\n", mbr::RefusalText(code));
     }
