@@ -2,22 +2,40 @@
 # Source it; it defines functions only.
 
 QUILLMERE_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-QUILLMERE_PACKAGES=(cmake make g++-mingw-w64-x86-64-posix mingw-w64-tools wine64 wine fonts-wine
-                    xvfb x11-utils imagemagick googletest python3)
+# The i686 compiler builds the x86 exe; the i386 C library tells whether this kernel runs 32-bit
+# programs, which Wine's 32-bit half (wine32:i386, see below) needs to run that exe.
+QUILLMERE_PACKAGES=(cmake make g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix mingw-w64-tools
+                    wine64 wine fonts-wine xvfb x11-utils imagemagick googletest python3 libc6:i386)
 
 quillmere_install_packages() {
+    quillmere_install_missing "${QUILLMERE_PACKAGES[@]}" || return 1
+    # Once wine32 is installed, Debian's wine starts every program, 64-bit ones too, through
+    # its 32-bit loader: on a kernel without 32-bit support (ia32 emulation off) that would stop
+    # all of Wine. There the x86 exe's Wine tests are skipped instead.
+    if /lib/ld-linux.so.2 --version >/dev/null 2>&1; then
+        quillmere_install_missing wine32:i386
+    else
+        echo "This kernel runs no 32-bit programs: the x86 exe is built and checked, not run." >&2
+    fi
+}
+
+quillmere_install_missing() {
     local missing=()
-    for p in "${QUILLMERE_PACKAGES[@]}"; do
+    for p in "$@"; do
         dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
     done
     [ ${#missing[@]} -eq 0 ] && return 0
     if [ "$(id -u)" -ne 0 ]; then
         echo "Missing packages. Install them with:" >&2
-        echo "  sudo apt-get update && sudo apt-get install -y --no-install-recommends ${missing[*]}" >&2
+        echo "  sudo dpkg --add-architecture i386 && sudo apt-get update &&" \
+             "sudo apt-get install -y --no-install-recommends ${missing[*]}" >&2
         return 1
     fi
     echo "Installing: ${missing[*]}"
     export DEBIAN_FRONTEND=noninteractive
+    if [[ " ${missing[*]}" == *:i386* ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+        dpkg --add-architecture i386 || return 1
+    fi
     apt-get update -qq && apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 }
 
