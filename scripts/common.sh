@@ -47,8 +47,8 @@ quillmere_install_missing() {
     [ ${#missing[@]} -eq 0 ] && return 0
     if [ "$(id -u)" -ne 0 ]; then
         echo "Missing packages. Install them with:" >&2
-        echo "  sudo dpkg --add-architecture i386 && sudo apt-get update &&" \
-             "sudo apt-get install -y --no-install-recommends ${missing[*]}" >&2
+        [[ " ${missing[*]}" == *:i386* ]] && echo "  sudo dpkg --add-architecture i386" >&2
+        echo "  sudo apt-get update && sudo apt-get install -y --no-install-recommends ${missing[*]}" >&2
         return 1
     fi
     echo "Installing: ${missing[*]}"
