@@ -87,7 +87,18 @@ int RunMessageLoop() {
 } // namespace
 
 void HardenProcess() {
-    SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+    // Windows 7 SP1 has SetDefaultDllDirectories only with a later update, and importing it would
+    // keep the program from loading at all there.
+    using SetDefaultDllDirectoriesCall = BOOL(WINAPI*)(DWORD);
+    HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+    auto setDefaultDllDirectories =
+        reinterpret_cast<SetDefaultDllDirectoriesCall>(reinterpret_cast<void*>(
+            kernel ? GetProcAddress(kernel, "SetDefaultDllDirectories") : nullptr));
+    if (!setDefaultDllDirectories || !setDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32)) {
+        // The best an unpatched Windows 7 offers: the current directory leaves the search, the
+        // program's own folder stays in it.
+        SetDllDirectoryW(L"");
+    }
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
 }
 

@@ -4,8 +4,9 @@
 
 #include <string>
 
-// Keeps DLLs from the program's own folder (the removable drive) out of the process and stops
-// the system from asking for a medium while empty drive letters are probed. Runs first.
+// Keeps DLLs from the program's own folder (the removable drive) out of the process where the
+// system can, and stops the system from asking for a medium while empty drive letters are
+// probed. Runs first.
 void HardenProcess();
 
 // "E:" for a module directory on drive e or E; empty when the directory does not start with a

@@ -2,22 +2,60 @@
 # Source it; it defines functions only.
 
 QUILLMERE_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-QUILLMERE_PACKAGES=(cmake make g++-mingw-w64-x86-64-posix mingw-w64-tools wine64 wine fonts-wine
-                    xvfb x11-utils imagemagick googletest python3 grub-pc-bin)
+# The i686 compiler builds the x86 exe. Wine's 32-bit half, which runs it, comes separately below.
+QUILLMERE_PACKAGES=(cmake make g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix mingw-w64-tools
+                    wine64 wine fonts-wine xvfb x11-utils imagemagick googletest python3 grub-pc-bin)
 
 quillmere_install_packages() {
+    quillmere_install_missing "${QUILLMERE_PACKAGES[@]}" || return 1
+    # Wine's 32-bit half is a 32-bit Linux program, and once it is installed Debian's wine starts
+    # every program, 64-bit ones too, through it: on a kernel that runs no 32-bit programs (ia32
+    # emulation off) it would stop all of Wine. There the x86 exe's Wine tests are skipped.
+    if quillmere_kernel_runs_32bit; then
+        quillmere_install_missing wine32:i386 ||
+            echo "wine32:i386 is missing: the x86 exe's Wine tests are skipped." >&2
+    else
+        echo "This kernel runs no 32-bit programs: the x86 exe is built and checked, not run." >&2
+    fi
+}
+
+# True when a 32-bit x86 Linux program runs here. The probe is the smallest such program: an ELF
+# header, one loadable segment and the code "mov eax,1; xor ebx,ebx; int 0x80" (exit with 0).
+quillmere_kernel_runs_32bit() {
+    local probe rc
+    probe=$(mktemp) || return 1
+    {
+        printf '\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00'
+        printf '\x02\x00\x03\x00\x01\x00\x00\x00\x54\x80\x04\x08\x34\x00\x00\x00'
+        printf '\x00\x00\x00\x00\x00\x00\x00\x00\x34\x00\x20\x00\x01\x00\x00\x00\x00\x00\x00\x00'
+        printf '\x01\x00\x00\x00\x00\x00\x00\x00\x00\x80\x04\x08\x00\x80\x04\x08'
+        printf '\x5d\x00\x00\x00\x5d\x00\x00\x00\x05\x00\x00\x00\x00\x10\x00\x00'
+        printf '\xb8\x01\x00\x00\x00\x31\xdb\xcd\x80'
+    } >"$probe"
+    chmod +x "$probe"
+    "$probe" 2>/dev/null
+    rc=$?
+    rm -f "$probe"
+    return $rc
+}
+
+quillmere_install_missing() {
     local missing=()
-    for p in "${QUILLMERE_PACKAGES[@]}"; do
+    for p in "$@"; do
         dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
     done
     [ ${#missing[@]} -eq 0 ] && return 0
     if [ "$(id -u)" -ne 0 ]; then
         echo "Missing packages. Install them with:" >&2
+        [[ " ${missing[*]}" == *:i386* ]] && echo "  sudo dpkg --add-architecture i386" >&2
         echo "  sudo apt-get update && sudo apt-get install -y --no-install-recommends ${missing[*]}" >&2
         return 1
     fi
     echo "Installing: ${missing[*]}"
     export DEBIAN_FRONTEND=noninteractive
+    if [[ " ${missing[*]}" == *:i386* ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+        dpkg --add-architecture i386 || return 1
+    fi
     apt-get update -qq && apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 }
 

@@ -8,8 +8,9 @@
 
 namespace {
 
-// Every input kind, touch and pointer included, whatever the SDK headers' version says.
-constexpr DWORD WakeOnAnyInput = 0x1CFF;
+// Every input kind Windows 7 knows. The touch and pointer bits of newer headers (0x1CFF) make
+// Windows 7 refuse the wait, which would then return at once and spin for the whole child run.
+constexpr DWORD WakeOnAnyInput = 0x04FF;
 constexpr DWORD PumpIntervalMs = 30;
 
 struct QuitRequest {

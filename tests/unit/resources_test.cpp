@@ -144,6 +144,10 @@ TEST(ProgramResources, ManifestAsksForAdministratorDpiAwarenessAndCommonControls
     };
     EXPECT_NE(element("<requestedExecutionLevel ").find("level=\"requireAdministrator\""),
               std::string::npos);
+    // One manifest serves the x64 and the x86 exe, and Windows refuses to start an exe whose own
+    // identity names another processor: the program's identity names none.
+    EXPECT_EQ(element("<assemblyIdentity ").find("processorArchitecture"), std::string::npos)
+        << element("<assemblyIdentity ");
 
     const size_t dpi = manifest.find("<dpiAware");
     ASSERT_NE(dpi, std::string::npos);

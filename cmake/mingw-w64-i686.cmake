@@ -1,0 +1,4 @@
+# Cross-build for 32-bit Windows (x86) with MinGW-w64; tests run under Wine's 32-bit half.
+set(CMAKE_SYSTEM_PROCESSOR x86)
+set(TOOLCHAIN_PREFIX i686-w64-mingw32)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-w64.cmake)
