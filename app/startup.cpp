@@ -84,6 +84,19 @@ int RunMessageLoop() {
     return static_cast<int>(message.wParam);
 }
 
+// The root ("D:\\") of the first drive C to Z holding the data marker; with the installer's disk
+// known, only a drive on that disk counts, so the cleanup never reaches another disk.
+std::wstring FindDataRoot(int installerDisk) {
+    for (wchar_t letter = L'C'; letter <= L'Z'; ++letter) {
+        const std::wstring marker = DataMarkerPath(letter);
+        if (FileExists(marker) &&
+            (installerDisk < 0 || GetPhysicalDriveNumber(letter) == installerDisk)) {
+            return marker.substr(0, 3);
+        }
+    }
+    return {};
+}
+
 } // namespace
 
 void HardenProcess() {
@@ -115,17 +128,6 @@ std::wstring InstallerRootFromDirectory(const std::wstring& moduleDirectory) {
 
 std::wstring DataMarkerPath(wchar_t letter) {
     return std::wstring(1, letter) + L":\\ISO\\Ventoy\\NOT.DEL";
-}
-
-std::wstring FindDataRoot(int installerDisk) {
-    for (wchar_t letter = L'C'; letter <= L'Z'; ++letter) {
-        const std::wstring marker = DataMarkerPath(letter);
-        if (FileExists(marker) &&
-            (installerDisk < 0 || GetPhysicalDriveNumber(letter) == installerDisk)) {
-            return marker.substr(0, 3);
-        }
-    }
-    return {};
 }
 
 int WindowsDiskNumber() {

@@ -13,11 +13,8 @@ void HardenProcess();
 // drive letter and a colon (network share, \\?\ path, empty result).
 std::wstring InstallerRootFromDirectory(const std::wstring& moduleDirectory);
 
-// The data partition marker on drive `letter`, and the scan over C to Z that returns the root
-// ("D:\") of the first drive holding it, or an empty string. With the installer's disk known
-// (0 or more), only a drive on that same disk counts, so the cleanup never reaches another disk.
+// The data partition marker on drive `letter`.
 std::wstring DataMarkerPath(wchar_t letter);
-std::wstring FindDataRoot(int installerDisk);
 
 // The disk of the drive that holds the Windows directory; -1 when unknown (WinPE's RAM disk).
 int WindowsDiskNumber();

@@ -3,7 +3,7 @@
 #include <windows.h>
 
 #include "sys/debug_log.h"
-#include "sys/handles.h"
+#include "sys/directory_tree.h"
 
 namespace {
 
@@ -32,93 +32,17 @@ bool StartsWithIgnoringAsciiCase(const std::wstring& text, const wchar_t* prefix
     return true;
 }
 
-struct DirectoryEntry {
-    std::wstring name;
-    DWORD attributes;
-};
-
-// The listing with the attributes the search already returned, so the removal walk does not
-// ask the file system a second time for every entry.
-std::vector<DirectoryEntry> ListEntriesWithAttributes(const std::wstring& folder) {
-    std::vector<DirectoryEntry> entries;
-    WIN32_FIND_DATAW data;
-    FindHandle search(FindFirstFileW((folder + L"\\*").c_str(), &data));
-    if (!search.Valid()) {
-        return entries;
-    }
-    do {
-        if (wcscmp(data.cFileName, L".") != 0 && wcscmp(data.cFileName, L"..") != 0) {
-            entries.push_back({data.cFileName, data.dwFileAttributes});
-        }
-    } while (FindNextFileW(search.Get(), &data));
-    return entries;
+bool EqualsIgnoringAsciiCase(const std::wstring& a, const std::wstring& b) {
+    return a.size() == b.size() && StartsWithIgnoringAsciiCase(a, b.c_str(), b.size());
 }
 
-bool IsFolder(DWORD attributes) {
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-// Junctions, directory symbolic links and mount points lead out of the tree being walked.
-bool IsLink(DWORD attributes) {
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
-}
-
-// SetFileAttributesW may act on a link's target; a handle opened on the link itself cannot.
-void ResetLinkAttributes(const std::wstring& path) {
-    FileHandle link(
-        CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES,
-                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                    FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    if (!link.Valid()) {
-        return;
+// "K:" alone names the current directory of drive K, not its root: every path built on it would
+// land somewhere else than the listing it came from.
+std::wstring WithRootSeparator(const std::wstring& root) {
+    if (root.empty() || root.back() == L'\\' || root.back() == L'/') {
+        return root;
     }
-    FILE_BASIC_INFO info{};
-    info.FileAttributes = FILE_ATTRIBUTE_NORMAL;
-    SetFileInformationByHandle(link.Get(), FileBasicInfo, &info, sizeof info);
-}
-
-// Removes the link alone; what it points to is outside the tree and is left as it is.
-bool RemoveLink(const std::wstring& path, DWORD attributes) {
-    auto remove = [&] {
-        return IsFolder(attributes) ? RemoveDirectoryW(path.c_str()) != 0
-                                    : DeleteFileW(path.c_str()) != 0;
-    };
-    if (remove()) {
-        return true;
-    }
-    ResetLinkAttributes(path);
-    return remove();
-}
-
-// Attributes are reset only when a first attempt fails: whatever survives ends with normal
-// attributes, exactly as if they had been reset first, at one call per entry instead of two.
-bool RemoveFile(const std::wstring& path) {
-    if (DeleteFileW(path.c_str())) {
-        return true;
-    }
-    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-    return DeleteFileW(path.c_str()) != 0;
-}
-
-bool DeleteTreeKnown(const std::wstring& path, DWORD attributes) {
-    if (IsLink(attributes)) {
-        return RemoveLink(path, attributes);
-    }
-    if (!IsFolder(attributes)) {
-        return RemoveFile(path);
-    }
-    // A read-only folder is opened up first: some file systems refuse to unlink inside it.
-    if (attributes & FILE_ATTRIBUTE_READONLY) {
-        SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-    }
-    for (const DirectoryEntry& entry : ListEntriesWithAttributes(path)) {
-        DeleteTreeKnown(path + L"\\" + entry.name, entry.attributes);
-    }
-    if (RemoveDirectoryW(path.c_str())) {
-        return true;
-    }
-    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-    return RemoveDirectoryW(path.c_str()) != 0;
+    return root + L"\\";
 }
 
 void CleanMediaFolder(const std::wstring& path) {
@@ -128,7 +52,7 @@ void CleanMediaFolder(const std::wstring& path) {
     }
     RemoveEmptySubdirectories(path);
     if (ListDirectoryEntries(path).empty() && RemoveDirectoryW(path.c_str())) {
-        DebugLog(L"cleanup: removed %s", path.c_str());
+        DebugLog(L"cleanup: removed %ls", path.c_str());
     }
 }
 
@@ -139,14 +63,10 @@ void ClearLostDir(const std::wstring& root, const std::wstring& path) {
         SetFileAttributesW(path.c_str(),
                            attributes | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
     }
-    DebugLog(L"cleanup: cleared LOST.DIR in %s", root.c_str());
+    DebugLog(L"cleanup: cleared LOST.DIR in %ls", root.c_str());
 }
 
 } // namespace
-
-bool EqualsIgnoringAsciiCase(const std::wstring& a, const std::wstring& b) {
-    return a.size() == b.size() && StartsWithIgnoringAsciiCase(a, b.c_str(), b.size());
-}
 
 RootFolderKind ClassifyRootFolder(const std::wstring& name) {
     if (EqualsIgnoringAsciiCase(name, L"LOST.DIR")) {
@@ -168,46 +88,11 @@ RootFolderKind ClassifyRootFolder(const std::wstring& name) {
     return RootFolderKind::Other;
 }
 
-std::vector<std::wstring> ListDirectoryEntries(const std::wstring& folder) {
-    std::vector<std::wstring> names;
-    for (DirectoryEntry& entry : ListEntriesWithAttributes(folder)) {
-        names.push_back(std::move(entry.name));
-    }
-    return names;
-}
-
-bool DeleteTree(const std::wstring& path) {
-    DWORD attributes = GetFileAttributesW(path.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES) {
-        return false;
-    }
-    return DeleteTreeKnown(path, attributes);
-}
-
-void ClearDirectory(const std::wstring& folder) {
-    for (const DirectoryEntry& entry : ListEntriesWithAttributes(folder)) {
-        DeleteTreeKnown(folder + L"\\" + entry.name, entry.attributes);
-    }
-}
-
-void RemoveEmptySubdirectories(const std::wstring& folder) {
-    for (const std::wstring& name : ListDirectoryEntries(folder)) {
-        const std::wstring child = folder + L"\\" + name;
-        DWORD attributes = GetFileAttributesW(child.c_str());
-        if (!IsFolder(attributes) || IsLink(attributes)) {
-            continue;
-        }
-        RemoveEmptySubdirectories(child);
-        if (ListDirectoryEntries(child).empty()) {
-            RemoveDirectoryW(child.c_str());
-        }
-    }
-}
-
-void CleanupDriveRoot(const std::wstring& root) {
-    if (root.empty()) {
+void CleanupDriveRoot(const std::wstring& givenRoot) {
+    if (givenRoot.empty()) {
         return;
     }
+    const std::wstring root = WithRootSeparator(givenRoot);
     for (const std::wstring& name : ListDirectoryEntries(root)) {
         const std::wstring path = root + name;
         DWORD attributes = GetFileAttributesW(path.c_str());
@@ -226,7 +111,7 @@ void CleanupDriveRoot(const std::wstring& root) {
             break;
         case RootFolderKind::Junk:
             if (DeleteTree(path)) {
-                DebugLog(L"cleanup: removed %s", path.c_str());
+                DebugLog(L"cleanup: removed %ls", path.c_str());
             }
             break;
         case RootFolderKind::Media:
@@ -240,7 +125,8 @@ void CleanupDriveRoot(const std::wstring& root) {
 
 void CleanupAndroidLeftovers(const std::wstring& firstRoot, const std::wstring& secondRoot) {
     CleanupDriveRoot(firstRoot);
-    if (!secondRoot.empty() && !EqualsIgnoringAsciiCase(firstRoot, secondRoot)) {
+    if (!secondRoot.empty() &&
+        !EqualsIgnoringAsciiCase(WithRootSeparator(firstRoot), WithRootSeparator(secondRoot))) {
         CleanupDriveRoot(secondRoot);
     }
 }

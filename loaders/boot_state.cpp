@@ -81,7 +81,7 @@ bool SaveBootState(const std::wstring& bootDir, int32_t legacy, int32_t uefi) {
     FileHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.Valid()) {
-        DebugLog(L"bootstate: cannot write %s", path.c_str());
+        DebugLog(L"bootstate: cannot write %ls", path.c_str());
         return false;
     }
     DWORD written = 0;
@@ -91,7 +91,7 @@ bool SaveBootState(const std::wstring& bootDir, int32_t legacy, int32_t uefi) {
     FlushFileBuffers(file.Get());
     file.Reset();
     if (!whole) {
-        DebugLog(L"bootstate: cannot write %s", path.c_str());
+        DebugLog(L"bootstate: cannot write %ls", path.c_str());
         return false;
     }
     DebugLog(L"bootstate: legacy=%d uefi=%d", legacy, uefi);

@@ -136,26 +136,26 @@ bool IsMbrImage(const std::string& bytes) {
     return bytes.size() == SectorBytes && bytes[510] == '\x55' && bytes[511] == '\xAA';
 }
 
-std::wstring CoreImageUnfitMessage(const std::wstring& path) {
+std::wstring CoreImageUnfitText(const std::wstring& path) {
     return L"Файл core.img не подходит (нужно от 1 до 591 секторов):\r\n" + path;
 }
 
-std::wstring MbrImageBadMessage(const std::wstring& path) {
+std::wstring MbrImageBadText(const std::wstring& path) {
     return L"MBR-образ не создан или повреждён:\r\n" + path;
 }
 
-std::wstring StateNotSavedMessage(const std::wstring& changedText) {
+std::wstring StateNotSavedText(const std::wstring& changedText) {
     return changedText + L"\r\nНе удалось записать bootstate.txt.";
 }
 
-std::wstring MissingSourceMessage(const std::wstring& path) {
+std::wstring MissingSourceText(const std::wstring& path) {
     return L"Файлы загрузчика не найдены:\r\n" + path;
 }
 
-std::wstring CopyFailedMessage(const std::wstring& target) {
+std::wstring CopyFailedText(const std::wstring& target) {
     return L"Не удалось скопировать файл загрузчика:\r\n" + target;
 }
 
-std::wstring ExitCodeMessage(const std::wstring& prefix, int code) {
+std::wstring ExitCodeText(const std::wstring& prefix, int code) {
     return prefix + std::to_wstring(code) + L").";
 }

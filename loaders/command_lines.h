@@ -43,11 +43,11 @@ bool CoreImageSizeFits(unsigned long long bytes);
 // The image the MBR script leaves must be one whole sector ending in the boot signature.
 bool IsMbrImage(const std::string& bytes);
 
-std::wstring MissingSourceMessage(const std::wstring& path);
-std::wstring CoreImageUnfitMessage(const std::wstring& path);
-std::wstring MbrImageBadMessage(const std::wstring& path);
+std::wstring MissingSourceText(const std::wstring& path);
+std::wstring CoreImageUnfitText(const std::wstring& path);
+std::wstring MbrImageBadText(const std::wstring& path);
 // The success text followed by the warning that bootstate.txt was not written.
-std::wstring StateNotSavedMessage(const std::wstring& changedText);
-std::wstring CopyFailedMessage(const std::wstring& target);
+std::wstring StateNotSavedText(const std::wstring& changedText);
+std::wstring CopyFailedText(const std::wstring& target);
 // prefix + the code in signed decimal + ")."; the prefixes end in "(код ".
-std::wstring ExitCodeMessage(const std::wstring& prefix, int code);
+std::wstring ExitCodeText(const std::wstring& prefix, int code);

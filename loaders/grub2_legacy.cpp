@@ -8,8 +8,8 @@
 namespace {
 
 // Steps 1 to 3 change nothing, so a refusal there leaves the drive as it was.
-bool Grub2SourcesReady(AppContext& context, const std::wstring& sourceDir,
-                       const std::wstring& grubDir) {
+bool Grub2SourcesPresent(AppContext& context, const std::wstring& sourceDir,
+                         const std::wstring& grubDir) {
     if (!FileExists(sourceDir + L"\\boot.img") || !FileExists(sourceDir + L"\\core.img")) {
         context.ShowModalMessage(L"Файлы GRUB2 для Legacy BIOS не найдены:\r\n" + sourceDir,
                                  MB_ICONINFORMATION);
@@ -19,8 +19,7 @@ bool Grub2SourcesReady(AppContext& context, const std::wstring& sourceDir,
     // into them; a longer one would be cut by the sector write.
     unsigned long long coreBytes = 0;
     if (!FileSizeOf(sourceDir + L"\\core.img", coreBytes) || !CoreImageSizeFits(coreBytes)) {
-        context.ShowModalMessage(CoreImageUnfitMessage(sourceDir + L"\\core.img"),
-                                 MB_ICONINFORMATION);
+        context.ShowModalMessage(CoreImageUnfitText(sourceDir + L"\\core.img"), MB_ICONINFORMATION);
         return false;
     }
     if (!FileExists(grubDir + L"\\grub.cfg")) {
@@ -39,7 +38,7 @@ bool PrepareGrub2Directory(AppContext& context, const std::wstring& sourceDir,
     CreateDirectories(grubDir + L"\\i386-pc");
     for (const wchar_t* file : {L"\\boot.img", L"\\core.img", L"\\make-telvorn-mbr.ps1"}) {
         if (!CopyFileOverwrite(sourceDir + file, grubDir + file)) {
-            context.ShowModalMessage(CopyFailedMessage(grubDir + file), MB_ICONINFORMATION);
+            context.ShowModalMessage(CopyFailedText(grubDir + file), MB_ICONINFORMATION);
             return false;
         }
     }
@@ -54,7 +53,7 @@ bool BuildMbrImage(AppContext& context, const std::wstring& grubDir, int disk) {
     const std::wstring image = grubDir + MbrImageFile;
     DeleteFileIfAny(image);
     if (FileExists(image)) {
-        context.ShowModalMessage(MbrImageBadMessage(image), MB_ICONINFORMATION);
+        context.ShowModalMessage(MbrImageBadText(image), MB_ICONINFORMATION);
         return false;
     }
     if (!RunCheckedTool(context, BuildMbrScriptCommandLine(grubDir, disk),
@@ -67,7 +66,7 @@ bool BuildMbrImage(AppContext& context, const std::wstring& grubDir, int disk) {
         content = ReadFileStart(image, SectorBytes);
     }
     if (!IsMbrImage(content)) {
-        context.ShowModalMessage(MbrImageBadMessage(image), MB_ICONINFORMATION);
+        context.ShowModalMessage(MbrImageBadText(image), MB_ICONINFORMATION);
         return false;
     }
     return true;
@@ -78,7 +77,7 @@ bool BuildMbrImage(AppContext& context, const std::wstring& grubDir, int disk) {
 void AppContext::InstallGrub2Legacy() {
     const std::wstring sourceDir = bootDir + L"\\loaders\\grub2-bios";
     const std::wstring grubDir = bootDir + L"\\grub2\\bios";
-    if (!Grub2SourcesReady(*this, sourceDir, grubDir)) {
+    if (!Grub2SourcesPresent(*this, sourceDir, grubDir)) {
         return;
     }
     const int disk = installerRoot.empty() ? -1 : GetPhysicalDriveNumber(installerRoot[0]);

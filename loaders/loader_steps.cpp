@@ -17,7 +17,7 @@ bool IsUefiLoader(LoaderAction action) {
 bool LoaderSourcesPresent(AppContext& context, LoaderAction action) {
     for (const std::wstring& source : LoaderSourceFiles(action, context.bootDir)) {
         if (!FileExists(source)) {
-            context.ShowModalMessage(MissingSourceMessage(source), MB_ICONINFORMATION);
+            context.ShowModalMessage(MissingSourceText(source), MB_ICONINFORMATION);
             return false;
         }
     }
@@ -27,7 +27,7 @@ bool LoaderSourcesPresent(AppContext& context, LoaderAction action) {
 bool CopyLoaderFiles(AppContext& context, LoaderAction action) {
     for (const FileCopy& copy : LoaderFileCopies(action, context.installerRoot, context.bootDir)) {
         if (!CopyFileOverwrite(copy.first, copy.second)) {
-            context.ShowModalMessage(CopyFailedMessage(copy.second), MB_ICONINFORMATION);
+            context.ShowModalMessage(CopyFailedText(copy.second), MB_ICONINFORMATION);
             return false;
         }
     }
@@ -53,7 +53,7 @@ bool RunCheckedTool(AppContext& context, const std::wstring& commandLine,
                     const std::wstring& failurePrefix) {
     const int result = RunProcessAndWait(commandLine);
     if (result != 0) {
-        context.ShowModalMessage(ExitCodeMessage(failurePrefix, result), MB_ICONINFORMATION);
+        context.ShowModalMessage(ExitCodeText(failurePrefix, result), MB_ICONINFORMATION);
         return false;
     }
     return true;
@@ -72,7 +72,7 @@ void RecordInstalledLoader(AppContext& context, LoaderAction action) {
     if (saved) {
         context.ReportLoaderChanged(LoaderNames[action]);
     } else {
-        context.ShowModalMessage(StateNotSavedMessage(LoaderChangedText(LoaderNames[action])),
+        context.ShowModalMessage(StateNotSavedText(LoaderChangedText(LoaderNames[action])),
                                  MB_ICONINFORMATION);
     }
 }

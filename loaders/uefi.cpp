@@ -27,7 +27,7 @@ void RemovePendingFiles(const AppContext& context) {
 
 bool StopAt(AppContext& context, const std::wstring& target) {
     RemovePendingFiles(context);
-    context.ShowModalMessage(CopyFailedMessage(target), MB_ICONINFORMATION);
+    context.ShowModalMessage(CopyFailedText(target), MB_ICONINFORMATION);
     return false;
 }
 

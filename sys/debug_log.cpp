@@ -1,5 +1,6 @@
 #ifdef _MSC_VER
-// The counted wide formatters are the ones whose %s takes a wide string on every toolchain.
+// _vsnwprintf is the counted formatter every CRT has; wide strings are passed as %ls, which
+// means a wide string in msvcrt and the UCRT alike.
 #define _CRT_SECURE_NO_WARNINGS
 #endif
 #include "sys/debug_log.h"
@@ -36,8 +37,6 @@ std::string ToUtf8(const std::wstring& text) {
     return utf8;
 }
 
-} // namespace
-
 std::wstring FormatWideStringV(const wchar_t* format, va_list args) {
     va_list measure;
     va_copy(measure, args);
@@ -51,6 +50,8 @@ std::wstring FormatWideStringV(const wchar_t* format, va_list args) {
     return text;
 }
 
+} // namespace
+
 std::wstring FormatWideString(const wchar_t* format, ...) {
     va_list args;
     va_start(args, format);
@@ -61,7 +62,7 @@ std::wstring FormatWideString(const wchar_t* format, ...) {
 
 std::wstring DebugLogLine(unsigned hour, unsigned minute, unsigned second, unsigned millisecond,
                           unsigned long threadId, const std::wstring& message) {
-    return FormatWideString(L"%02d:%02d:%02d.%03d [%lu] %s\r\n", static_cast<int>(hour),
+    return FormatWideString(L"%02d:%02d:%02d.%03d [%lu] %ls\r\n", static_cast<int>(hour),
                             static_cast<int>(minute), static_cast<int>(second),
                             static_cast<int>(millisecond), threadId, message.c_str());
 }

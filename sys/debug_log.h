@@ -6,7 +6,6 @@
 
 void DebugLog(const wchar_t* format, ...);
 std::wstring FormatWideString(const wchar_t* format, ...);
-std::wstring FormatWideStringV(const wchar_t* format, va_list args);
 
 // One line of the log as it goes to the file, before the UTF-8 conversion.
 std::wstring DebugLogLine(unsigned hour, unsigned minute, unsigned second, unsigned millisecond,

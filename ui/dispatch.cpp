@@ -52,7 +52,7 @@ void AppContext::RunAction(int32_t index) {
         return;
     }
     int disk = installerRoot.empty() ? -1 : GetPhysicalDriveNumber(installerRoot[0]);
-    DebugLog(L"RunAction index=%d disk=%s physical=%d", index, installerRoot.c_str(), disk);
+    DebugLog(L"RunAction index=%d disk=%ls physical=%d", index, installerRoot.c_str(), disk);
     bool confirmed = FileExists(bootDir + L"\\NOT.DEL") && disk >= 0;
     if (!confirmed) {
         ShowModalMessage(TargetRefusalText(installerRoot), MB_ICONINFORMATION);

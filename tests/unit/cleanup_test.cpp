@@ -1,4 +1,5 @@
 #include "cleanup/android_cleanup.h"
+#include "sys/directory_tree.h"
 
 #include <windows.h>
 

@@ -113,8 +113,8 @@ TEST(LoaderFiles, SourcesAreTheCopiedFilesOrTheRecordsTheToolRestores) {
 }
 
 TEST(StopMessages, PutTheValueAfterTheUsersWords) {
-    EXPECT_EQ(MissingSourceMessage(L"E:\\x"), L"Файлы загрузчика не найдены:\r\nE:\\x");
-    EXPECT_EQ(CopyFailedMessage(L"E:\\bootmgr"),
+    EXPECT_EQ(MissingSourceText(L"E:\\x"), L"Файлы загрузчика не найдены:\r\nE:\\x");
+    EXPECT_EQ(CopyFailedText(L"E:\\bootmgr"),
               L"Не удалось скопировать файл загрузчика:\r\nE:\\bootmgr");
     struct Case {
         int code;
@@ -127,7 +127,7 @@ TEST(StopMessages, PutTheValueAfterTheUsersWords) {
         {2147483647, L"Ошибка записи MBR (код 2147483647)."},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(ExitCodeMessage(L"Ошибка записи MBR (код ", c.code), c.text) << c.code;
+        EXPECT_EQ(ExitCodeText(L"Ошибка записи MBR (код ", c.code), c.text) << c.code;
     }
 }
 
@@ -147,9 +147,9 @@ TEST(Grub2Images, CoreFillsOneTo591SectorsAndTheMbrImageIsOneSignedSector) {
     EXPECT_FALSE(IsMbrImage(""));
     image[511] = '\0';
     EXPECT_FALSE(IsMbrImage(image));
-    EXPECT_EQ(CoreImageUnfitMessage(L"E:\\c.img"),
+    EXPECT_EQ(CoreImageUnfitText(L"E:\\c.img"),
               L"Файл core.img не подходит (нужно от 1 до 591 секторов):\r\nE:\\c.img");
-    EXPECT_EQ(MbrImageBadMessage(L"E:\\m.img"), L"MBR-образ не создан или повреждён:\r\nE:\\m.img");
+    EXPECT_EQ(MbrImageBadText(L"E:\\m.img"), L"MBR-образ не создан или повреждён:\r\nE:\\m.img");
 }
 
 } // namespace

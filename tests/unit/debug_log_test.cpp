@@ -116,7 +116,7 @@ TEST_F(DebugLogFile, OffWhenTheSwitchIsUnsetOrEmpty) {
     // An existing log is not touched either.
     ASSERT_TRUE(WriteBytes(logPath, "earlier\r\n"));
     SetEnvironmentVariableW(Switch, nullptr);
-    DebugLog(L"must not appear %s", L"either");
+    DebugLog(L"must not appear %ls", L"either");
     EXPECT_EQ(Content(), "earlier\r\n");
 }
 
@@ -131,14 +131,14 @@ TEST_F(DebugLogFile, AnyNonEmptyValueSwitchesItOn) {
     std::vector<std::string> expected;
     for (const wchar_t* value : values) {
         SetEnvironmentVariableW(Switch, value);
-        DebugLog(L"switch=%s", value);
+        DebugLog(L"switch=%ls", value);
         expected.push_back(Utf8(std::wstring(L"switch=") + value));
     }
     EXPECT_EQ(Messages(GetCurrentThreadId()), expected);
 }
 
 TEST_F(DebugLogFile, LinesAreStampedWithTimeAndThreadAndAppendInOrder) {
-    DebugLog(L"RunAction index=%d disk=%s physical=%d", 3, L"E:", -1);
+    DebugLog(L"RunAction index=%d disk=%ls physical=%d", 3, L"E:", -1);
     DebugLog(L"bootstate loaded: legacy=%d uefi=%d", 1, 2);
     DebugLog(L"no arguments at all");
     const std::vector<std::string> expected = {"RunAction index=3 disk=E: physical=-1",
@@ -148,7 +148,7 @@ TEST_F(DebugLogFile, LinesAreStampedWithTimeAndThreadAndAppendInOrder) {
 }
 
 TEST_F(DebugLogFile, CyrillicIsStoredAsUtf8WithoutByteOrderMark) {
-    DebugLog(L"cleanup: removed %s", L"E:\\Папка Android");
+    DebugLog(L"cleanup: removed %ls", L"E:\\Папка Android");
     const std::string content = Content();
     ASSERT_FALSE(content.empty());
     EXPECT_TRUE(IsDigits(content, 0, 2)) << "the file starts with the first line's stamp";
@@ -166,7 +166,7 @@ TEST_F(DebugLogFile, MessagesAreCutToTheirFirst4095Characters) {
         for (size_t i = 0; i < length; i += 100) {
             message[i] = static_cast<wchar_t>(L'a' + (i / 100) % 26);
         }
-        DebugLog(L"%s", message.c_str());
+        DebugLog(L"%ls", message.c_str());
         expected.push_back(Utf8(message.substr(0, kept)));
     }
     EXPECT_EQ(Messages(GetCurrentThreadId()), expected);
@@ -253,21 +253,21 @@ TEST(DebugLogLine, HasTheFixedStampLayout) {
 }
 
 TEST(FormatWideString, TakesWideStringsAndReturnsTheExactLength) {
-    EXPECT_EQ(FormatWideString(L"[%s]", L"wide"), L"[wide]");
-    EXPECT_EQ(FormatWideString(L"%s|%s", L"Загрузчик изменён: ", L"Bootmgr"),
+    EXPECT_EQ(FormatWideString(L"[%ls]", L"wide"), L"[wide]");
+    EXPECT_EQ(FormatWideString(L"%ls|%ls", L"Загрузчик изменён: ", L"Bootmgr"),
               L"Загрузчик изменён: |Bootmgr");
     EXPECT_EQ(FormatWideString(L"%d %lu %03d %02d", -5, 4000000000ul, 7, 42),
               L"-5 4000000000 007 42");
     EXPECT_EQ(FormatWideString(L""), L"");
     EXPECT_EQ(FormatWideString(L"100%%"), L"100%");
 
-    const std::wstring text = FormatWideString(L"%s", L"abc");
+    const std::wstring text = FormatWideString(L"%ls", L"abc");
     EXPECT_EQ(text.size(), 3u);
     EXPECT_EQ(wcslen(text.c_str()), 3u);
 
     // No cut for long results: only DebugLog limits its messages.
     const std::wstring longText(10000, L'ж');
-    EXPECT_EQ(FormatWideString(L"<%s>", longText.c_str()), L"<" + longText + L">");
+    EXPECT_EQ(FormatWideString(L"<%ls>", longText.c_str()), L"<" + longText + L">");
 }
 
 } // namespace

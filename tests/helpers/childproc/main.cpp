@@ -77,7 +77,7 @@ int wmain(int argc, wchar_t** argv) {
     if (mode == L"log") {
         const unsigned long count = argc > 3 ? ParseCode(argv[3]) : 1;
         for (unsigned long i = 0; i < count; ++i) {
-            DebugLog(L"%s", argv[2]);
+            DebugLog(L"%ls", argv[2]);
         }
         return 0;
     }
