@@ -4,6 +4,7 @@
 #include "cleanup/android_cleanup.h"
 #include "sys/file_utils.h"
 #include "sys/handles.h"
+#include "ui/layout.h"
 #include "ui/window.h"
 
 namespace {
@@ -56,6 +57,10 @@ bool RegisterMainClass(HINSTANCE instance) {
 }
 
 bool CreateMainWindow(AppContext& context) {
+    // The window grows with the screen's scaling like everything drawn in it.
+    const PixelRect size = LayoutAt(ScreenDpi(nullptr)).window;
+    context.clientWidth = size.width;
+    context.clientHeight = size.height;
     RECT workArea{};
     SystemParametersInfoW(SPI_GETWORKAREA, 0, &workArea, 0);
     const POINT origin = CenteredOrigin(workArea, context.clientWidth, context.clientHeight);
