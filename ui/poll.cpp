@@ -185,9 +185,14 @@ PointerSample LiveSample() {
 bool StepAndAct(AppContext& context, const PointerSample& sample, bool& repaint) {
     POINT client = sample.screen;
     ScreenToClient(context.window, &client);
+    const WindowLayout layout = LayoutAt(context.dpi);
+    // Which window lies under the pointer is a trip to the window system: asked only for a
+    // point inside one of the zones.
+    const bool inZone = HitTest(layout, client.x, client.y).kind != ZoneKind::None;
     PollInput input;
-    input.zone = SampleZone(LayoutAt(context.dpi), client.x, client.y,
-                            sample.valid && PointerOverWindow(context.window, sample.screen));
+    input.zone =
+        SampleZone(layout, client.x, client.y,
+                   sample.valid && inZone && PointerOverWindow(context.window, sample.screen));
     input.down = sample.down;
     input.busy = context.busy;
     input.modalShown = context.modalShown;
