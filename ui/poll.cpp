@@ -223,7 +223,8 @@ bool StepAndAct(AppContext& context, const PointerSample& sample, bool& repaint)
 } // namespace
 
 void AppContext::PollPointer() {
-    // Taken on every poll, also under a message: a tap never waits for a later poll.
+    // Taken on every poll, also under a message, so a tap from before a message never acts
+    // after it.
     const PointerLatch latch = pointerLatch;
     pointerLatch = PointerLatch{};
     if (modalShown) {
