@@ -5,15 +5,25 @@
 #include <cstdint>
 #include <string>
 
+#include "sys/handles.h"
+#include "sys/process.h"
+#include "ui/window_state.h"
+
 constexpr int LoaderCount = 7;
+
+// The window's size at 96 dpi; the layout (ui/layout.h) scales it with everything else.
+constexpr int32_t WindowWidth96 = 376;
+constexpr int32_t WindowHeight96 = 208;
 
 // Button index 0 to 6: 0 XorBoot, 1 Bootmgr, 2 Grub4Dos, 3 Grub2 (Legacy BIOS);
 // 4 Bootmgr, 5 Grub2, 6 Xorboot (UEFI).
 using LoaderAction = int32_t;
 
-struct ButtonRect {
+// A rectangle in pixels: x, y, width, height.
+struct PixelRect {
     int32_t x, y, width, height;
 };
+using ButtonRect = PixelRect;
 
 extern const ButtonRect ButtonRects[LoaderCount];
 extern const wchar_t* const ButtonLabels[LoaderCount];
@@ -28,14 +38,15 @@ constexpr COLORREF ToColorRef(uint32_t rgb) {
 struct AppContext {
     HINSTANCE instance = nullptr;
     HWND window = nullptr;
-    HFONT titleFont = nullptr;
-    HFONT subtitleFont = nullptr;
-    HFONT minimizeFont = nullptr;
-    HFONT closeFont = nullptr;
-    HFONT groupFont = nullptr;
-    HFONT buttonFont = nullptr;
-    int32_t clientWidth = 376;
-    int32_t clientHeight = 208;
+    FontHandle titleFont;
+    FontHandle subtitleFont;
+    FontHandle minimizeFont;
+    FontHandle closeFont;
+    FontHandle groupFont;
+    FontHandle buttonFont;
+    int32_t clientWidth = WindowWidth96;
+    int32_t clientHeight = WindowHeight96;
+    int32_t dpi = 96; // LOGPIXELSY of the window, read once at creation
     std::wstring installerRoot;
     std::wstring bootDir;
     std::wstring bootIcePath;
@@ -50,10 +61,11 @@ struct AppContext {
     int32_t dragOffsetX = 0;
     int32_t dragOffsetY = 0;
     int32_t pressedButton = -1;
-    COLORREF minimizeColor = ToColorRef(0x1E2A44);
-    COLORREF closeColor = ToColorRef(0x1E2A44);
-    COLORREF buttonFace[LoaderCount] = {0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF,
-                                        0xFFFFFF, 0xFFFFFF, 0xFFFFFF};
+    HitZone hoverZone;        // where the pointer was at the last poll
+    bool pointerDown = false; // and whether the primary button was held there
+    PointerLatch pointerLatch;
+    KeptFrame keptFrame;
+    HeldQuit heldQuit; // a quit request kept back until the running action has ended
 
     // Window (ui/window.cpp, ui/paint.cpp, ui/poll.cpp).
     bool OnCreate(HWND newWindow);

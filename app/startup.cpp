@@ -5,6 +5,7 @@
 #include "sys/file_utils.h"
 #include "sys/handles.h"
 #include "sys/physical_drive.h"
+#include "ui/layout.h"
 #include "ui/window.h"
 
 namespace {
@@ -57,6 +58,10 @@ bool RegisterMainClass(HINSTANCE instance) {
 }
 
 bool CreateMainWindow(AppContext& context) {
+    // The window grows with the screen's scaling like everything drawn in it.
+    const PixelRect size = LayoutAt(ScreenDpi(nullptr)).window;
+    context.clientWidth = size.width;
+    context.clientHeight = size.height;
     RECT workArea{};
     SystemParametersInfoW(SPI_GETWORKAREA, 0, &workArea, 0);
     const POINT origin = CenteredOrigin(workArea, context.clientWidth, context.clientHeight);

@@ -107,8 +107,35 @@ double WindowsCpuMs(HANDLE process) {
     return ms(kernel) + ms(user);
 }
 
+// The scheduler's own count of the time every thread of a host process has run, in
+// nanoseconds (the first field of each task's schedstat); -1 where the host keeps none. The ticks
+// of the stat line come in steps of 10 ms: an idle window earns only a dozen of them in 10 s.
+double ScheduledCpuMs(const std::wstring& processFolder) {
+    WIN32_FIND_DATAW entry;
+    FindHandle tasks(FindFirstFileW((processFolder + L"\\task\\*").c_str(), &entry));
+    if (!tasks.Valid()) {
+        return -1;
+    }
+    double total = 0;
+    bool any = false;
+    do {
+        if (entry.cFileName[0] < L'0' || entry.cFileName[0] > L'9') {
+            continue;
+        }
+        const std::string line =
+            ReadBytes(processFolder + L"\\task\\" + entry.cFileName + L"\\schedstat");
+        unsigned long long ns = 0;
+        if (std::sscanf(line.c_str(), "%llu", &ns) == 1) {
+            total += static_cast<double>(ns) / 1e6;
+            any = true;
+        }
+    } while (FindNextFileW(tasks.Get(), &entry));
+    return any ? total : -1;
+}
+
 // Under Wine another process's times read as zero, so they come from the host's process table:
-// the process whose command line names the program, user + system ticks of its stat line.
+// the process whose command line names the program, its threads' scheduled time, or else the
+// user + system ticks of its stat line.
 double HostCpuMs(const std::wstring& exeName) {
     std::string name(exeName.begin(), exeName.end());
     WIN32_FIND_DATAW entry;
@@ -127,6 +154,10 @@ double HostCpuMs(const std::wstring& exeName) {
         if (commandLine.size() < name.size() ||
             commandLine.compare(commandLine.size() - name.size(), name.size(), name) != 0) {
             continue;
+        }
+        const double scheduled = ScheduledCpuMs(folder);
+        if (scheduled >= 0) {
+            return scheduled;
         }
         const std::string stat = ReadBytes(folder + L"\\stat");
         const size_t afterName = stat.rfind(')');
@@ -190,7 +221,7 @@ void Report(const char* what, double program, double yardstick, double target) {
     std::printf("%-34s quillmere %9.1f   minimal window %9.1f   ratio %.2f", what, program,
                 yardstick, ratio);
     if (target > 0) {
-        std::printf("  (target <= %.1f) %s", target, ratio <= target ? "met" : "NOT met");
+        std::printf("  (target <= %.2f) %s", target, ratio <= target ? "met" : "NOT met");
     } else {
         std::printf("  (no target)");
     }
@@ -237,7 +268,7 @@ int wmain() {
         std::printf("idle measurement failed\n");
         return 1;
     }
-    Report("idle CPU over 10 s, ms", idle[0], idle[1], 1.3);
+    Report("idle CPU over 10 s, ms", idle[0], idle[1], 1.1);
     Report("  the same, minimised (no paint)", minimised[0], minimised[1], 0);
     return 0;
 }

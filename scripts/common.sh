@@ -103,6 +103,7 @@ quillmere_start_session() {
         wineboot --init >/dev/null 2>&1 </dev/null
         wineserver -w
     fi
+    quillmere_prepare_scaled_prefix
     QUILLMERE_XVFB_PID=""
     if [ -z "${QUILLMERE_USE_DISPLAY:-}" ]; then
         local n=90
@@ -121,8 +122,26 @@ quillmere_start_session() {
     fi
 }
 
+# The prefix of the tests at 144 dpi (the screen scaled to 150 %): a copy of the first prefix,
+# taken while no wineserver writes to it, with HKCU\Control Panel\Desktop LogPixels = 144.
+quillmere_prepare_scaled_prefix() {
+    local scaled="$QUILLMERE_BUILD_DIR/wineprefix-144dpi"
+    [ -f "$scaled/.quillmere-logpixels-144" ] && return 0
+    echo "Creating Wine prefix $scaled"
+    rm -rf "$scaled" && cp -a "$WINEPREFIX" "$scaled" || return 1
+    (
+        export WINEPREFIX="$scaled"
+        wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 144 /f
+        if [ -z "${QUILLMERE_USE_DISPLAY:-}" ]; then
+            wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f
+        fi
+        wineserver -w
+    ) >/dev/null 2>&1 </dev/null && touch "$scaled/.quillmere-logpixels-144"
+}
+
 quillmere_stop_session() {
     wineserver -k >/dev/null 2>&1 || true
+    WINEPREFIX="$QUILLMERE_BUILD_DIR/wineprefix-144dpi" wineserver -k >/dev/null 2>&1 || true
     if [ -n "${QUILLMERE_XVFB_PID:-}" ]; then
         kill "$QUILLMERE_XVFB_PID" 2>/dev/null || true
         wait "$QUILLMERE_XVFB_PID" 2>/dev/null || true

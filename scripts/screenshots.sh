@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Regenerates the README's pictures of the real window: docs/images/idle.png, hover.png,
-# running.png and success.png. The test build (quillmere-testdisk.exe) runs under Wine and Xvfb
+# running.png and success.png, and idle-150.png, the window at rest on a screen scaled to 150 %
+# (144 dpi, in the Wine prefix of its own that the tests at that scale use). The test build (quillmere-testdisk.exe) runs under Wine and Xvfb
 # on a simulated drive with the stand-in boot-sector tool, and quillmere-driver moves the
 # pointer and reads pixels the way a person would see them. Each picture is taken only once the
 # window shows the look it is named after; the script fails otherwise.
@@ -17,9 +18,14 @@ BOOT="$DRIVES/shots_installer/efi/Telvorn/Boot"
 DRIVER="$QUILLMERE_BUILD_DIR/test-helpers/quillmere-driver.exe"
 APP_PID=""
 
+PLAIN_PREFIX="$WINEPREFIX"
+SCALED_PREFIX="$QUILLMERE_BUILD_DIR/wineprefix-144dpi"
+
 finish() {
     [ -n "$APP_PID" ] && kill "$APP_PID" 2>/dev/null
-    rm -f "$WINEPREFIX/dosdevices/s:" "$WINEPREFIX/dosdevices/t:"
+    rm -f "$PLAIN_PREFIX/dosdevices/s:" "$PLAIN_PREFIX/dosdevices/t:" \
+          "$SCALED_PREFIX/dosdevices/s:" "$SCALED_PREFIX/dosdevices/t:"
+    WINEPREFIX="$PLAIN_PREFIX"
     quillmere_stop_session
 }
 trap finish EXIT
@@ -140,10 +146,31 @@ driver ok 5000 >/dev/null || fail "the box did not close"
 # The new state reached the drive, and the window then closes as a person would close it.
 [ "$(cat "$BOOT/bootstate.txt")" = "$(printf 'legacy=2\nuefi=2')" ] ||
     fail "bootstate.txt is $(od -c "$BOOT/bootstate.txt")"
-driver close >/dev/null
-for _ in $(seq 50); do
-    kill -0 "$APP_PID" 2>/dev/null || break
-    sleep 0.1
-done
-kill -0 "$APP_PID" 2>/dev/null && fail "the program did not end"
-APP_PID=""
+close_program() {
+    driver close >/dev/null
+    for _ in $(seq 50); do
+        kill -0 "$APP_PID" 2>/dev/null || break
+        sleep 0.1
+    done
+    kill -0 "$APP_PID" 2>/dev/null && fail "the program did not end"
+    APP_PID=""
+}
+close_program
+
+# 150 %: the same drive and state as the idle picture, on the screen scaled to 144 dpi. Every
+# place is one and a half times its place at 100 %.
+export WINEPREFIX="$SCALED_PREFIX"
+printf 'legacy=1\nuefi=2\n' >"$BOOT/bootstate.txt"
+ln -sfn "$DRIVES/shots_installer" "$WINEPREFIX/dosdevices/s:" &&
+    ln -sfn "$DRIVES/shots_data" "$WINEPREFIX/dosdevices/t:" || fail "cannot map the drive at 150 %"
+QUILLMERE_TEST_PHYSICAL_DRIVE=2 wine 'S:\efi\Telvorn\Boot\quillmere-testdisk.exe' >/dev/null 2>&1 &
+APP_PID=$!
+read_window_rect
+[ $((WINDOW_RECT[2] - WINDOW_RECT[0])) = 564 ] && [ $((WINDOW_RECT[3] - WINDOW_RECT[1])) = 312 ] ||
+    fail "the window at 150 % is not 564 x 312: ${WINDOW_RECT[*]}"
+driver move 282 -90 >/dev/null
+wait_pixel 293 113 D8E4F8
+wait_pixel 380 257 D8E4F8
+wait_pixel 26 113 FFFFFF
+capture idle-150 "${WINDOW_RECT[@]}"
+close_program

@@ -53,6 +53,77 @@ using FileHandle = UniqueHandle<HandleKind::File>;       // CreateFileW: INVALID
 using ProcessHandle = UniqueHandle<HandleKind::Process>; // processes, threads, mutexes: null
 using FindHandle = UniqueHandle<HandleKind::Find>;       // FindFirstFileW
 
+// A GDI object of one type (font, bitmap) that outlives a single call: deleted when the owner
+// is reset or ends.
+template <typename T> struct GdiHandle {
+    T value = nullptr;
+
+    GdiHandle() = default;
+    explicit GdiHandle(T v) : value(v) {}
+    GdiHandle(const GdiHandle&) = delete;
+    GdiHandle& operator=(const GdiHandle&) = delete;
+    GdiHandle(GdiHandle&& other) noexcept : value(std::exchange(other.value, nullptr)) {}
+    GdiHandle& operator=(GdiHandle&& other) noexcept {
+        if (this != &other) {
+            Reset(std::exchange(other.value, nullptr));
+        }
+        return *this;
+    }
+    ~GdiHandle() { Reset(); }
+
+    T Get() const { return value; }
+    void Reset(T v = nullptr) {
+        if (value) {
+            DeleteObject(value);
+        }
+        value = v;
+    }
+};
+
+using FontHandle = GdiHandle<HFONT>;
+using BitmapHandle = GdiHandle<HBITMAP>;
+
+// A memory device context that outlives a single call (CreateCompatibleDC/DeleteDC).
+struct MemoryDcHandle {
+    HDC value = nullptr;
+
+    MemoryDcHandle() = default;
+    MemoryDcHandle(const MemoryDcHandle&) = delete;
+    MemoryDcHandle& operator=(const MemoryDcHandle&) = delete;
+    MemoryDcHandle(MemoryDcHandle&& other) noexcept : value(std::exchange(other.value, nullptr)) {}
+    MemoryDcHandle& operator=(MemoryDcHandle&& other) noexcept {
+        if (this != &other) {
+            Reset(std::exchange(other.value, nullptr));
+        }
+        return *this;
+    }
+    ~MemoryDcHandle() { Reset(); }
+
+    HDC Get() const { return value; }
+    void Reset(HDC v = nullptr) {
+        if (value) {
+            DeleteDC(value);
+        }
+        value = v;
+    }
+};
+
+// A shutdown block reason on a window from construction to scope end. Logoff and shutdown then
+// show the reason and wait for the user instead of ending the program mid-write.
+struct ShutdownBlock {
+    HWND window;
+    bool held;
+    ShutdownBlock(HWND w, const wchar_t* reason)
+        : window(w), held(ShutdownBlockReasonCreate(w, reason) != FALSE) {}
+    ShutdownBlock(const ShutdownBlock&) = delete;
+    ShutdownBlock& operator=(const ShutdownBlock&) = delete;
+    ~ShutdownBlock() {
+        if (held) {
+            ShutdownBlockReasonDestroy(window);
+        }
+    }
+};
+
 // BeginPaint/EndPaint as one scope.
 struct PaintDc {
     HWND window;
@@ -82,7 +153,8 @@ struct WindowDc {
 struct SelectGuard {
     HDC dc;
     HGDIOBJ previous;
-    SelectGuard(HDC d, HGDIOBJ object) : dc(d), previous(object ? SelectObject(d, object) : nullptr) {}
+    SelectGuard(HDC d, HGDIOBJ object)
+        : dc(d), previous(object ? SelectObject(d, object) : nullptr) {}
     SelectGuard(const SelectGuard&) = delete;
     SelectGuard& operator=(const SelectGuard&) = delete;
     ~SelectGuard() {

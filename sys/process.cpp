@@ -13,18 +13,13 @@ namespace {
 constexpr DWORD WakeOnAnyInput = 0x04FF;
 constexpr DWORD PumpIntervalMs = 30;
 
-struct QuitRequest {
-    bool seen = false;
-    int exitCode = 0;
-};
-
 // Dispatches what is queued for this thread. A WM_QUIT is kept back rather than posted again at
 // once: posting it would make the very next PeekMessage return it again and never drain.
-void PumpPendingMessages(QuitRequest& quit) {
+void PumpPendingMessages(HeldQuit& quit) {
     MSG message{};
     while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
         if (message.message == WM_QUIT) {
-            quit.seen = true;
+            quit.held = true;
             quit.exitCode = static_cast<int>(message.wParam);
             continue;
         }
@@ -55,7 +50,7 @@ int RunProcessAndWait(const std::wstring& commandLine) {
     ProcessHandle process(created.hProcess);
     ProcessHandle(created.hThread).Reset();
 
-    QuitRequest quit;
+    HeldQuit quit;
     while (MsgWaitForMultipleObjects(1, &created.hProcess, FALSE, PumpIntervalMs, WakeOnAnyInput) !=
            WAIT_OBJECT_0) {
         PumpPendingMessages(quit);
@@ -63,11 +58,25 @@ int RunProcessAndWait(const std::wstring& commandLine) {
     DWORD exitCode = 1;
     GetExitCodeProcess(process.Get(), &exitCode);
     process.Reset();
-    // Handed back only now, so the main loop ends with the carried code once the action is over.
-    if (quit.seen) {
+    // Handed back only now, so the main loop ends with the carried code; an action that still has
+    // its closing message to show takes it back until that message is closed.
+    PostHeldQuit(quit);
+    return static_cast<int>(exitCode);
+}
+
+void HoldQueuedQuit(HeldQuit& quit) {
+    MSG message{};
+    if (PeekMessageW(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+        quit.held = true;
+        quit.exitCode = static_cast<int>(message.wParam);
+    }
+}
+
+void PostHeldQuit(HeldQuit& quit) {
+    if (quit.held) {
         PostQuitMessage(quit.exitCode);
     }
-    return static_cast<int>(exitCode);
+    quit = HeldQuit{};
 }
 
 std::wstring GetCommandInterpreterPath() {

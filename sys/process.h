@@ -2,6 +2,18 @@
 // Hidden child processes, waited for while the thread's window messages keep flowing.
 #include <string>
 
-// The child's exit code; -1 when no process was created.
+// The child's exit code; -1 when no process was created. A WM_QUIT that arrives meanwhile is
+// handed back to the thread's queue when the child has ended.
 int RunProcessAndWait(const std::wstring& commandLine);
+
+// A quit request taken off the thread's queue so that a nested loop (the runner's pump, a
+// message box) does not end on it, to be posted again once that loop is over.
+struct HeldQuit {
+    bool held = false;
+    int exitCode = 0;
+};
+// Takes a WM_QUIT already waiting in this thread's queue into `quit`.
+void HoldQueuedQuit(HeldQuit& quit);
+// Posts a held quit request again and forgets it.
+void PostHeldQuit(HeldQuit& quit);
 std::wstring GetCommandInterpreterPath();

@@ -4,7 +4,9 @@
 #include "app/startup.h"
 #include "sys/debug_log.h"
 #include "sys/file_utils.h"
+#include "sys/handles.h"
 #include "sys/physical_drive.h"
+#include "sys/process.h"
 
 std::wstring TargetRefusalText(const std::wstring& installerRoot) {
     return L"Целевой диск не подтверждён:\r\n" + installerRoot +
@@ -16,6 +18,8 @@ std::wstring LoaderChangedText(const std::wstring& loaderName) {
 }
 
 namespace {
+
+const wchar_t* const ShutdownBlockText = L"Идёт смена загрузчика. Дождитесь её окончания.";
 
 void RunLoaderAction(AppContext& context, int32_t index) {
     switch (index) {
@@ -64,6 +68,7 @@ void AppContext::RunAction(int32_t index) {
     }
     busy = true;
     runningAction = index;
+    ShutdownBlock holdOffLogoff(window, ShutdownBlockText);
     // The running look must be on screen even for an action that pumps no messages.
     InvalidateRect(window, nullptr, FALSE);
     UpdateWindow(window);
@@ -71,6 +76,8 @@ void AppContext::RunAction(int32_t index) {
     busy = false;
     runningAction = -1;
     InvalidateRect(window, nullptr, FALSE);
+    // A quit that came while the action ran ends the program only now, after its last message.
+    PostHeldQuit(heldQuit);
 }
 
 void AppContext::ShowModalMessage(const std::wstring& text, UINT style) {
@@ -80,11 +87,17 @@ void AppContext::ShowModalMessage(const std::wstring& text, UINT style) {
     InvalidateRect(window, nullptr, FALSE);
     UpdateWindow(window);
     SetForegroundWindow(window);
+    // A waiting quit would close the box at once, unread: it is posted again after the box, or
+    // by RunAction once the running action is over.
+    HoldQueuedQuit(heldQuit);
     MessageBoxW(window, text.c_str(), L"Quillmere", style | MB_SETFOREGROUND | MB_TOPMOST);
     EnableWindow(window, TRUE);
     SetForegroundWindow(window);
     modalShown = wasShown;
     InvalidateRect(window, nullptr, FALSE);
+    if (!busy) {
+        PostHeldQuit(heldQuit);
+    }
 }
 
 void AppContext::ReportLoaderChanged(const std::wstring& loaderName) {

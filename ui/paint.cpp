@@ -1,81 +1,139 @@
 #include "ui/paint.h"
 
-#include "app/app_context.h"
 #include "sys/handles.h"
+#include "ui/layout.h"
 
 namespace {
 
-constexpr COLORREF HeaderColor = ToColorRef(0x1E2A44);
-constexpr COLORREF SubtitleColor = ToColorRef(0xC7D0E0);
-constexpr COLORREF GroupColor = ToColorRef(0x6B7280);
-constexpr COLORREF HoverFace = ToColorRef(0xE4EEFF);
-constexpr COLORREF PressedFace = ToColorRef(0xCFE0FF);
-constexpr ButtonLook RunningLook = {ToColorRef(0xD8E4F8), ToColorRef(0x9BB8E8),
-                                    ToColorRef(0x2E4A78)};
-constexpr ButtonLook GreyLook = {ToColorRef(0xE9ECF1), ToColorRef(0xD5DAE2), ToColorRef(0xA7AEBA)};
-constexpr COLORREF InstalledText = ToColorRef(0x2E4A78);
-constexpr COLORREF PlainBorder = ToColorRef(0xBFC9D6);
-constexpr COLORREF PlainText = ToColorRef(0x14202E);
-
-void FillSolid(HDC dc, int32_t x, int32_t y, int32_t width, int32_t height, COLORREF color) {
+void FillSolid(HDC dc, const PixelRect& r, COLORREF color) {
     GdiObject brush(CreateSolidBrush(color));
     if (!brush.value) {
         return;
     }
-    RECT area{x, y, x + width, y + height};
+    RECT area{r.x, r.y, r.x + r.width, r.y + r.height};
     FillRect(dc, &area, static_cast<HBRUSH>(brush.value));
 }
 
-void DrawHeader(const AppContext& context, HDC dc) {
-    FillSolid(dc, 0, 0, 376, 48, HeaderColor);
-    DrawLabel(dc, L"Telvorn Flash", context.titleFont, 16, 2, 300, 24, 0xFFFFFF, DT_LEFT | DT_TOP);
-    DrawLabel(dc, L"Смена загрузчика", context.subtitleFont, 18, 27, 300, 14, SubtitleColor,
-              DT_LEFT | DT_TOP);
-    FillSolid(dc, 306, 2, 30, 18, context.minimizeColor);
-    DrawLabel(dc, L"\u2014", context.minimizeFont, 306, 2, 30, 18, SubtitleColor,
-              DT_CENTER | DT_VCENTER);
-    FillSolid(dc, 338, 2, 30, 18, context.closeColor);
-    DrawLabel(dc, L"\u2715", context.closeFont, 338, 2, 30, 18, SubtitleColor,
-              DT_CENTER | DT_VCENTER);
+void DrawLabelIn(HDC dc, const wchar_t* text, HFONT font, const PixelRect& r, uint32_t rgb,
+                 UINT format) {
+    DrawLabel(dc, text, font, r.x, r.y, r.width, r.height, ToColorRef(rgb), format);
 }
 
-void DrawButtons(const AppContext& context, HDC dc) {
+void DrawHeader(const AppContext& context, const WindowLayout& layout, const FrameState& frame,
+                HDC dc) {
+    FillSolid(dc, layout.header, ToColorRef(palette::Header));
+    DrawLabelIn(dc, L"Telvorn Flash", context.titleFont.Get(), layout.title, palette::Title,
+                DT_LEFT | DT_TOP);
+    DrawLabelIn(dc, L"Смена загрузчика", context.subtitleFont.Get(), layout.subtitle,
+                palette::Subtitle, DT_LEFT | DT_TOP);
+    FillSolid(dc, layout.minimize, ChooseCaptionColor(frame, ZoneKind::Minimize));
+    DrawLabelIn(dc, L"\u2014", context.minimizeFont.Get(), layout.minimize, palette::Subtitle,
+                DT_CENTER | DT_VCENTER);
+    FillSolid(dc, layout.close, ChooseCaptionColor(frame, ZoneKind::Close));
+    DrawLabelIn(dc, L"\u2715", context.closeFont.Get(), layout.close, palette::Subtitle,
+                DT_CENTER | DT_VCENTER);
+}
+
+void DrawButtons(const AppContext& context, const WindowLayout& layout, const FrameState& frame,
+                 HDC dc) {
+    const int32_t b = layout.buttonBorder;
     for (int32_t i = 0; i < LoaderCount; ++i) {
-        const ButtonRect& r = ButtonRects[i];
-        ButtonLook look =
-            ChooseButtonLook(context.busy, context.runningAction, context.modalShown,
-                             context.legacyLoader, context.uefiLoader, context.buttonFace[i], i);
-        FillSolid(dc, r.x - 1, r.y - 1, r.width + 2, r.height + 2, look.border);
-        FillSolid(dc, r.x, r.y, r.width, r.height, look.face);
-        DrawLabel(dc, ButtonLabels[i], context.buttonFont, r.x, r.y, r.width, r.height, look.text,
-                  DT_CENTER | DT_VCENTER);
+        const PixelRect& r = layout.buttons[i];
+        ButtonLook look = ChooseButtonLook(frame, i);
+        FillSolid(dc, {r.x - b, r.y - b, r.width + 2 * b, r.height + 2 * b}, look.border);
+        FillSolid(dc, r, look.face);
+        DrawLabel(dc, ButtonLabels[i], context.buttonFont.Get(), r.x, r.y, r.width, r.height,
+                  look.text, DT_CENTER | DT_VCENTER);
     }
 }
 
+void DrawFrame(const AppContext& context, const FrameState& frame, HDC dc) {
+    const WindowLayout layout = LayoutAt(frame.dpi);
+    FillSolid(dc, layout.window, ToColorRef(palette::Background));
+    DrawHeader(context, layout, frame, dc);
+    DrawLabelIn(dc, L"LEGACY BIOS", context.groupFont.Get(), layout.legacyLabel,
+                palette::GroupLabel, DT_LEFT | DT_TOP);
+    DrawLabelIn(dc, L"UEFI", context.groupFont.Get(), layout.uefiLabel, palette::GroupLabel,
+                DT_LEFT | DT_TOP);
+    DrawButtons(context, layout, frame, dc);
+}
+
+// A bitmap of the client's size, compatible with `dc`, for the kept frame; false when GDI
+// cannot give one.
+bool PrepareKeptFrame(KeptFrame& kept, HDC dc, const FrameState& frame) {
+    if (kept.drawn && kept.shows.width == frame.width && kept.shows.height == frame.height) {
+        return true;
+    }
+    kept.Release();
+    kept.dc.Reset(CreateCompatibleDC(dc));
+    kept.bitmap.Reset(CreateCompatibleBitmap(dc, frame.width, frame.height));
+    if (!kept.dc.Get() || !kept.bitmap.Get()) {
+        kept.Release();
+        return false;
+    }
+    SelectObject(kept.dc.Get(), kept.bitmap.Get());
+    return true;
+}
+
 } // namespace
+
+FrameState FrameStateOf(const AppContext& context, int32_t width, int32_t height) {
+    FrameState frame;
+    frame.width = width;
+    frame.height = height;
+    frame.dpi = context.dpi;
+    frame.busy = context.busy;
+    frame.modalShown = context.modalShown;
+    frame.runningAction = context.runningAction;
+    frame.legacyLoader = context.legacyLoader;
+    frame.uefiLoader = context.uefiLoader;
+    frame.hover = context.hoverZone;
+    frame.down = context.pointerDown;
+    return frame;
+}
 
 bool ShowsInstalledLoader(int32_t index, int32_t legacyLoader, int32_t uefiLoader) {
     return (index <= 3 && index == legacyLoader) || (index >= 4 && index - 4 == uefiLoader);
 }
 
-ButtonLook ChooseButtonLook(bool busy, int32_t runningAction, bool modalShown, int32_t legacyLoader,
-                            int32_t uefiLoader, COLORREF storedFace, int32_t index) {
-    if (busy) {
-        return index == runningAction ? RunningLook : GreyLook;
-    }
-    if (modalShown) {
-        return GreyLook;
-    }
-    if (ShowsInstalledLoader(index, legacyLoader, uefiLoader)) {
-        if (storedFace == PressedFace) {
-            return {ToColorRef(0xB9CEF0), ToColorRef(0x6C93D0), InstalledText};
+ButtonLook ChooseButtonLook(const FrameState& frame, int32_t index) {
+    using namespace palette;
+    const ButtonLook grey = {ToColorRef(GreyFace), ToColorRef(GreyBorder), ToColorRef(GreyText)};
+    if (frame.busy) {
+        if (index == frame.runningAction) {
+            return {ToColorRef(InstalledFace), ToColorRef(InstalledBorder),
+                    ToColorRef(InstalledText)};
         }
-        if (storedFace == HoverFace) {
-            return {ToColorRef(0xC9DAF5), ToColorRef(0x7FA5DC), InstalledText};
-        }
-        return {ToColorRef(0xD8E4F8), ToColorRef(0x9BB8E8), InstalledText};
+        return grey;
     }
-    return {storedFace, PlainBorder, PlainText};
+    if (frame.modalShown) {
+        return grey;
+    }
+    const bool hovered = frame.hover.kind == ZoneKind::Button && frame.hover.button == index;
+    const bool pressed = hovered && frame.down;
+    if (ShowsInstalledLoader(index, frame.legacyLoader, frame.uefiLoader)) {
+        if (pressed) {
+            return {ToColorRef(InstalledPressedFace), ToColorRef(InstalledPressedBorder),
+                    ToColorRef(InstalledText)};
+        }
+        if (hovered) {
+            return {ToColorRef(InstalledHoverFace), ToColorRef(InstalledHoverBorder),
+                    ToColorRef(InstalledText)};
+        }
+        return {ToColorRef(InstalledFace), ToColorRef(InstalledBorder), ToColorRef(InstalledText)};
+    }
+    const uint32_t face = pressed ? PlainPressedFace : hovered ? PlainHoverFace : PlainFace;
+    return {ToColorRef(face), ToColorRef(PlainBorder), ToColorRef(PlainText)};
+}
+
+COLORREF ChooseCaptionColor(const FrameState& frame, ZoneKind caption) {
+    if (frame.busy || frame.hover.kind != caption) {
+        return ToColorRef(palette::Header);
+    }
+    if (caption == ZoneKind::Minimize) {
+        return ToColorRef(frame.down ? palette::MinimizePressed : palette::MinimizeHover);
+    }
+    return ToColorRef(frame.down ? palette::ClosePressed : palette::CloseHover);
 }
 
 void DrawLabel(HDC dc, const wchar_t* text, HFONT font, int32_t x, int32_t y, int32_t width,
@@ -97,16 +155,15 @@ void AppContext::PaintWindow(HDC dc) {
     if (width <= 0 || height <= 0) {
         return;
     }
-    MemoryDc memory(dc);
-    GdiObject bitmap(CreateCompatibleBitmap(dc, width, height));
-    if (!memory.dc || !bitmap.value) {
-        return;
+    // Every poll repaints; only a frame that shows something new is drawn again.
+    const FrameState now = FrameStateOf(*this, width, height);
+    if (!keptFrame.drawn || keptFrame.shows != now) {
+        if (!PrepareKeptFrame(keptFrame, dc, now)) {
+            return;
+        }
+        DrawFrame(*this, now, keptFrame.dc.Get());
+        keptFrame.shows = now;
+        keptFrame.drawn = true;
     }
-    SelectGuard selectedBitmap(memory.dc, bitmap.value);
-    FillSolid(memory.dc, 0, 0, 376, 208, ToColorRef(0xF1F4F9));
-    DrawHeader(*this, memory.dc);
-    DrawLabel(memory.dc, L"LEGACY BIOS", groupFont, 15, 56, 200, 14, GroupColor, DT_LEFT | DT_TOP);
-    DrawLabel(memory.dc, L"UEFI", groupFont, 15, 152, 200, 14, GroupColor, DT_LEFT | DT_TOP);
-    DrawButtons(*this, memory.dc);
-    BitBlt(dc, 0, 0, width, height, memory.dc, 0, 0, SRCCOPY);
+    BitBlt(dc, 0, 0, width, height, keptFrame.dc.Get(), 0, 0, SRCCOPY);
 }

@@ -1,8 +1,10 @@
 #pragma once
-// Colour choice of the loader buttons and the one text-drawing routine of the window.
+// The choice of every colour of the window, and the one text-drawing routine of the window.
 #include <windows.h>
 
 #include <cstdint>
+
+#include "app/app_context.h"
 
 // GDI colour values, ready for brushes and text.
 struct ButtonLook {
@@ -11,10 +13,15 @@ struct ButtonLook {
     COLORREF text;
 };
 
+// What the window shows now, read from the context; `width` and `height` are the client size.
+FrameState FrameStateOf(const AppContext& context, int32_t width, int32_t height);
+
 // The look of button `index`: the running and modal looks first, then the installed loader
-// (shaded by the pointer state held in `storedFace`), then the plain button with `storedFace`.
-ButtonLook ChooseButtonLook(bool busy, int32_t runningAction, bool modalShown, int32_t legacyLoader,
-                            int32_t uefiLoader, COLORREF storedFace, int32_t index);
+// shaded by the pointer, then the plain button shaded by the pointer.
+ButtonLook ChooseButtonLook(const FrameState& frame, int32_t index);
+
+// The fill of a caption button (`caption` is ZoneKind::Minimize or ZoneKind::Close).
+COLORREF ChooseCaptionColor(const FrameState& frame, ZoneKind caption);
 
 // Whether button `index` marks the loader recorded for its boot mode.
 bool ShowsInstalledLoader(int32_t index, int32_t legacyLoader, int32_t uefiLoader);

@@ -2,17 +2,13 @@
 
 namespace {
 
-constexpr COLORREF HeaderColor = ToColorRef(0x1E2A44);
-
 bool Inside(int32_t value, int32_t low, int32_t high) {
     return value >= low && value < high;
 }
 
-COLORREF CaptionColor(bool over, bool down, COLORREF pressed, COLORREF hover) {
-    if (!over) {
-        return HeaderColor;
-    }
-    return down ? pressed : hover;
+bool InsideRect(int32_t x, int32_t y, const PixelRect& r, int32_t grow) {
+    return Inside(x, r.x - grow, r.x + r.width + grow) &&
+           Inside(y, r.y - grow, r.y + r.height + grow);
 }
 
 // Shared by both caption buttons: returns true when the press has just been released over it.
@@ -30,11 +26,6 @@ bool StepCaptionButton(bool& pressed, bool over, bool down) {
 
 void StepLoaderButtons(PointerState& state, const PollInput& input, PollOutcome& outcome) {
     bool overButton = input.zone.kind == ZoneKind::Button;
-    for (int32_t i = 0; i < LoaderCount; ++i) {
-        bool over = overButton && input.zone.button == i;
-        state.buttonFace[i] =
-            over ? (input.down ? ToColorRef(0xCFE0FF) : ToColorRef(0xE4EEFF)) : 0xFFFFFF;
-    }
     if (input.down) {
         state.pressedButton = overButton ? input.zone.button : -1;
         return;
@@ -50,27 +41,54 @@ void StepLoaderButtons(PointerState& state, const PollInput& input, PollOutcome&
 
 } // namespace
 
-HitZone HitTest(int32_t x, int32_t y) {
-    if (Inside(x, 306, 336) && Inside(y, 2, 20)) {
+HitZone HitTest(const WindowLayout& layout, int32_t x, int32_t y) {
+    if (InsideRect(x, y, layout.minimize, 0)) {
         return {ZoneKind::Minimize, -1};
     }
-    if (Inside(x, 338, 368) && Inside(y, 2, 20)) {
+    if (InsideRect(x, y, layout.close, 0)) {
         return {ZoneKind::Close, -1};
     }
-    if (Inside(x, 0, 376) && Inside(y, 0, 48)) {
+    if (InsideRect(x, y, layout.header, 0)) {
         return {ZoneKind::Header, -1};
     }
+    // The hit area of a button is its painted frame.
     for (int32_t i = 0; i < LoaderCount; ++i) {
-        const ButtonRect& r = ButtonRects[i];
-        if (Inside(x, r.x - 1, r.x + r.width + 1) && Inside(y, r.y - 1, r.y + r.height + 1)) {
+        if (InsideRect(x, y, layout.buttons[i], layout.buttonBorder)) {
             return {ZoneKind::Button, i};
         }
     }
     return {};
 }
 
-HitZone SampleZone(int32_t clientX, int32_t clientY, bool overOwnWindow) {
-    return overOwnWindow ? HitTest(clientX, clientY) : HitZone{};
+HitZone SampleZone(const WindowLayout& layout, int32_t clientX, int32_t clientY,
+                   bool overOwnWindow) {
+    return overOwnWindow ? HitTest(layout, clientX, clientY) : HitZone{};
+}
+
+int PrimaryButtonKey(int swapButton) {
+    return swapButton != 0 ? VK_RBUTTON : VK_LBUTTON;
+}
+
+PointerLatch LatchButton(PointerLatch latch, bool down, POINT screen) {
+    if (down) {
+        latch.pressed = true;
+        latch.released = false;
+        latch.pressAt = screen;
+    } else if (latch.pressed && !latch.released) {
+        latch.released = true;
+        latch.releaseAt = screen;
+    }
+    return latch;
+}
+
+int TickSamples(const PointerLatch& latch, const PointerSample& live, PointerSample (&out)[2]) {
+    if (latch.pressed && latch.released) {
+        out[0] = {true, latch.pressAt, true};
+        out[1] = {true, latch.releaseAt, false};
+        return 2;
+    }
+    out[0] = live;
+    return 1;
 }
 
 PollOutcome StepPointer(const PointerState& previous, const PollInput& input) {
@@ -81,22 +99,17 @@ PollOutcome StepPointer(const PointerState& previous, const PollInput& input) {
     }
     PointerState& state = outcome.state;
     if (input.busy) {
+        // Nothing is lit while an action runs, so nothing stale shows once it has ended.
         state.pressedButton = -1;
-        for (int32_t i = 0; i < LoaderCount; ++i) {
-            state.buttonFace[i] =
-                i == input.runningAction ? ToColorRef(0xD8E4F8) : ToColorRef(0xE9ECF1);
-        }
-        state.minimizeColor = HeaderColor;
-        state.closeColor = HeaderColor;
+        state.hover = {};
+        state.down = false;
         outcome.repaint = true;
         return outcome;
     }
+    state.hover = input.zone;
+    state.down = input.down;
     bool onMinimize = input.zone.kind == ZoneKind::Minimize;
     bool onClose = input.zone.kind == ZoneKind::Close;
-    state.minimizeColor =
-        CaptionColor(onMinimize, input.down, ToColorRef(0x3A4A6B), ToColorRef(0x2C3A57));
-    state.closeColor =
-        CaptionColor(onClose, input.down, ToColorRef(0xC0392B), ToColorRef(0xE04B3F));
     outcome.minimize = StepCaptionButton(state.minimizePressed, onMinimize, input.down);
     if (StepCaptionButton(state.closePressed, onClose, input.down)) {
         outcome.destroy = true;
@@ -124,11 +137,8 @@ PointerState PointerStateOf(const AppContext& context) {
     state.closePressed = context.closePressed;
     state.dragging = context.dragging;
     state.pressedButton = context.pressedButton;
-    state.minimizeColor = context.minimizeColor;
-    state.closeColor = context.closeColor;
-    for (int32_t i = 0; i < LoaderCount; ++i) {
-        state.buttonFace[i] = context.buttonFace[i];
-    }
+    state.hover = context.hoverZone;
+    state.down = context.pointerDown;
     return state;
 }
 
@@ -137,11 +147,8 @@ void StorePointerState(AppContext& context, const PointerState& state) {
     context.closePressed = state.closePressed;
     context.dragging = state.dragging;
     context.pressedButton = state.pressedButton;
-    context.minimizeColor = state.minimizeColor;
-    context.closeColor = state.closeColor;
-    for (int32_t i = 0; i < LoaderCount; ++i) {
-        context.buttonFace[i] = state.buttonFace[i];
-    }
+    context.hoverZone = state.hover;
+    context.pointerDown = state.down;
 }
 
 namespace {
@@ -167,44 +174,71 @@ void FollowDrag(const AppContext& context) {
                  cursor.y - context.dragOffsetY, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
+PointerSample LiveSample() {
+    PointerSample live;
+    live.valid = GetCursorPos(&live.screen) != FALSE;
+    live.down = (GetAsyncKeyState(PrimaryButtonKey(GetSystemMetrics(SM_SWAPBUTTON))) & 0x8000) != 0;
+    return live;
+}
+
+// One step with its effects; false when the window has been destroyed.
+bool StepAndAct(AppContext& context, const PointerSample& sample, bool& repaint) {
+    POINT client = sample.screen;
+    ScreenToClient(context.window, &client);
+    const WindowLayout layout = LayoutAt(context.dpi);
+    // Which window lies under the pointer is a trip to the window system: asked only for a
+    // point inside one of the zones.
+    const bool inZone = HitTest(layout, client.x, client.y).kind != ZoneKind::None;
+    PollInput input;
+    input.zone =
+        SampleZone(layout, client.x, client.y,
+                   sample.valid && inZone && PointerOverWindow(context.window, sample.screen));
+    input.down = sample.down;
+    input.busy = context.busy;
+    input.modalShown = context.modalShown;
+
+    PollOutcome outcome = StepPointer(PointerStateOf(context), input);
+    // Stored before any effect: minimise, move and the action dispatch nested polls.
+    StorePointerState(context, outcome.state);
+    if (outcome.minimize) {
+        ShowWindow(context.window, SW_MINIMIZE);
+    }
+    if (outcome.destroy) {
+        DestroyWindow(context.window);
+        return false;
+    }
+    if (outcome.startDrag) {
+        StartDrag(context);
+    }
+    if (outcome.moveWindow) {
+        FollowDrag(context);
+    }
+    if (outcome.clickButton >= 0) {
+        context.RunAction(outcome.clickButton);
+    }
+    repaint = repaint || outcome.repaint;
+    return true;
+}
+
 } // namespace
 
 void AppContext::PollPointer() {
+    // Taken on every poll, also under a message, so a tap from before a message never acts
+    // after it.
+    const PointerLatch latch = pointerLatch;
+    pointerLatch = PointerLatch{};
     if (modalShown) {
         return;
     }
-    POINT cursor{};
-    bool sampled = GetCursorPos(&cursor) != FALSE;
-    bool down = (GetAsyncKeyState(VK_LBUTTON) & 0x8000) != 0;
-    POINT client = cursor;
-    ScreenToClient(window, &client);
-    PollInput input;
-    input.zone = SampleZone(client.x, client.y, sampled && PointerOverWindow(window, cursor));
-    input.down = down;
-    input.busy = busy;
-    input.modalShown = modalShown;
-    input.runningAction = runningAction;
-
-    PollOutcome outcome = StepPointer(PointerStateOf(*this), input);
-    // Stored before any effect: minimise, move and the action dispatch nested ticks.
-    StorePointerState(*this, outcome.state);
-    if (outcome.minimize) {
-        ShowWindow(window, SW_MINIMIZE);
+    PointerSample samples[2];
+    const int count = TickSamples(latch, LiveSample(), samples);
+    bool repaint = false;
+    for (int i = 0; i < count; ++i) {
+        if (!StepAndAct(*this, samples[i], repaint)) {
+            return;
+        }
     }
-    if (outcome.destroy) {
-        DestroyWindow(window);
-        return;
-    }
-    if (outcome.startDrag) {
-        StartDrag(*this);
-    }
-    if (outcome.moveWindow) {
-        FollowDrag(*this);
-    }
-    if (outcome.clickButton >= 0) {
-        RunAction(outcome.clickButton);
-    }
-    if (outcome.repaint) {
+    if (repaint) {
         InvalidateRect(window, nullptr, FALSE);
     }
 }

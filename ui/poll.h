@@ -1,47 +1,55 @@
 #pragma once
-// The pointer polling's pure parts: the hit test and one tick's state change.
+// The pointer polling's pure parts: the hit test, the choice of the primary button, the latch of
+// a tap between two polls, and one step's state change.
 #include <windows.h>
 
 #include <cstdint>
 
 #include "app/app_context.h"
-
-enum class ZoneKind { None, Header, Minimize, Close, Button };
-
-struct HitZone {
-    ZoneKind kind = ZoneKind::None;
-    int32_t button = -1; // 0 to 6 for ZoneKind::Button, else -1
-
-    bool operator==(const HitZone& other) const {
-        return kind == other.kind && button == other.button;
-    }
-};
+#include "ui/layout.h"
 
 // The zone of a client point; the caption buttons cut their places out of the header.
-HitZone HitTest(int32_t x, int32_t y);
+HitZone HitTest(const WindowLayout& layout, int32_t x, int32_t y);
 
 // Only the program's own window reacts: a press in another window lying over a button must
 // not rewrite the boot records.
-HitZone SampleZone(int32_t clientX, int32_t clientY, bool overOwnWindow);
+HitZone SampleZone(const WindowLayout& layout, int32_t clientX, int32_t clientY,
+                   bool overOwnWindow);
 
-// The pointer fields of the context that one tick rewrites.
+// The key whose state is the primary button: GetAsyncKeyState reads the physical buttons, and
+// a left-handed user's primary button is the right one (`swapButton` is SM_SWAPBUTTON).
+int PrimaryButtonKey(int swapButton);
+
+// The window's own primary-button message at a screen point, added to what the next poll finds.
+PointerLatch LatchButton(PointerLatch latch, bool down, POINT screen);
+
+// One look at the pointer: where it is on screen and whether the primary button is held.
+struct PointerSample {
+    bool valid = false; // false when the position could not be read
+    POINT screen{};
+    bool down = false;
+};
+
+// The samples one poll steps through, in order, into `out`; returns how many. A press and its
+// release that both came between two polls are a press at the latched point followed by a
+// release at the latched point; otherwise the live sample alone counts.
+int TickSamples(const PointerLatch& latch, const PointerSample& live, PointerSample (&out)[2]);
+
+// The pointer fields of the context that one step rewrites: zones and flags, never colours.
 struct PointerState {
     bool minimizePressed = false;
     bool closePressed = false;
     bool dragging = false;
     int32_t pressedButton = -1;
-    COLORREF minimizeColor = ToColorRef(0x1E2A44);
-    COLORREF closeColor = ToColorRef(0x1E2A44);
-    COLORREF buttonFace[LoaderCount] = {0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF,
-                                        0xFFFFFF, 0xFFFFFF, 0xFFFFFF};
+    HitZone hover;
+    bool down = false;
 };
 
 struct PollInput {
     HitZone zone;
-    bool down = false; // left button held now
+    bool down = false; // primary button held now
     bool busy = false;
     bool modalShown = false;
-    int32_t runningAction = -1;
 };
 
 // What the sampler must do after storing the new state, in this order.

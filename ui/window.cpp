@@ -1,14 +1,23 @@
 #include "ui/window.h"
 
+#include <windowsx.h>
+
 #include "app/app_context.h"
 #include "sys/debug_log.h"
 #include "sys/handles.h"
+#include "ui/poll.h"
 
 int32_t FontHeight(int32_t points, int32_t dpi) {
     if (dpi <= 0) {
         dpi = 96;
     }
     return -(points * dpi) / 72;
+}
+
+int32_t ScreenDpi(HWND window) {
+    WindowDc screen(window);
+    const int32_t dpi = screen.dc ? GetDeviceCaps(screen.dc, LOGPIXELSY) : 0;
+    return dpi > 0 ? dpi : 96;
 }
 
 namespace {
@@ -33,21 +42,15 @@ LRESULT OnCreateMessage(HWND window, LPARAM lParam) {
     return 0;
 }
 
-void DeleteFont(HFONT& font) {
-    if (font) {
-        DeleteObject(font);
-        font = nullptr;
-    }
-}
-
 LRESULT OnDestroyMessage(AppContext* context) {
     if (context) {
-        DeleteFont(context->titleFont);
-        DeleteFont(context->subtitleFont);
-        DeleteFont(context->minimizeFont);
-        DeleteFont(context->closeFont);
-        DeleteFont(context->groupFont);
-        DeleteFont(context->buttonFont);
+        context->titleFont.Reset();
+        context->subtitleFont.Reset();
+        context->minimizeFont.Reset();
+        context->closeFont.Reset();
+        context->groupFont.Reset();
+        context->buttonFont.Reset();
+        context->keptFrame.Release();
     }
     PostQuitMessage(0);
     return 0;
@@ -72,23 +75,28 @@ LRESULT OnCloseMessage(HWND window, AppContext* context) {
     return 0;
 }
 
+// A press or release between two polls would go unseen by the poll alone; it is kept for the
+// next one. These messages come for the primary button, swapped or not.
+LRESULT OnButtonMessage(HWND window, AppContext* context, bool down, LPARAM lParam) {
+    if (context) {
+        POINT screen{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+        ClientToScreen(window, &screen);
+        context->pointerLatch = LatchButton(context->pointerLatch, down, screen);
+    }
+    return 0;
+}
+
 } // namespace
 
 bool AppContext::OnCreate(HWND newWindow) {
     window = newWindow;
-    int32_t dpi = 0;
-    {
-        WindowDc screen(window);
-        if (screen.dc) {
-            dpi = GetDeviceCaps(screen.dc, LOGPIXELSY);
-        }
-    }
-    titleFont = CreateUiFont(L"Tahoma", 15, FW_BOLD, dpi);
-    subtitleFont = CreateUiFont(L"Tahoma", 9, FW_NORMAL, dpi);
-    minimizeFont = CreateUiFont(L"Tahoma", 10, FW_NORMAL, dpi);
-    closeFont = CreateUiFont(L"Tahoma", 9, FW_NORMAL, dpi);
-    groupFont = CreateUiFont(L"Tahoma", 8, FW_BOLD, dpi);
-    buttonFont = CreateUiFont(L"Segoe UI Semibold", 10, FW_NORMAL, dpi);
+    dpi = ScreenDpi(window);
+    titleFont.Reset(CreateUiFont(L"Tahoma", 15, FW_BOLD, dpi));
+    subtitleFont.Reset(CreateUiFont(L"Tahoma", 9, FW_NORMAL, dpi));
+    minimizeFont.Reset(CreateUiFont(L"Tahoma", 10, FW_NORMAL, dpi));
+    closeFont.Reset(CreateUiFont(L"Tahoma", 9, FW_NORMAL, dpi));
+    groupFont.Reset(CreateUiFont(L"Tahoma", 8, FW_BOLD, dpi));
+    buttonFont.Reset(CreateUiFont(L"Segoe UI Semibold", 10, FW_NORMAL, dpi));
 
     HICON icon = LoadIconW(instance, MAKEINTRESOURCEW(1));
     if (icon) {
@@ -118,6 +126,12 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
             context->PollPointer();
         }
         return 0;
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONUP:
+        return OnButtonMessage(window, context, message == WM_LBUTTONDOWN, lParam);
+    case WM_QUERYENDSESSION:
+        // A logoff or shutdown must not cut a boot-record write short.
+        return context && context->busy ? FALSE : TRUE;
     default:
         return DefWindowProcW(window, message, wParam, lParam);
     }

@@ -54,6 +54,8 @@ int wmain(int argc, wchar_t** argv) {
     if (argc < 2) {
         return Fail(L"usage: quillmere-driver window|box|ok|pixel|click|move|close ...");
     }
+    // Screen and client pixels as they are, also on a screen scaled above 96 dpi.
+    SetProcessDPIAware();
     std::wstring command = argv[1];
     if (command == L"box" || command == L"ok") {
         MessageBoxInfo box;

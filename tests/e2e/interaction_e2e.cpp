@@ -74,7 +74,8 @@ TEST(InteractionE2e, ClickRunsTheButtonsActionAndLogsItsTarget) {
     DeleteFileW(DebugLogPath().c_str());
     ASSERT_TRUE(session.Launch({{L"TELVORN_DEBUG_LOG", L"1"}}));
     POINT four = ButtonCentre(4);
-    ClickClient(session.window, four.x, four.y);
+    // A tap, as a touchpad sends it: press and release with no pause, between two polls.
+    ClickClient(session.window, four.x, four.y, 0);
     ExpectSuccessBox(session, L"Загрузчик изменён: UEFI Bootmgr");
     EXPECT_EQ(session.BootState(), "legacy=-1\nuefi=0\n");
     std::string log = ReadBytes(DebugLogPath());
@@ -248,6 +249,30 @@ TEST(InteractionE2e, NothingReactsWhileAnActionRunsButTheWindowStaysAlive) {
     PostMessageW(window, WM_CLOSE, 0, 0);
     EXPECT_EQ(session.app.Wait(5000), 0);
     EXPECT_EQ(Count(ReadBytes(DebugLogPath()), "WM_CLOSE busy=0\r\n"), 1u);
+}
+
+TEST(InteractionE2e, AQuitDuringAnActionEndsTheProgramOnlyAfterItsLastMessage) {
+    WindowSession session;
+    ASSERT_TRUE(session.Prepare());
+    std::wstring events = EventsPath();
+    ASSERT_TRUE(session.Launch(
+        {{L"QUILLMERE_STANDIN_SLEEP_MS", L"1000"}, {L"QUILLMERE_STANDIN_EVENTS", events}}));
+    HWND window = session.window;
+    ClickClient(window, ButtonCentre(1).x, ButtonCentre(1).y);
+    ASSERT_TRUE(WaitForText(events, "begin mbr", 5000));
+    // Taken while the first of the action's two tool runs is under way.
+    ASSERT_TRUE(PostThreadMessageW(GetWindowThreadProcessId(window, nullptr), WM_QUIT, 7, 0));
+
+    MessageBoxInfo box;
+    ASSERT_TRUE(WaitForMessageBox(session.app.processId, 10000, box)) << "no closing message";
+    EXPECT_EQ(box.text, L"Загрузчик изменён: Bootmgr");
+    Pause(500);
+    EXPECT_TRUE(IsWindow(box.box)) << "the message closed by itself";
+    EXPECT_TRUE(session.app.Running());
+    EXPECT_EQ(Count(ReadBytes(events), "end "), 2u) << "the action was cut short";
+    ASSERT_TRUE(PressOk(box));
+    EXPECT_EQ(session.app.Wait(5000), 7);
+    EXPECT_EQ(session.BootState(), "legacy=1\nuefi=-1\n");
 }
 
 TEST(InteractionE2e, AnOpenMessageFreezesThePointerAndThePoll) {

@@ -1,6 +1,7 @@
 // The window as it appears on screen in each of its looks, read pixel by pixel.
 #include <gtest/gtest.h>
 
+#include "sys/handles.h"
 #include "tests/e2e/window_session.h"
 
 namespace {
@@ -129,6 +130,50 @@ TEST(PaintE2e, RefusalMessageGreysEveryButton) {
     const ButtonColours after[LoaderCount] = {P, I, P, P, PlainHover, P, I};
     EXPECT_EQ(ExpectLook(window, Header, Header, after), "") << "after the refusal";
     EXPECT_EQ(session.BootState(), "legacy=1\nuefi=2\n");
+}
+
+// On a screen scaled to 150 %. ctest runs this alone, as paint_e2e_144dpi, in a Wine prefix of
+// its own whose LogPixels is 144; the plain paint_e2e run leaves it out.
+TEST(Dpi144E2e, WindowTextsAndClicksScaleWithTheScreen) {
+    // Otherwise Wine would show this test the program's window in 96-dpi coordinates.
+    SetProcessDPIAware();
+    {
+        WindowDc screen(nullptr);
+        ASSERT_EQ(GetDeviceCaps(screen.dc, LOGPIXELSY), 144) << "not the 144-dpi prefix";
+    }
+    WindowSession session;
+    ASSERT_TRUE(session.Prepare("legacy=1\nuefi=2\n"));
+    ASSERT_TRUE(session.Launch());
+    HWND window = session.window;
+
+    RECT area{};
+    ASSERT_TRUE(SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0));
+    const RECT frame = session.Frame();
+    EXPECT_EQ(frame.right - frame.left, 564);
+    EXPECT_EQ(frame.bottom - frame.top, 312);
+    EXPECT_EQ(frame.left, area.left + (area.right - area.left - 564) / 2);
+    EXPECT_EQ(frame.top, area.top + (area.bottom - area.top - 312) / 2);
+
+    // Every fill and every text in its own band, at one and a half times its place.
+    const ButtonColours rest[LoaderCount] = {P, I, P, P, P, P, I};
+    EXPECT_EQ(WaitForLook(window, ScaledSamples(WindowSamples(Header, Header, rest), 144),
+                          ScaledTextAreas(TextAreas(rest), 144), 5000),
+              "");
+
+    // Button 5's centre lies below the whole window as it would be at 96 dpi.
+    const POINT five = {MulDiv(ButtonCentre(5).x, 144, 96), MulDiv(ButtonCentre(5).y, 144, 96)};
+    ASSERT_GT(five.y, 208);
+    MovePointerToClient(window, five.x, five.y);
+    const ButtonColours hover[LoaderCount] = {P, I, P, P, P, PlainHover, I};
+    EXPECT_EQ(WaitForLook(window, ScaledSamples(WindowSamples(Header, Header, hover), 144),
+                          ScaledTextAreas(TextAreas(hover), 144), 5000),
+              "");
+    ClickClient(window, five.x, five.y);
+    MessageBoxInfo box;
+    ASSERT_TRUE(WaitForMessageBox(session.app.processId, 10000, box));
+    EXPECT_EQ(box.text, L"Загрузчик изменён: UEFI GRUB2");
+    ASSERT_TRUE(PressOk(box));
+    EXPECT_EQ(session.BootState(), "legacy=1\nuefi=1\n");
 }
 
 } // namespace

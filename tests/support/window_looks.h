@@ -116,6 +116,27 @@ inline std::vector<TextArea> MissingTexts(const std::vector<uint32_t>& pixels, i
     return missing;
 }
 
+// A look's samples and text areas moved from 96 dpi to `dpi`: every point and every edge
+// multiplied by dpi / 96 and rounded, as the program scales its own table.
+inline std::vector<PixelSample> ScaledSamples(const std::vector<PixelSample>& samples, int dpi) {
+    std::vector<PixelSample> scaled;
+    for (const PixelSample& s : samples) {
+        scaled.push_back({MulDiv(s.x, dpi, 96), MulDiv(s.y, dpi, 96), s.rgb});
+    }
+    return scaled;
+}
+
+inline std::vector<TextArea> ScaledTextAreas(const std::vector<TextArea>& areas, int dpi) {
+    std::vector<TextArea> scaled;
+    for (const TextArea& a : areas) {
+        const int x = MulDiv(a.x, dpi, 96);
+        const int y = MulDiv(a.y, dpi, 96);
+        scaled.push_back(
+            {x, y, MulDiv(a.x + a.width, dpi, 96) - x, MulDiv(a.y + a.height, dpi, 96) - y, a.rgb});
+    }
+    return scaled;
+}
+
 // What of the samples and texts the pixels fail; empty when all hold.
 inline std::string LookMismatch(const std::vector<uint32_t>& pixels, int width,
                                 const std::vector<PixelSample>& samples,
@@ -139,10 +160,12 @@ inline std::string LookMismatch(const std::vector<uint32_t>& pixels, int width,
 // returns the last mismatch, empty on success.
 inline std::string WaitForLook(HWND window, const std::vector<PixelSample>& samples,
                                const std::vector<TextArea>& areas, DWORD timeoutMs) {
+    RECT client{};
+    GetClientRect(window, &client);
     DWORD start = GetTickCount();
     for (;;) {
-        std::string mismatch =
-            LookMismatch(ReadClientPixels(window, 376, 208), 376, samples, areas);
+        std::string mismatch = LookMismatch(ReadClientPixels(window, client.right, client.bottom),
+                                            client.right, samples, areas);
         if (mismatch.empty() || GetTickCount() - start > timeoutMs) {
             return mismatch;
         }

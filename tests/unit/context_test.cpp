@@ -18,8 +18,6 @@ TEST(AppContext, StartsIdleWithNothingInstalled) {
     EXPECT_EQ(context.legacyLoader, -1);
     EXPECT_EQ(context.uefiLoader, -1);
     EXPECT_EQ(context.pressedButton, -1);
-    EXPECT_EQ(context.minimizeColor, ToColorRef(0x1E2A44));
-    for (COLORREF face : context.buttonFace) {
-        EXPECT_EQ(face, 0xFFFFFFu);
-    }
+    EXPECT_EQ(context.hoverZone.kind, ZoneKind::None);
+    EXPECT_FALSE(context.pointerDown);
 }

@@ -12,57 +12,108 @@
 
 namespace {
 
+constexpr HitZone NoZone = {};
+constexpr HitZone OnMinimize = {ZoneKind::Minimize, -1};
+constexpr HitZone OnClose = {ZoneKind::Close, -1};
+constexpr HitZone OnHeader = {ZoneKind::Header, -1};
+constexpr HitZone OnButton(int i) {
+    return {ZoneKind::Button, i};
+}
+
 TEST(ChooseButtonLook, EveryLook) {
-    const uint32_t white = 0xFFFFFF, hover = 0xE4EEFF, pressed = 0xCFE0FF;
     struct Row {
         const char* name;
         bool busy;
         int running;
         bool modal;
         int legacy, uefi;
-        uint32_t stored; // 0xRRGGBB, converted before the call
+        HitZone hover;
+        bool down;
         int index;
         uint32_t face, border, text;
     } rows[] = {
-        {"plain at rest", false, -1, false, -1, -1, white, 0, white, 0xBFC9D6, 0x14202E},
-        {"plain hover", false, -1, false, -1, -1, hover, 2, hover, 0xBFC9D6, 0x14202E},
-        {"plain pressed", false, -1, false, -1, -1, pressed, 4, pressed, 0xBFC9D6, 0x14202E},
-        {"plain keeps a leftover busy face", false, -1, false, -1, -1, 0xE9ECF1, 5, 0xE9ECF1,
-         0xBFC9D6, 0x14202E},
-        {"installed legacy at rest", false, -1, false, 1, -1, white, 1, 0xD8E4F8, 0x9BB8E8,
-         0x2E4A78},
-        {"installed legacy hover", false, -1, false, 1, -1, hover, 1, 0xC9DAF5, 0x7FA5DC, 0x2E4A78},
-        {"installed legacy pressed", false, -1, false, 1, -1, pressed, 1, 0xB9CEF0, 0x6C93D0,
-         0x2E4A78},
-        {"installed uefi at rest", false, -1, false, -1, 2, white, 6, 0xD8E4F8, 0x9BB8E8, 0x2E4A78},
-        {"installed uefi pressed", false, -1, false, -1, 0, pressed, 4, 0xB9CEF0, 0x6C93D0,
-         0x2E4A78},
-        {"uefi value marks only the uefi group", false, -1, false, -1, 2, white, 2, white, 0xBFC9D6,
+        {"plain at rest", false, -1, false, -1, -1, NoZone, false, 0, 0xFFFFFF, 0xBFC9D6, 0x14202E},
+        {"plain hover", false, -1, false, -1, -1, OnButton(2), false, 2, 0xE4EEFF, 0xBFC9D6,
          0x14202E},
-        {"legacy value marks only the legacy group", false, -1, false, 4, -1, white, 4, white,
-         0xBFC9D6, 0x14202E},
-        {"legacy 5 marks nothing", false, -1, false, 5, -1, white, 5, white, 0xBFC9D6, 0x14202E},
-        {"uefi 3 marks nothing", false, -1, false, -1, 3, white, 6, white, 0xBFC9D6, 0x14202E},
-        {"other button of the same group", false, -1, false, 1, 2, hover, 0, hover, 0xBFC9D6,
+        {"plain pressed", false, -1, false, -1, -1, OnButton(4), true, 4, 0xCFE0FF, 0xBFC9D6,
          0x14202E},
-        {"running button", true, 3, false, -1, -1, 0xE9ECF1, 3, 0xD8E4F8, 0x9BB8E8, 0x2E4A78},
-        {"busy greys an installed loader", true, 3, false, 1, -1, white, 1, 0xE9ECF1, 0xD5DAE2,
-         0xA7AEBA},
-        {"busy greys a hovered button", true, 3, false, -1, -1, hover, 0, 0xE9ECF1, 0xD5DAE2,
-         0xA7AEBA},
-        {"busy wins over modal for the running button", true, 6, true, -1, 2, white, 6, 0xD8E4F8,
-         0x9BB8E8, 0x2E4A78},
-        {"modal greys an installed loader", false, -1, true, 1, 2, white, 1, 0xE9ECF1, 0xD5DAE2,
-         0xA7AEBA},
-        {"modal greys a pressed button", false, -1, true, -1, -1, pressed, 5, 0xE9ECF1, 0xD5DAE2,
-         0xA7AEBA},
+        {"another button pressed", false, -1, false, -1, -1, OnButton(4), true, 5, 0xFFFFFF,
+         0xBFC9D6, 0x14202E},
+        {"held down in the header", false, -1, false, -1, -1, OnHeader, true, 0, 0xFFFFFF, 0xBFC9D6,
+         0x14202E},
+        {"installed legacy at rest", false, -1, false, 1, -1, NoZone, false, 1, 0xD8E4F8, 0x9BB8E8,
+         0x2E4A78},
+        {"installed legacy hover", false, -1, false, 1, -1, OnButton(1), false, 1, 0xC9DAF5,
+         0x7FA5DC, 0x2E4A78},
+        {"installed legacy pressed", false, -1, false, 1, -1, OnButton(1), true, 1, 0xB9CEF0,
+         0x6C93D0, 0x2E4A78},
+        {"installed uefi at rest", false, -1, false, -1, 2, NoZone, false, 6, 0xD8E4F8, 0x9BB8E8,
+         0x2E4A78},
+        {"installed uefi pressed", false, -1, false, -1, 0, OnButton(4), true, 4, 0xB9CEF0,
+         0x6C93D0, 0x2E4A78},
+        {"uefi value marks only the uefi group", false, -1, false, -1, 2, NoZone, false, 2,
+         0xFFFFFF, 0xBFC9D6, 0x14202E},
+        {"legacy value marks only the legacy group", false, -1, false, 4, -1, NoZone, false, 4,
+         0xFFFFFF, 0xBFC9D6, 0x14202E},
+        {"legacy 5 marks nothing", false, -1, false, 5, -1, NoZone, false, 5, 0xFFFFFF, 0xBFC9D6,
+         0x14202E},
+        {"uefi 3 marks nothing", false, -1, false, -1, 3, NoZone, false, 6, 0xFFFFFF, 0xBFC9D6,
+         0x14202E},
+        {"other button of the same group", false, -1, false, 1, 2, OnButton(0), false, 0, 0xE4EEFF,
+         0xBFC9D6, 0x14202E},
+        {"running button", true, 3, false, -1, -1, NoZone, false, 3, 0xD8E4F8, 0x9BB8E8, 0x2E4A78},
+        {"busy greys an installed loader", true, 3, false, 1, -1, NoZone, false, 1, 0xE9ECF1,
+         0xD5DAE2, 0xA7AEBA},
+        {"busy greys a hovered button", true, 3, false, -1, -1, OnButton(0), false, 0, 0xE9ECF1,
+         0xD5DAE2, 0xA7AEBA},
+        {"busy wins over modal for the running button", true, 6, true, -1, 2, NoZone, false, 6,
+         0xD8E4F8, 0x9BB8E8, 0x2E4A78},
+        {"modal greys an installed loader", false, -1, true, 1, 2, NoZone, false, 1, 0xE9ECF1,
+         0xD5DAE2, 0xA7AEBA},
+        {"modal greys a pressed button", false, -1, true, -1, -1, OnButton(5), true, 5, 0xE9ECF1,
+         0xD5DAE2, 0xA7AEBA},
     };
     for (const Row& row : rows) {
-        ButtonLook look = ChooseButtonLook(row.busy, row.running, row.modal, row.legacy, row.uefi,
-                                           ToColorRef(row.stored), row.index);
+        FrameState frame;
+        frame.busy = row.busy;
+        frame.runningAction = row.running;
+        frame.modalShown = row.modal;
+        frame.legacyLoader = row.legacy;
+        frame.uefiLoader = row.uefi;
+        frame.hover = row.hover;
+        frame.down = row.down;
+        ButtonLook look = ChooseButtonLook(frame, row.index);
         EXPECT_EQ(look.face, ToColorRef(row.face)) << row.name;
         EXPECT_EQ(look.border, ToColorRef(row.border)) << row.name;
         EXPECT_EQ(look.text, ToColorRef(row.text)) << row.name;
+    }
+}
+
+TEST(ChooseCaptionColor, LitOnlyUnderThePointerAndNeverWhileBusy) {
+    struct Row {
+        HitZone hover;
+        bool down, busy;
+        uint32_t minimize, close;
+    } rows[] = {
+        {OnMinimize, false, false, 0x2C3A57, 0x1E2A44},
+        {OnMinimize, true, false, 0x3A4A6B, 0x1E2A44},
+        {OnClose, false, false, 0x1E2A44, 0xE04B3F},
+        {OnClose, true, false, 0x1E2A44, 0xC0392B},
+        {OnHeader, true, false, 0x1E2A44, 0x1E2A44},
+        {NoZone, false, false, 0x1E2A44, 0x1E2A44},
+        {OnButton(3), true, false, 0x1E2A44, 0x1E2A44},
+        {OnClose, true, true, 0x1E2A44, 0x1E2A44},
+    };
+    for (const Row& row : rows) {
+        FrameState frame;
+        frame.hover = row.hover;
+        frame.down = row.down;
+        frame.busy = row.busy;
+        frame.runningAction = row.busy ? 2 : -1;
+        EXPECT_EQ(ChooseCaptionColor(frame, ZoneKind::Minimize), ToColorRef(row.minimize))
+            << static_cast<int>(row.hover.kind) << row.down << row.busy;
+        EXPECT_EQ(ChooseCaptionColor(frame, ZoneKind::Close), ToColorRef(row.close))
+            << static_cast<int>(row.hover.kind) << row.down << row.busy;
     }
 }
 
@@ -123,41 +174,85 @@ std::vector<uint32_t> Pixels(const PaintedWindow& painted) {
     return pixels;
 }
 
+struct Look {
+    const char* name;
+    bool busy, modal;
+    int running, legacy, uefi;
+    HitZone hover;
+    bool down;
+    uint32_t minimize, close;
+    ButtonColours buttons[LoaderCount];
+};
+
+void Show(AppContext& c, const Look& look) {
+    c.busy = look.busy;
+    c.modalShown = look.modal;
+    c.runningAction = look.running;
+    c.legacyLoader = look.legacy;
+    c.uefiLoader = look.uefi;
+    c.hoverZone = look.hover;
+    c.pointerDown = look.down;
+}
+
 TEST(PaintWindow, DrawsTheTableForEveryLook) {
     using namespace looks;
-    struct Look {
-        const char* name;
-        bool busy, modal;
-        int running, legacy, uefi;
-        uint32_t minimize, close;
-        int pointerButton;
-        uint32_t pointerFace;
-        ButtonColours buttons[LoaderCount];
-    };
     const ButtonColours P = Plain, I = Installed, G = Grey;
     const Look all[] = {
-        {"idle", false, false, -1, -1, -1, Header, Header, -1, 0, {P, P, P, P, P, P, P}},
-        {"installed",
+        {"idle", false, false, -1, -1, -1, NoZone, false, Header, Header, {P, P, P, P, P, P, P}},
+        {"installed, minimise under the pointer",
          false,
          false,
          -1,
          1,
          2,
+         OnMinimize,
+         false,
          MinimizeHover,
-         ClosePressed,
-         -1,
-         0,
+         Header,
          {P, I, P, P, P, P, I}},
+        {"installed, close pressed",
+         false,
+         false,
+         -1,
+         1,
+         2,
+         OnClose,
+         true,
+         Header,
+         ClosePressed,
+         {P, I, P, P, P, P, I}},
+        {"minimise pressed",
+         false,
+         false,
+         -1,
+         -1,
+         -1,
+         OnMinimize,
+         true,
+         MinimizePressed,
+         Header,
+         {P, P, P, P, P, P, P}},
+        {"close under the pointer",
+         false,
+         false,
+         -1,
+         -1,
+         -1,
+         OnClose,
+         false,
+         Header,
+         CloseHover,
+         {P, P, P, P, P, P, P}},
         {"installed hover",
          false,
          false,
          -1,
          1,
          2,
+         OnButton(1),
+         false,
          Header,
-         CloseHover,
-         1,
-         0xE4EEFF,
+         Header,
          {P, InstalledHover, P, P, P, P, I}},
         {"installed pressed",
          false,
@@ -165,10 +260,10 @@ TEST(PaintWindow, DrawsTheTableForEveryLook) {
          -1,
          1,
          2,
-         MinimizePressed,
+         OnButton(1),
+         true,
          Header,
-         1,
-         0xCFE0FF,
+         Header,
          {P, InstalledPressed, P, P, P, P, I}},
         {"plain hover",
          false,
@@ -176,10 +271,10 @@ TEST(PaintWindow, DrawsTheTableForEveryLook) {
          -1,
          1,
          2,
+         OnButton(0),
+         false,
          Header,
          Header,
-         0,
-         0xE4EEFF,
          {PlainHover, I, P, P, P, P, I}},
         {"plain pressed",
          false,
@@ -187,40 +282,40 @@ TEST(PaintWindow, DrawsTheTableForEveryLook) {
          -1,
          1,
          2,
+         OnButton(4),
+         true,
          Header,
          Header,
-         4,
-         0xCFE0FF,
          {P, I, P, P, PlainPressed, P, I}},
-        {"running 3", true, false, 3, 1, 2, Header, Header, -1, 0, {G, G, G, Running, G, G, G}},
+        {"running 3",
+         true,
+         false,
+         3,
+         1,
+         2,
+         NoZone,
+         false,
+         Header,
+         Header,
+         {G, G, G, Running, G, G, G}},
         {"running 6 under a message",
          true,
          true,
          6,
          1,
          2,
+         NoZone,
+         false,
          Header,
          Header,
-         -1,
-         0,
          {G, G, G, G, G, G, Running}},
-        {"modal", false, true, -1, 1, 2, Header, Header, -1, 0, {G, G, G, G, G, G, G}},
+        {"modal", false, true, -1, 1, 2, OnButton(2), false, Header, Header, {G, G, G, G, G, G, G}},
     };
     PaintedWindow painted;
     ASSERT_NE(painted.window, nullptr);
     ASSERT_NE(painted.pixels, nullptr);
     for (const Look& look : all) {
-        AppContext& c = painted.context;
-        c.busy = look.busy;
-        c.modalShown = look.modal;
-        c.runningAction = look.running;
-        c.legacyLoader = look.legacy;
-        c.uefiLoader = look.uefi;
-        c.minimizeColor = ToColorRef(look.minimize);
-        c.closeColor = ToColorRef(look.close);
-        for (int i = 0; i < LoaderCount; ++i) {
-            c.buttonFace[i] = i == look.pointerButton ? ToColorRef(look.pointerFace) : 0xFFFFFF;
-        }
+        Show(painted.context, look);
         painted.Fill(0x123456);
         painted.Paint();
         for (const PixelSample& s : WindowSamples(look.minimize, look.close, look.buttons)) {
@@ -235,6 +330,80 @@ TEST(PaintWindow, DrawsTheTableForEveryLook) {
     }
 }
 
+// The kept frame is drawn again only when what it shows changes: every change of the context
+// that shows must reach the very next paint. Each step is checked against a window that paints
+// the same state for the first time.
+TEST(PaintWindow, EveryVisibleChangeReachesTheNextKeptFrame) {
+    struct Step {
+        const char* name;
+        void (*change)(AppContext&);
+    } steps[] = {
+        {"first paint", [](AppContext&) {}},
+        {"legacy loader recorded", [](AppContext& c) { c.legacyLoader = 2; }},
+        {"uefi loader recorded", [](AppContext& c) { c.uefiLoader = 0; }},
+        {"pointer over a button", [](AppContext& c) { c.hoverZone = OnButton(5); }},
+        {"pointer over the next button", [](AppContext& c) { c.hoverZone = OnButton(6); }},
+        {"button held", [](AppContext& c) { c.pointerDown = true; }},
+        {"pointer to the close button", [](AppContext& c) { c.hoverZone = OnClose; }},
+        {"pointer to the minimise button", [](AppContext& c) { c.hoverZone = OnMinimize; }},
+        {"button released", [](AppContext& c) { c.pointerDown = false; }},
+        {"action starts",
+         [](AppContext& c) {
+             c.busy = true;
+             c.runningAction = 1;
+             c.hoverZone = {};
+         }},
+        {"other action running", [](AppContext& c) { c.runningAction = 3; }},
+        {"action over, a message still open",
+         [](AppContext& c) {
+             c.busy = false;
+             c.runningAction = -1;
+             c.modalShown = true;
+         }},
+        {"message closed", [](AppContext& c) { c.modalShown = false; }},
+        {"screen scaled", [](AppContext& c) { c.dpi = 144; }},
+    };
+    PaintedWindow kept;
+    ASSERT_NE(kept.window, nullptr);
+    std::vector<uint32_t> previous;
+    for (const Step& step : steps) {
+        step.change(kept.context);
+        kept.Fill(0x123456);
+        kept.Paint();
+        std::vector<uint32_t> shown = Pixels(kept);
+
+        PaintedWindow fresh;
+        ASSERT_NE(fresh.window, nullptr);
+        const AppContext& c = kept.context;
+        Show(fresh.context, {step.name,
+                             c.busy,
+                             c.modalShown,
+                             c.runningAction,
+                             c.legacyLoader,
+                             c.uefiLoader,
+                             c.hoverZone,
+                             c.pointerDown,
+                             0,
+                             0,
+                             {}});
+        fresh.context.dpi = c.dpi;
+        fresh.Fill(0x123456);
+        fresh.Paint();
+        EXPECT_TRUE(shown == Pixels(fresh)) << step.name << ": the kept frame is stale";
+        if (!previous.empty()) {
+            EXPECT_TRUE(shown != previous) << step.name << ": the step changes nothing that shows";
+        }
+        previous = shown;
+    }
+
+    // A new size is a new frame too.
+    SetWindowPos(kept.window, nullptr, 0, 0, 200, 100, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    kept.Fill(0x123456);
+    kept.Paint();
+    EXPECT_EQ(kept.At(250, 150), 0x123456u) << "painted beyond the new size";
+    EXPECT_EQ(kept.At(5, 90), 0xF1F4F9u);
+}
+
 TEST(PaintWindow, LeavesTheDeviceContextAsItFoundIt) {
     PaintedWindow painted;
     ASSERT_NE(painted.window, nullptr);
@@ -242,7 +411,7 @@ TEST(PaintWindow, LeavesTheDeviceContextAsItFoundIt) {
     SetBkMode(painted.dc, OPAQUE);
     HGDIOBJ font = GetCurrentObject(painted.dc, OBJ_FONT);
     painted.Paint();
-    DrawLabel(painted.dc, L"XorBoot", painted.context.buttonFont, 0, 0, 100, 20, 0x00FF00,
+    DrawLabel(painted.dc, L"XorBoot", painted.context.buttonFont.Get(), 0, 0, 100, 20, 0x00FF00,
               DT_CENTER);
     EXPECT_EQ(GetTextColor(painted.dc), RGB(1, 2, 3));
     EXPECT_EQ(GetBkMode(painted.dc), OPAQUE);

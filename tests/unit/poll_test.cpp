@@ -22,45 +22,116 @@ const char* ZoneName(ZoneKind kind) {
     return "?";
 }
 
+const WindowLayout At96 = LayoutAt(96);
+
 TEST(HitTest, BoundariesOfEveryZone) {
     struct Row {
         int x, y;
         ZoneKind kind;
         int button;
+        int dpi = 96;
     } rows[] = {
-        {306, 2, ZoneKind::Minimize, -1}, {305, 2, ZoneKind::Header, -1},
-        {336, 2, ZoneKind::Header, -1},   {335, 19, ZoneKind::Minimize, -1},
-        {306, 1, ZoneKind::Header, -1},   {306, 20, ZoneKind::Header, -1},
-        {337, 10, ZoneKind::Header, -1},  {338, 2, ZoneKind::Close, -1},
-        {367, 19, ZoneKind::Close, -1},   {368, 2, ZoneKind::Header, -1},
-        {0, 0, ZoneKind::Header, -1},     {375, 47, ZoneKind::Header, -1},
-        {376, 10, ZoneKind::None, -1},    {-1, 10, ZoneKind::None, -1},
-        {100, 48, ZoneKind::None, -1},    {13, 71, ZoneKind::Button, 0},
-        {12, 71, ZoneKind::None, -1},     {13, 70, ZoneKind::None, -1},
-        {184, 104, ZoneKind::Button, 0},  {185, 80, ZoneKind::None, -1},
-        {191, 71, ZoneKind::Button, 1},   {362, 104, ZoneKind::Button, 1},
-        {363, 104, ZoneKind::None, -1},   {100, 105, ZoneKind::None, -1},
-        {100, 109, ZoneKind::Button, 2},  {300, 142, ZoneKind::Button, 3},
-        {300, 143, ZoneKind::None, -1},   {13, 167, ZoneKind::Button, 4},
-        {124, 200, ZoneKind::Button, 4},  {125, 180, ZoneKind::None, -1},
-        {131, 180, ZoneKind::Button, 5},  {243, 180, ZoneKind::None, -1},
-        {249, 167, ZoneKind::Button, 6},  {360, 200, ZoneKind::Button, 6},
-        {361, 200, ZoneKind::None, -1},   {360, 201, ZoneKind::None, -1},
+        {306, 2, ZoneKind::Minimize, -1},
+        {305, 2, ZoneKind::Header, -1},
+        {336, 2, ZoneKind::Header, -1},
+        {335, 19, ZoneKind::Minimize, -1},
+        {306, 1, ZoneKind::Header, -1},
+        {306, 20, ZoneKind::Header, -1},
+        {337, 10, ZoneKind::Header, -1},
+        {338, 2, ZoneKind::Close, -1},
+        {367, 19, ZoneKind::Close, -1},
+        {368, 2, ZoneKind::Header, -1},
+        {0, 0, ZoneKind::Header, -1},
+        {375, 47, ZoneKind::Header, -1},
+        {376, 10, ZoneKind::None, -1},
+        {-1, 10, ZoneKind::None, -1},
+        {100, 48, ZoneKind::None, -1},
+        {13, 71, ZoneKind::Button, 0},
+        {12, 71, ZoneKind::None, -1},
+        {13, 70, ZoneKind::None, -1},
+        {184, 104, ZoneKind::Button, 0},
+        {185, 80, ZoneKind::None, -1},
+        {191, 71, ZoneKind::Button, 1},
+        {362, 104, ZoneKind::Button, 1},
+        {363, 104, ZoneKind::None, -1},
+        {100, 105, ZoneKind::None, -1},
+        {100, 109, ZoneKind::Button, 2},
+        {300, 142, ZoneKind::Button, 3},
+        {300, 143, ZoneKind::None, -1},
+        {13, 167, ZoneKind::Button, 4},
+        {124, 200, ZoneKind::Button, 4},
+        {125, 180, ZoneKind::None, -1},
+        {131, 180, ZoneKind::Button, 5},
+        {243, 180, ZoneKind::None, -1},
+        {249, 167, ZoneKind::Button, 6},
+        {360, 200, ZoneKind::Button, 6},
+        {361, 200, ZoneKind::None, -1},
+        {360, 201, ZoneKind::None, -1},
         {200, 60, ZoneKind::None, -1},
+        // At 144 dpi every edge moves by 3/2 and the one-pixel frame becomes two pixels.
+        {459, 3, ZoneKind::Minimize, -1, 144},
+        {458, 3, ZoneKind::Header, -1, 144},
+        {503, 29, ZoneKind::Minimize, -1, 144},
+        {504, 29, ZoneKind::Header, -1, 144},
+        {507, 3, ZoneKind::Close, -1, 144},
+        {563, 71, ZoneKind::Header, -1, 144},
+        {564, 10, ZoneKind::None, -1, 144},
+        {10, 72, ZoneKind::None, -1, 144},
+        {19, 106, ZoneKind::Button, 0, 144},
+        {18, 106, ZoneKind::None, -1, 144},
+        {19, 105, ZoneKind::None, -1, 144},
+        {277, 157, ZoneKind::Button, 0, 144},
+        {278, 157, ZoneKind::None, -1, 144},
+        {541, 301, ZoneKind::Button, 6, 144},
+        {541, 302, ZoneKind::None, -1, 144},
+        {383, 3, ZoneKind::Minimize, -1, 120},
+        {383, 2, ZoneKind::Header, -1, 120},
+        {17, 89, ZoneKind::Button, 0, 120},
+        {16, 89, ZoneKind::None, -1, 120},
     };
     for (const Row& row : rows) {
-        HitZone zone = HitTest(row.x, row.y);
-        EXPECT_EQ(zone.kind, row.kind)
-            << "(" << row.x << ", " << row.y << ") gave " << ZoneName(zone.kind);
-        EXPECT_EQ(zone.button, row.button) << "(" << row.x << ", " << row.y << ")";
+        HitZone zone = HitTest(LayoutAt(row.dpi), row.x, row.y);
+        EXPECT_EQ(zone.kind, row.kind) << "(" << row.x << ", " << row.y << ") at " << row.dpi
+                                       << " dpi gave " << ZoneName(zone.kind);
+        EXPECT_EQ(zone.button, row.button)
+            << "(" << row.x << ", " << row.y << ") at " << row.dpi << " dpi";
+    }
+}
+
+TEST(LayoutAt, ScalesTheWindowAndKeepsItAt96) {
+    struct Row {
+        int dpi, width, height, header, border;
+    } rows[] = {
+        {96, 376, 208, 48, 1},  {0, 376, 208, 48, 1},   {120, 470, 260, 60, 1},
+        {144, 564, 312, 72, 2}, {192, 752, 416, 96, 2},
+    };
+    for (const Row& row : rows) {
+        const WindowLayout layout = LayoutAt(row.dpi);
+        EXPECT_EQ(layout.window.width, row.width) << row.dpi;
+        EXPECT_EQ(layout.window.height, row.height) << row.dpi;
+        EXPECT_EQ(layout.header.height, row.header) << row.dpi;
+        EXPECT_EQ(layout.buttonBorder, row.border) << row.dpi;
+    }
+    for (int i = 0; i < LoaderCount; ++i) {
+        const PixelRect& r = At96.buttons[i];
+        EXPECT_TRUE(r.x == ButtonRects[i].x && r.y == ButtonRects[i].y &&
+                    r.width == ButtonRects[i].width && r.height == ButtonRects[i].height)
+            << i;
+    }
+}
+
+TEST(PrimaryButtonKey, FollowsTheSwappedButtons) {
+    const int rows[][2] = {{0, VK_LBUTTON}, {1, VK_RBUTTON}, {-1, VK_RBUTTON}, {7, VK_RBUTTON}};
+    for (const auto& row : rows) {
+        EXPECT_EQ(PrimaryButtonKey(row[0]), row[1]) << row[0];
     }
 }
 
 TEST(SampleZone, AnotherWindowOverTheProgramHidesEveryZone) {
     const int points[][2] = {{13, 71}, {320, 10}, {350, 10}, {100, 10}, {250, 180}};
     for (const auto& p : points) {
-        EXPECT_EQ(SampleZone(p[0], p[1], true), HitTest(p[0], p[1]));
-        EXPECT_EQ(SampleZone(p[0], p[1], false).kind, ZoneKind::None);
+        EXPECT_EQ(SampleZone(At96, p[0], p[1], true), HitTest(At96, p[0], p[1]));
+        EXPECT_EQ(SampleZone(At96, p[0], p[1], false).kind, ZoneKind::None);
     }
 }
 
@@ -87,7 +158,7 @@ std::vector<PollOutcome> RunTicks(const std::vector<Tick>& ticks, PointerState s
     std::vector<PollOutcome> outcomes;
     for (const Tick& tick : ticks) {
         PollInput input;
-        input.zone = SampleZone(tick.at.x, tick.at.y, tick.ownWindow);
+        input.zone = SampleZone(At96, tick.at.x, tick.at.y, tick.ownWindow);
         input.down = tick.down;
         outcomes.push_back(StepPointer(state, input));
         state = outcomes.back().state;
@@ -185,45 +256,81 @@ TEST(StepPointer, CaptionButtonsActOnlyWhenReleasedOverThemselves) {
     }
 }
 
-TEST(StepPointer, CaptionColoursFollowThePointerAndTheButton) {
+TEST(StepPointer, RecordsTheZoneUnderThePointerAndTheButtonNotColours) {
     struct Row {
         Place at;
         bool down;
-        uint32_t minimize, close;
+        HitZone zone;
     } rows[] = {
-        {OnMinimize, false, 0x2C3A57, 0x1E2A44}, {OnMinimize, true, 0x3A4A6B, 0x1E2A44},
-        {OnClose, false, 0x1E2A44, 0xE04B3F},    {OnClose, true, 0x1E2A44, 0xC0392B},
-        {InHeader, true, 0x1E2A44, 0x1E2A44},    {Nowhere, false, 0x1E2A44, 0x1E2A44},
+        {OnMinimize, false, {ZoneKind::Minimize, -1}},
+        {OnClose, true, {ZoneKind::Close, -1}},
+        {ButtonCentre(4), true, {ZoneKind::Button, 4}},
+        {ButtonCentre(0), false, {ZoneKind::Button, 0}},
+        {Nowhere, true, {}},
     };
+    PointerState lit;
+    lit.hover = {ZoneKind::Button, 6};
+    lit.down = true;
     for (const Row& row : rows) {
-        PollOutcome outcome = RunTicks({{row.at, row.down}}).back();
-        EXPECT_EQ(outcome.state.minimizeColor, ToColorRef(row.minimize)) << row.at.x;
-        EXPECT_EQ(outcome.state.closeColor, ToColorRef(row.close)) << row.at.x;
+        PollOutcome outcome = RunTicks({{row.at, row.down}}, lit).back();
+        EXPECT_EQ(outcome.state.hover, row.zone) << row.at.x << ", " << row.at.y;
+        EXPECT_EQ(outcome.state.down, row.down) << row.at.x << ", " << row.at.y;
     }
 }
 
-TEST(StepPointer, OnlyTheButtonUnderThePointerChangesFace) {
-    struct Row {
-        Place at;
+// The window's button messages between two polls, then what the poll steps through.
+TEST(TickSamples, APressAndReleaseBetweenTwoPollsIsAClickAtTheLatchedPoints) {
+    const POINT on2 = {ButtonCentre(2).x, ButtonCentre(2).y};
+    const POINT on5 = {ButtonCentre(5).x, ButtonCentre(5).y};
+    const POINT off = {Nowhere.x, Nowhere.y};
+    struct Event {
         bool down;
-        int button;
-        uint32_t face;
+        POINT at;
+    };
+    struct Row {
+        const char* name;
+        std::vector<Event> events;
+        bool liveDown;
+        POINT liveAt;
+        int click;
     } rows[] = {
-        {ButtonCentre(0), false, 0, 0xE4EEFF},
-        {ButtonCentre(4), true, 4, 0xCFE0FF},
-        {ButtonCentre(6), true, 6, 0xCFE0FF},
-        {Nowhere, true, -1, 0},
+        {"tap on 2, pointer gone since", {{true, on2}, {false, on2}}, false, off, 2},
+        {"tap pressed on 2, released on 5", {{true, on2}, {false, on5}}, false, on5, -1},
+        {"tap released off every button", {{true, on2}, {false, off}}, false, on2, -1},
+        {"second tap counts, on 5",
+         {{true, on2}, {false, on2}, {true, on5}, {false, on5}},
+         false,
+         off,
+         5},
+        {"press only, still held", {{true, on2}}, true, on2, -1},
+        {"release only, of a press an earlier poll saw", {{false, on2}}, false, on2, -1},
+        {"nothing latched", {}, false, on2, -1},
     };
     for (const Row& row : rows) {
-        PointerState lit;
-        for (COLORREF& face : lit.buttonFace) {
-            face = ToColorRef(0xCFE0FF);
+        PointerLatch latch;
+        for (const Event& event : row.events) {
+            latch = LatchButton(latch, event.down, event.at);
         }
-        PollOutcome outcome = RunTicks({{row.at, row.down}}, lit).back();
-        for (int i = 0; i < LoaderCount; ++i) {
-            COLORREF expected = i == row.button ? ToColorRef(row.face) : 0xFFFFFF;
-            EXPECT_EQ(outcome.state.buttonFace[i], expected) << "button " << i;
+        PointerSample samples[2];
+        const int count = TickSamples(latch, {true, row.liveAt, row.liveDown}, samples);
+        ASSERT_TRUE(count == 1 || count == 2) << row.name;
+        PointerState state;
+        int click = -1;
+        for (int i = 0; i < count; ++i) {
+            PollInput input;
+            // The sample's point taken as client pixels: the window sits at the screen's origin.
+            input.zone = SampleZone(At96, samples[i].screen.x, samples[i].screen.y, true);
+            input.down = samples[i].down;
+            PollOutcome outcome = StepPointer(state, input);
+            state = outcome.state;
+            if (outcome.clickButton >= 0) {
+                EXPECT_EQ(click, -1) << row.name << ": two clicks";
+                EXPECT_EQ(i, count - 1) << row.name << ": click before the release";
+                click = outcome.clickButton;
+            }
         }
+        EXPECT_EQ(click, row.click) << row.name;
+        EXPECT_EQ(state.pressedButton, row.liveDown && count == 1 ? 2 : -1) << row.name;
     }
 }
 
@@ -260,15 +367,12 @@ PointerState MidGesture() {
     state.closePressed = true;
     state.dragging = true;
     state.pressedButton = 3;
-    state.minimizeColor = ToColorRef(0x3A4A6B);
-    state.closeColor = ToColorRef(0xC0392B);
-    for (COLORREF& face : state.buttonFace) {
-        face = ToColorRef(0xE4EEFF);
-    }
+    state.hover = {ZoneKind::Button, 3};
+    state.down = true;
     return state;
 }
 
-TEST(StepPointer, WhileBusyOnlyTheBusyLookIsWritten) {
+TEST(StepPointer, WhileBusyNothingIsLitOrPressed) {
     const Tick ticks[] = {{OnClose, false},
                           {OnMinimize, false},
                           {InHeader, true},
@@ -276,10 +380,9 @@ TEST(StepPointer, WhileBusyOnlyTheBusyLookIsWritten) {
                           {ButtonCentre(2), true}};
     for (const Tick& tick : ticks) {
         PollInput input;
-        input.zone = SampleZone(tick.at.x, tick.at.y, true);
+        input.zone = SampleZone(At96, tick.at.x, tick.at.y, true);
         input.down = tick.down;
         input.busy = true;
-        input.runningAction = 2;
         PollOutcome outcome = StepPointer(MidGesture(), input);
         EXPECT_FALSE(outcome.minimize || outcome.destroy || outcome.startDrag ||
                      outcome.moveWindow);
@@ -288,11 +391,9 @@ TEST(StepPointer, WhileBusyOnlyTheBusyLookIsWritten) {
         EXPECT_EQ(outcome.state.pressedButton, -1);
         EXPECT_TRUE(outcome.state.minimizePressed && outcome.state.closePressed &&
                     outcome.state.dragging);
-        EXPECT_EQ(outcome.state.minimizeColor, ToColorRef(0x1E2A44));
-        EXPECT_EQ(outcome.state.closeColor, ToColorRef(0x1E2A44));
-        for (int i = 0; i < LoaderCount; ++i) {
-            EXPECT_EQ(outcome.state.buttonFace[i], ToColorRef(i == 2 ? 0xD8E4F8 : 0xE9ECF1)) << i;
-        }
+        // So the first frame after the action shows no stale hover or press.
+        EXPECT_EQ(outcome.state.hover, HitZone{});
+        EXPECT_FALSE(outcome.state.down);
     }
 }
 
@@ -302,10 +403,9 @@ TEST(StepPointer, WhileAMessageIsOpenNothingChangesAndNothingRepaints) {
     for (bool busy : {false, true}) {
         for (const Tick& tick : ticks) {
             PollInput input;
-            input.zone = SampleZone(tick.at.x, tick.at.y, true);
+            input.zone = SampleZone(At96, tick.at.x, tick.at.y, true);
             input.down = tick.down;
             input.busy = busy;
-            input.runningAction = busy ? 1 : -1;
             input.modalShown = true;
             PointerState before = MidGesture();
             PollOutcome outcome = StepPointer(before, input);
@@ -315,11 +415,8 @@ TEST(StepPointer, WhileAMessageIsOpenNothingChangesAndNothingRepaints) {
             EXPECT_EQ(outcome.state.pressedButton, 3);
             EXPECT_TRUE(outcome.state.minimizePressed && outcome.state.closePressed &&
                         outcome.state.dragging);
-            EXPECT_EQ(outcome.state.minimizeColor, before.minimizeColor);
-            EXPECT_EQ(outcome.state.closeColor, before.closeColor);
-            for (int i = 0; i < LoaderCount; ++i) {
-                EXPECT_EQ(outcome.state.buttonFace[i], before.buttonFace[i]);
-            }
+            EXPECT_EQ(outcome.state.hover, before.hover);
+            EXPECT_EQ(outcome.state.down, before.down);
         }
     }
 }
@@ -327,15 +424,14 @@ TEST(StepPointer, WhileAMessageIsOpenNothingChangesAndNothingRepaints) {
 TEST(PointerState, RoundTripsThroughTheContext) {
     AppContext context;
     PointerState state = MidGesture();
-    state.buttonFace[5] = ToColorRef(0xCFE0FF);
+    state.hover = {ZoneKind::Button, 5};
     StorePointerState(context, state);
     EXPECT_EQ(context.pressedButton, 3);
     EXPECT_TRUE(context.minimizePressed && context.closePressed && context.dragging);
-    EXPECT_EQ(context.closeColor, ToColorRef(0xC0392B));
+    EXPECT_EQ(context.hoverZone, (HitZone{ZoneKind::Button, 5}));
     PointerState back = PointerStateOf(context);
-    EXPECT_EQ(back.minimizeColor, ToColorRef(0x3A4A6B));
-    EXPECT_EQ(back.buttonFace[5], ToColorRef(0xCFE0FF));
-    EXPECT_EQ(back.buttonFace[4], ToColorRef(0xE4EEFF));
+    EXPECT_EQ(back.hover, (HitZone{ZoneKind::Button, 5}));
+    EXPECT_TRUE(back.down);
 }
 
 } // namespace

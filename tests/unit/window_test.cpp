@@ -106,12 +106,12 @@ TEST(MainWndProc, KeepsTheWholeContextAddressAndCreatesTheFonts) {
         const wchar_t* face;
         int points, weight;
     } rows[] = {
-        {context.titleFont, L"Tahoma", 15, 700},
-        {context.subtitleFont, L"Tahoma", 9, 400},
-        {context.minimizeFont, L"Tahoma", 10, 400},
-        {context.closeFont, L"Tahoma", 9, 400},
-        {context.groupFont, L"Tahoma", 8, 700},
-        {context.buttonFont, L"Segoe UI Semibold", 10, 400},
+        {context.titleFont.Get(), L"Tahoma", 15, 700},
+        {context.subtitleFont.Get(), L"Tahoma", 9, 400},
+        {context.minimizeFont.Get(), L"Tahoma", 10, 400},
+        {context.closeFont.Get(), L"Tahoma", 9, 400},
+        {context.groupFont.Get(), L"Tahoma", 8, 700},
+        {context.buttonFont.Get(), L"Segoe UI Semibold", 10, 400},
     };
     for (const Row& row : rows) {
         LOGFONTW font{};
@@ -130,12 +130,12 @@ TEST(MainWndProc, KeepsTheWholeContextAddressAndCreatesTheFonts) {
     for (const Row& row : rows) {
         EXPECT_EQ(GetObjectType(row.font), 0u) << "font of " << row.points << " pt not deleted";
     }
-    EXPECT_EQ(context.titleFont, nullptr);
-    EXPECT_EQ(context.subtitleFont, nullptr);
-    EXPECT_EQ(context.minimizeFont, nullptr);
-    EXPECT_EQ(context.closeFont, nullptr);
-    EXPECT_EQ(context.groupFont, nullptr);
-    EXPECT_EQ(context.buttonFont, nullptr);
+    EXPECT_EQ(context.titleFont.Get(), nullptr);
+    EXPECT_EQ(context.subtitleFont.Get(), nullptr);
+    EXPECT_EQ(context.minimizeFont.Get(), nullptr);
+    EXPECT_EQ(context.closeFont.Get(), nullptr);
+    EXPECT_EQ(context.groupFont.Get(), nullptr);
+    EXPECT_EQ(context.buttonFont.Get(), nullptr);
 }
 
 TEST(MainWndProc, LoadsTheBootStateAtCreation) {
@@ -198,22 +198,22 @@ TEST(MainWndProc, PollsOnlyOnTimerOne) {
     ASSERT_NE(window, nullptr);
     for (WPARAM id : {WPARAM{0}, WPARAM{2}, WPARAM{41}}) {
         context.pressedButton = 3;
-        context.closeColor = ToColorRef(0xE04B3F);
+        context.hoverZone = {ZoneKind::Close, -1};
         SendMessageW(window, WM_TIMER, id, 0);
         EXPECT_EQ(context.pressedButton, 3) << "timer " << id;
-        EXPECT_EQ(context.closeColor, ToColorRef(0xE04B3F)) << "timer " << id;
+        EXPECT_EQ(context.hoverZone.kind, ZoneKind::Close) << "timer " << id;
     }
     SendMessageW(window, WM_TIMER, 1, 0);
     if ((GetAsyncKeyState(VK_LBUTTON) & 0x8000) == 0) {
         EXPECT_EQ(context.pressedButton, -1);
     }
-    EXPECT_EQ(context.closeColor, ToColorRef(0x1E2A44));
+    EXPECT_EQ(context.hoverZone.kind, ZoneKind::None);
     DestroyWindow(window);
     WPARAM code = 0;
     TakeQuit(code);
 }
 
-TEST(MainWndProc, RefusesToCloseWhileBusy) {
+TEST(MainWndProc, RefusesToCloseAndToEndTheSessionWhileBusy) {
     CapturedLog log;
     AppContext context;
     context.bootDir = TestBootDir();
@@ -222,6 +222,8 @@ TEST(MainWndProc, RefusesToCloseWhileBusy) {
 
     context.busy = true;
     context.runningAction = 2;
+    EXPECT_EQ(SendMessageW(window, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF), FALSE);
+    EXPECT_EQ(SendMessageW(window, WM_QUERYENDSESSION, 0, 0), FALSE);
     EXPECT_EQ(SendMessageW(window, WM_CLOSE, 0, 0), 0);
     EXPECT_TRUE(IsWindow(window));
     WPARAM code = 0;
@@ -232,6 +234,7 @@ TEST(MainWndProc, RefusesToCloseWhileBusy) {
 
     context.busy = false;
     context.runningAction = -1;
+    EXPECT_EQ(SendMessageW(window, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF), TRUE);
     EXPECT_EQ(SendMessageW(window, WM_CLOSE, 0, 0), 0);
     EXPECT_FALSE(IsWindow(window));
     EXPECT_TRUE(TakeQuit(code));

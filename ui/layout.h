@@ -1,0 +1,60 @@
+#pragma once
+// The window's geometry and colours: one table of 96-dpi pixels and 0xRRGGBB colours, shared by
+// painting and hit testing, and its scaling to the screen's dpi.
+#include <windows.h>
+
+#include <cstdint>
+
+#include "app/app_context.h"
+
+// Every rectangle of the window at one dpi.
+struct WindowLayout {
+    int32_t dpi = 96;
+    PixelRect window;
+    PixelRect header; // also the drag area, less the two caption buttons
+    PixelRect title;
+    PixelRect subtitle;
+    PixelRect minimize; // button and glyph
+    PixelRect close;
+    PixelRect legacyLabel;
+    PixelRect uefiLabel;
+    PixelRect buttons[LoaderCount];
+    int32_t buttonBorder = 1; // the frame around each loader button, which is part of its hit area
+};
+
+// The 96-dpi table (with ButtonRects for the loader buttons) scaled by dpi / 96 with MulDiv.
+// Edges are scaled, not sizes, so rectangles that touch at 96 dpi still touch. A dpi of 0 or
+// less counts as 96; at 96 every value is the table's own.
+WindowLayout LayoutAt(int32_t dpi);
+
+// One value scaled from 96 dpi to `dpi`.
+int32_t ScaleTo(int32_t value96, int32_t dpi);
+
+// The palette, 0xRRGGBB; painting converts with ToColorRef where it draws.
+namespace palette {
+constexpr uint32_t Background = 0xF1F4F9;
+constexpr uint32_t Header = 0x1E2A44; // also the caption buttons at rest
+constexpr uint32_t Title = 0xFFFFFF;
+constexpr uint32_t Subtitle = 0xC7D0E0; // also the caption glyphs
+constexpr uint32_t GroupLabel = 0x6B7280;
+constexpr uint32_t MinimizeHover = 0x2C3A57;
+constexpr uint32_t MinimizePressed = 0x3A4A6B;
+constexpr uint32_t CloseHover = 0xE04B3F;
+constexpr uint32_t ClosePressed = 0xC0392B;
+// Loader buttons: face, border, text.
+constexpr uint32_t PlainFace = 0xFFFFFF;
+constexpr uint32_t PlainHoverFace = 0xE4EEFF;
+constexpr uint32_t PlainPressedFace = 0xCFE0FF;
+constexpr uint32_t PlainBorder = 0xBFC9D6;
+constexpr uint32_t PlainText = 0x14202E;
+constexpr uint32_t InstalledFace = 0xD8E4F8; // also the running action
+constexpr uint32_t InstalledBorder = 0x9BB8E8;
+constexpr uint32_t InstalledText = 0x2E4A78;
+constexpr uint32_t InstalledHoverFace = 0xC9DAF5;
+constexpr uint32_t InstalledHoverBorder = 0x7FA5DC;
+constexpr uint32_t InstalledPressedFace = 0xB9CEF0;
+constexpr uint32_t InstalledPressedBorder = 0x6C93D0;
+constexpr uint32_t GreyFace = 0xE9ECF1;
+constexpr uint32_t GreyBorder = 0xD5DAE2;
+constexpr uint32_t GreyText = 0xA7AEBA;
+} // namespace palette

@@ -1,0 +1,82 @@
+#pragma once
+// The records of the window that live in the context: the zone under the pointer, a press and
+// release latched between two polls, and the kept frame with the values it shows.
+#include <windows.h>
+
+#include <cstdint>
+#include <utility>
+
+#include "sys/handles.h"
+
+enum class ZoneKind { None, Header, Minimize, Close, Button };
+
+struct HitZone {
+    ZoneKind kind = ZoneKind::None;
+    int32_t button = -1; // 0 to 6 for ZoneKind::Button, else -1
+
+    bool operator==(const HitZone& other) const {
+        return kind == other.kind && button == other.button;
+    }
+    bool operator!=(const HitZone& other) const { return !(*this == other); }
+};
+
+// A press and release of the primary button that the window's own messages saw, in screen
+// pixels, kept for the next poll: a tap can begin and end between two polls.
+struct PointerLatch {
+    bool pressed = false;
+    bool released = false;
+    POINT pressAt{};
+    POINT releaseAt{};
+};
+
+// Everything a frame shows, as values: two equal records paint the same pixels.
+struct FrameState {
+    int32_t width = 0;
+    int32_t height = 0;
+    int32_t dpi = 96;
+    bool busy = false;
+    bool modalShown = false;
+    int32_t runningAction = -1;
+    int32_t legacyLoader = -1;
+    int32_t uefiLoader = -1;
+    HitZone hover;
+    bool down = false; // primary button held over `hover`
+
+    bool operator==(const FrameState& other) const {
+        return width == other.width && height == other.height && dpi == other.dpi &&
+               busy == other.busy && modalShown == other.modalShown &&
+               runningAction == other.runningAction && legacyLoader == other.legacyLoader &&
+               uefiLoader == other.uefiLoader && hover == other.hover && down == other.down;
+    }
+    bool operator!=(const FrameState& other) const { return !(*this == other); }
+};
+
+// The last frame drawn, in a memory bitmap of the window's size that stays selected into its
+// memory device context; redrawn only when what it shows has changed.
+struct KeptFrame {
+    MemoryDcHandle dc;
+    BitmapHandle bitmap;
+    FrameState shows;
+    bool drawn = false;
+
+    KeptFrame() = default;
+    KeptFrame(KeptFrame&&) = default;
+    KeptFrame& operator=(KeptFrame&& other) noexcept {
+        if (this != &other) {
+            Release();
+            dc = std::move(other.dc);
+            bitmap = std::move(other.bitmap);
+            shows = other.shows;
+            drawn = std::exchange(other.drawn, false);
+        }
+        return *this;
+    }
+    ~KeptFrame() { Release(); }
+
+    // The device context goes first: a bitmap still selected into one cannot be deleted.
+    void Release() {
+        dc.Reset();
+        bitmap.Reset();
+        drawn = false;
+    }
+};
