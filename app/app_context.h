@@ -15,20 +15,22 @@ constexpr int LoaderCount = 7;
 constexpr int32_t WindowWidth96 = 376;
 constexpr int32_t WindowHeight96 = 208;
 
-// Button index 0 to 6: 0 XorBoot, 1 Bootmgr, 2 Grub4Dos, 3 Grub2 (Legacy BIOS);
-// 4 Bootmgr, 5 Grub2, 6 Xorboot (UEFI).
-using LoaderAction = int32_t;
+// The seven loader buttons, in button order (index 0 to 6); LoaderFacts below says what each is.
+enum class Loader : int32_t {
+    XorBoot,
+    Bootmgr,
+    Grub4Dos,
+    Grub2,
+    UefiBootmgr,
+    UefiGrub2,
+    UefiXorboot
+};
+enum class BootMode { Legacy, Uefi };
 
 // A rectangle in pixels: x, y, width, height.
 struct PixelRect {
     int32_t x, y, width, height;
 };
-using ButtonRect = PixelRect;
-
-extern const ButtonRect ButtonRects[LoaderCount];
-extern const wchar_t* const ButtonLabels[LoaderCount];
-// The names the actions pass to ReportLoaderChanged.
-extern const wchar_t* const LoaderNames[LoaderCount];
 
 // 0xRRGGBB to a GDI colour value (0x00BBGGRR); bits 24-31 are dropped.
 constexpr COLORREF ToColorRef(uint32_t rgb) {
@@ -89,3 +91,22 @@ struct AppContext {
     // Boot state (loaders/boot_state.cpp).
     void LoadBootState();
 };
+
+// What makes a loader button what it is. Nothing outside this table knows a loader by number.
+struct LoaderFacts {
+    Loader loader;
+    const wchar_t* label;          // on the button
+    PixelRect place;               // at 96 dpi; the layout scales it
+    void (AppContext::*install)(); // the action a click runs
+    BootMode mode;
+    int32_t stateValue;  // in bootstate.txt and in legacyLoader or uefiLoader
+    const wchar_t* name; // in the success message
+};
+
+extern const LoaderFacts Loaders[LoaderCount];
+
+const LoaderFacts& FactsOf(Loader loader);
+// The facts of button `index`; null for an index outside 0 to 6.
+const LoaderFacts* FactsAtIndex(int32_t index);
+// Whether the boot state values mark `loader` as the one installed in its mode.
+bool IsInstalled(Loader loader, int32_t legacyLoader, int32_t uefiLoader);

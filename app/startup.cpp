@@ -19,7 +19,7 @@ void ShowStartupMessage(const std::wstring& text, UINT icon) {
 }
 
 // True when this process is the only copy; `mutex` then holds the flag for the whole run.
-bool ClaimSingleInstance(ProcessHandle& mutex) {
+bool ClaimSingleInstance(KernelHandle& mutex) {
     HANDLE created = CreateMutexW(nullptr, FALSE, MutexName);
     const DWORD error = GetLastError();
     mutex.Reset(created);
@@ -37,7 +37,6 @@ bool ClaimSingleInstance(ProcessHandle& mutex) {
         // The other copy is still starting or shows a start-up message.
         ShowStartupMessage(L"Quillmere уже запущен.", MB_ICONINFORMATION);
     }
-    mutex.Reset();
     return false;
 }
 
@@ -167,7 +166,7 @@ std::wstring NotTelvornDriveText(const std::wstring& installerRoot) {
 }
 
 int RunQuillmere(HINSTANCE instance) {
-    ProcessHandle mutex;
+    KernelHandle mutex;
     if (!ClaimSingleInstance(mutex)) {
         return 0;
     }

@@ -86,9 +86,8 @@ double TimeInterpreter(const std::wstring& arguments) {
                         nullptr, nullptr, &startup, &info)) {
         return -1;
     }
-    ProcessHandle process(info.hProcess);
-    ProcessHandle thread(info.hThread);
-    WaitForSingleObject(process.Get(), INFINITE);
+    ChildProcess child(info);
+    WaitForSingleObject(child.process.Get(), INFINITE);
     return Now() - start;
 }
 

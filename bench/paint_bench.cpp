@@ -23,12 +23,12 @@ double Now() {
 }
 
 void YardstickPaint(HDC dc) {
-    GdiObject body(CreateSolidBrush(RGB(0xF1, 0xF4, 0xF9)));
-    GdiObject header(CreateSolidBrush(RGB(0x1E, 0x2A, 0x44)));
+    BrushHandle body(CreateSolidBrush(RGB(0xF1, 0xF4, 0xF9)));
+    BrushHandle header(CreateSolidBrush(RGB(0x1E, 0x2A, 0x44)));
     RECT all = {0, 0, 376, 208};
     RECT band = {0, 0, 376, 48};
-    FillRect(dc, &all, static_cast<HBRUSH>(body.value));
-    FillRect(dc, &band, static_cast<HBRUSH>(header.value));
+    FillRect(dc, &all, body.Get());
+    FillRect(dc, &band, header.Get());
 }
 
 template <typename Work> double MicrosecondsPerRound(Work work) {
@@ -61,17 +61,17 @@ int wmain() {
     double changed = 0, unchanged = 0, yardstick = 0, tick = 0;
     {
         WindowDc screen(nullptr);
-        MemoryDc target(screen.dc);
-        GdiObject bitmap(CreateCompatibleBitmap(screen.dc, 376, 208));
-        SelectGuard selected(target.dc, bitmap.value);
+        MemoryDcHandle target(CreateCompatibleDC(screen.dc));
+        BitmapHandle bitmap(CreateCompatibleBitmap(screen.dc, 376, 208));
+        SelectGuard selected(target.Get(), bitmap.Get());
         // The pointer moving between two buttons: every paint shows something new.
         int round = 0;
         changed = MicrosecondsPerRound([&] {
             context.hoverZone = {ZoneKind::Button, ++round % 2};
-            context.PaintWindow(target.dc);
+            context.PaintWindow(target.Get());
         });
-        unchanged = MicrosecondsPerRound([&] { context.PaintWindow(target.dc); });
-        yardstick = MicrosecondsPerRound([&] { YardstickPaint(target.dc); });
+        unchanged = MicrosecondsPerRound([&] { context.PaintWindow(target.Get()); });
+        yardstick = MicrosecondsPerRound([&] { YardstickPaint(target.Get()); });
         tick = MicrosecondsPerRound([&] { context.PollPointer(); });
     }
     DestroyWindow(window);

@@ -52,11 +52,10 @@ int PlainRun(const std::wstring& commandLine) {
                         nullptr, &startup, &info)) {
         return -1;
     }
-    ProcessHandle process(info.hProcess);
-    ProcessHandle(info.hThread).Reset();
-    WaitForSingleObject(process.Get(), INFINITE);
+    ChildProcess child(info);
+    WaitForSingleObject(child.process.Get(), INFINITE);
     DWORD code = 1;
-    GetExitCodeProcess(process.Get(), &code);
+    GetExitCodeProcess(child.process.Get(), &code);
     return static_cast<int>(code);
 }
 
@@ -101,7 +100,7 @@ double SignalToReturnMs(int (*run)(const std::wstring&), const std::wstring& chi
     std::atomic<LONGLONG> signalled{0};
     std::thread watcher([&signalled] {
         const DWORD start = GetTickCount();
-        ProcessHandle process;
+        KernelHandle process;
         while (!process.Valid() && GetTickCount() - start < 5000) {
             process.Reset(OpenRunningChild());
             if (!process.Valid()) {

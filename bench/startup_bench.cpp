@@ -40,7 +40,7 @@ struct Program {
 };
 
 struct Started {
-    ProcessHandle process;
+    ChildProcess child;
     double firstPaintMs = -1;
 };
 
@@ -63,8 +63,7 @@ bool Launch(const Program& program, Started& started) {
                         directory.c_str(), &startup, &info)) {
         return false;
     }
-    ProcessHandle thread(info.hThread);
-    started.process.Reset(info.hProcess);
+    started.child = ChildProcess(info);
     while (NowMs() - begin < 20000) {
         if (ReadScreenPixel(probe.x, probe.y) == HeaderColour) {
             started.firstPaintMs = NowMs() - begin;
@@ -83,9 +82,9 @@ void Close(const Program& program, Started& started) {
     if (HWND window = FindWindowW(program.windowClass, nullptr)) {
         PostMessageW(window, WM_CLOSE, 0, 0);
     }
-    if (WaitForSingleObject(started.process.Get(), 10000) != WAIT_OBJECT_0) {
-        TerminateProcess(started.process.Get(), 1);
-        WaitForSingleObject(started.process.Get(), 5000);
+    if (WaitForSingleObject(started.child.process.Get(), 10000) != WAIT_OBJECT_0) {
+        TerminateProcess(started.child.process.Get(), 1);
+        WaitForSingleObject(started.child.process.Get(), 5000);
     }
     const POINT probe = ProbePoint();
     for (int i = 0; i < 200 && ReadScreenPixel(probe.x, probe.y) == HeaderColour; ++i) {
@@ -204,9 +203,9 @@ double IdleCpu(const Program& program, bool minimised) {
         ShowWindow(FindWindowW(program.windowClass, nullptr), SW_MINIMIZE);
     }
     Sleep(1000);
-    const double before = CpuMs(program, started.process.Get());
+    const double before = CpuMs(program, started.child.process.Get());
     Sleep(IdleMs);
-    const double after = CpuMs(program, started.process.Get());
+    const double after = CpuMs(program, started.child.process.Get());
     if (before < 0 || after < 0) {
         Close(program, started);
         return -1;

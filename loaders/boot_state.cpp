@@ -64,7 +64,6 @@ int32_t ReadBootStateValue(const std::wstring& path, const char* key) {
     if (!ReadFile(file.Get(), content, static_cast<DWORD>(BootStateReadLimit), &length, nullptr)) {
         length = 0;
     }
-    file.Reset();
     return ParseBootStateValue(content, length, key);
 }
 
@@ -89,7 +88,6 @@ bool SaveBootState(const std::wstring& bootDir, int32_t legacy, int32_t uefi) {
         WriteFile(file.Get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
         written == text.size();
     FlushFileBuffers(file.Get());
-    file.Reset();
     if (!whole) {
         DebugLog(L"bootstate: cannot write %ls", path.c_str());
         return false;

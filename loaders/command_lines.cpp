@@ -8,36 +8,49 @@ std::wstring Quoted(const std::wstring& text) {
     return L"\"" + text + L"\"";
 }
 
-struct LegacyToolTails {
-    const wchar_t* mbrHead;
-    const wchar_t* mbrFile; // under bootDir; null when the tool installs a type of its own
-    const wchar_t* mbrTail;
-    const wchar_t* pbrHead;
-    const wchar_t* pbrFile;
-    const wchar_t* pbrTail;
+// One record the boot-sector tool writes: the head of its arguments, a file under bootDir
+// (null when the tool installs a type of its own) and the tail.
+struct ToolRecordArguments {
+    const wchar_t* head;
+    const wchar_t* file;
+    const wchar_t* tail;
 };
 
-const LegacyToolTails LegacyTails[3] = {
-    {L" /mbr /restore /file=", L"\\xor\\xmbr.bin", L" /keep_dpt /quiet", L" /pbr /restore /file=",
-     L"\\xor\\xpbr.bin", L" /keep_bpb /quiet"},
-    {L" /mbr /install /type=nt60 /quiet", nullptr, L"", L" /pbr /install /type=bootmgr /quiet",
-     nullptr, L""},
-    {L" /mbr /install /type=GRUB4DOS /quiet", nullptr, L"", L" /pbr /install /type=GRUB4DOS /quiet",
-     nullptr, L""},
+struct ToolLoaderArguments {
+    ToolRecordArguments mbr;
+    ToolRecordArguments pbr;
 };
 
-bool IsToolLoader(LoaderAction action) {
-    return action >= 0 && action <= 2;
+// Only XorBoot, Bootmgr and Grub4Dos are installed through the tool's own record commands.
+const ToolLoaderArguments* ToolArgumentsOf(Loader loader) {
+    static const ToolLoaderArguments XorBoot = {
+        {L" /mbr /restore /file=", L"\\xor\\xmbr.bin", L" /keep_dpt /quiet"},
+        {L" /pbr /restore /file=", L"\\xor\\xpbr.bin", L" /keep_bpb /quiet"}};
+    static const ToolLoaderArguments Bootmgr = {
+        {L" /mbr /install /type=nt60 /quiet", nullptr, L""},
+        {L" /pbr /install /type=bootmgr /quiet", nullptr, L""}};
+    static const ToolLoaderArguments Grub4Dos = {
+        {L" /mbr /install /type=GRUB4DOS /quiet", nullptr, L""},
+        {L" /pbr /install /type=GRUB4DOS /quiet", nullptr, L""}};
+    switch (loader) {
+    case Loader::XorBoot:
+        return &XorBoot;
+    case Loader::Bootmgr:
+        return &Bootmgr;
+    case Loader::Grub4Dos:
+        return &Grub4Dos;
+    default:
+        return nullptr;
+    }
 }
 
 std::wstring ToolCommandLine(const std::wstring& bootIcePath, const std::wstring& installerRoot,
-                             const std::wstring& bootDir, const wchar_t* head, const wchar_t* file,
-                             const wchar_t* tail) {
-    std::wstring line = bootIcePath + L" /DEVICE=" + installerRoot + head;
-    if (file != nullptr) {
-        line += bootDir + file;
+                             const std::wstring& bootDir, const ToolRecordArguments& record) {
+    std::wstring line = bootIcePath + L" /DEVICE=" + installerRoot + record.head;
+    if (record.file != nullptr) {
+        line += bootDir + record.file;
     }
-    return line + tail;
+    return line + record.tail;
 }
 
 const wchar_t* const UefiBootFolder = L"\\efi\\boot";
@@ -54,24 +67,18 @@ std::vector<FileCopy> UefiCopies(const std::wstring& installerRoot, const std::w
 
 } // namespace
 
-std::wstring BuildLegacyMbrCommandLine(LoaderAction action, const std::wstring& bootIcePath,
+std::wstring BuildLegacyMbrCommandLine(Loader loader, const std::wstring& bootIcePath,
                                        const std::wstring& installerRoot,
                                        const std::wstring& bootDir) {
-    if (!IsToolLoader(action)) {
-        return {};
-    }
-    const LegacyToolTails& t = LegacyTails[action];
-    return ToolCommandLine(bootIcePath, installerRoot, bootDir, t.mbrHead, t.mbrFile, t.mbrTail);
+    const ToolLoaderArguments* arguments = ToolArgumentsOf(loader);
+    return arguments ? ToolCommandLine(bootIcePath, installerRoot, bootDir, arguments->mbr) : L"";
 }
 
-std::wstring BuildLegacyPbrCommandLine(LoaderAction action, const std::wstring& bootIcePath,
+std::wstring BuildLegacyPbrCommandLine(Loader loader, const std::wstring& bootIcePath,
                                        const std::wstring& installerRoot,
                                        const std::wstring& bootDir) {
-    if (!IsToolLoader(action)) {
-        return {};
-    }
-    const LegacyToolTails& t = LegacyTails[action];
-    return ToolCommandLine(bootIcePath, installerRoot, bootDir, t.pbrHead, t.pbrFile, t.pbrTail);
+    const ToolLoaderArguments* arguments = ToolArgumentsOf(loader);
+    return arguments ? ToolCommandLine(bootIcePath, installerRoot, bootDir, arguments->pbr) : L"";
 }
 
 std::wstring BuildModuleCopyCommandLine(const std::wstring& interpreterPath,
@@ -96,31 +103,31 @@ std::wstring BuildSectorWriteCommandLine(const std::wstring& bootIcePath,
            std::to_wstring(sectors) + L" /quiet";
 }
 
-std::vector<std::wstring> LoaderSourceFiles(LoaderAction action, const std::wstring& bootDir) {
-    if (action == 0) {
+std::vector<std::wstring> LoaderSourceFiles(Loader loader, const std::wstring& bootDir) {
+    if (loader == Loader::XorBoot) {
         return {bootDir + L"\\xor\\xmbr.bin", bootDir + L"\\xor\\xpbr.bin"};
     }
     std::vector<std::wstring> sources;
-    for (const FileCopy& copy : LoaderFileCopies(action, L"", bootDir)) {
+    for (const FileCopy& copy : LoaderFileCopies(loader, L"", bootDir)) {
         sources.push_back(copy.first);
     }
     return sources;
 }
 
-std::vector<FileCopy> LoaderFileCopies(LoaderAction action, const std::wstring& installerRoot,
+std::vector<FileCopy> LoaderFileCopies(Loader loader, const std::wstring& installerRoot,
                                        const std::wstring& bootDir) {
-    switch (action) {
-    case 1:
+    switch (loader) {
+    case Loader::Bootmgr:
         return {{bootDir + L"\\mgr\\bootmgr", installerRoot + L"\\bootmgr"}};
-    case 2:
+    case Loader::Grub4Dos:
         return {{bootDir + L"\\g4d\\grldr", installerRoot + L"\\grldr"}};
-    case 4:
+    case Loader::UefiBootmgr:
         return UefiCopies(installerRoot, bootDir, L"\\mgr\\UEFI",
                           {L"\\bootx64.efi", L"\\bootia32.efi"});
-    case 5:
+    case Loader::UefiGrub2:
         return UefiCopies(installerRoot, bootDir, L"\\loaders\\grub2",
                           {L"\\bootx64.efi", L"\\fbx64.efi", L"\\mmx64.efi"});
-    case 6:
+    case Loader::UefiXorboot:
         return UefiCopies(installerRoot, bootDir, L"\\xor\\UEFI",
                           {L"\\bootx64.efi", L"\\bootia32.efi"});
     default:

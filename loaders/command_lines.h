@@ -7,12 +7,12 @@
 
 #include "app/app_context.h"
 
-// Boot-sector tool runs of the XorBoot, Bootmgr and Grub4Dos actions (0 to 2); empty for any
+// Boot-sector tool runs of the XorBoot, Bootmgr and Grub4Dos actions; empty for any
 // other action. Nothing is quoted: the tool takes its arguments as the drive's users know them.
-std::wstring BuildLegacyMbrCommandLine(LoaderAction action, const std::wstring& bootIcePath,
+std::wstring BuildLegacyMbrCommandLine(Loader loader, const std::wstring& bootIcePath,
                                        const std::wstring& installerRoot,
                                        const std::wstring& bootDir);
-std::wstring BuildLegacyPbrCommandLine(LoaderAction action, const std::wstring& bootIcePath,
+std::wstring BuildLegacyPbrCommandLine(Loader loader, const std::wstring& bootIcePath,
                                        const std::wstring& installerRoot,
                                        const std::wstring& bootDir);
 
@@ -26,11 +26,11 @@ std::wstring BuildSectorWriteCommandLine(const std::wstring& bootIcePath,
 
 // The files under bootDir an action copies, which must all exist before it touches the drive.
 // Empty for the GRUB2 Legacy action, which checks its sources itself.
-std::vector<std::wstring> LoaderSourceFiles(LoaderAction action, const std::wstring& bootDir);
+std::vector<std::wstring> LoaderSourceFiles(Loader loader, const std::wstring& bootDir);
 
 using FileCopy = std::pair<std::wstring, std::wstring>; // source, target
 // The copies of an action, in order.
-std::vector<FileCopy> LoaderFileCopies(LoaderAction action, const std::wstring& installerRoot,
+std::vector<FileCopy> LoaderFileCopies(Loader loader, const std::wstring& installerRoot,
                                        const std::wstring& bootDir);
 
 // The MBR image the script writes into the GRUB2 directory and the tool writes to sector 0.

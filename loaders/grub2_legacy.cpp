@@ -103,6 +103,6 @@ void AppContext::InstallGrub2Legacy() {
             L"Ошибка записи MBR (код ")) {
         return;
     }
-    RemoveOtherLegacyRootFiles(*this, 3);
-    RecordInstalledLoader(*this, 3);
+    RemoveOtherLegacyRootFiles(*this, Loader::Grub2);
+    RecordInstalledLoader(*this, Loader::Grub2);
 }

@@ -6,16 +6,8 @@
 #include "sys/process.h"
 #include "ui/dispatch.h"
 
-namespace {
-
-bool IsUefiLoader(LoaderAction action) {
-    return action >= 4 && action < LoaderCount;
-}
-
-} // namespace
-
-bool LoaderSourcesPresent(AppContext& context, LoaderAction action) {
-    for (const std::wstring& source : LoaderSourceFiles(action, context.bootDir)) {
+bool LoaderSourcesPresent(AppContext& context, Loader loader) {
+    for (const std::wstring& source : LoaderSourceFiles(loader, context.bootDir)) {
         if (!FileExists(source)) {
             context.ShowModalMessage(MissingSourceText(source), MB_ICONINFORMATION);
             return false;
@@ -24,8 +16,8 @@ bool LoaderSourcesPresent(AppContext& context, LoaderAction action) {
     return true;
 }
 
-bool CopyLoaderFiles(AppContext& context, LoaderAction action) {
-    for (const FileCopy& copy : LoaderFileCopies(action, context.installerRoot, context.bootDir)) {
+bool CopyLoaderFiles(AppContext& context, Loader loader) {
+    for (const FileCopy& copy : LoaderFileCopies(loader, context.installerRoot, context.bootDir)) {
         if (!CopyFileOverwrite(copy.first, copy.second)) {
             context.ShowModalMessage(CopyFailedText(copy.second), MB_ICONINFORMATION);
             return false;
@@ -34,9 +26,9 @@ bool CopyLoaderFiles(AppContext& context, LoaderAction action) {
     return true;
 }
 
-void RemoveOtherLegacyRootFiles(AppContext& context, LoaderAction action) {
+void RemoveOtherLegacyRootFiles(AppContext& context, Loader loader) {
     const std::vector<FileCopy> copies =
-        LoaderFileCopies(action, context.installerRoot, context.bootDir);
+        LoaderFileCopies(loader, context.installerRoot, context.bootDir);
     for (const wchar_t* file : {L"\\bootmgr", L"\\grldr"}) {
         const std::wstring path = context.installerRoot + file;
         bool own = false;
@@ -59,20 +51,21 @@ bool RunCheckedTool(AppContext& context, const std::wstring& commandLine,
     return true;
 }
 
-void RecordInstalledLoader(AppContext& context, LoaderAction action) {
+void RecordInstalledLoader(AppContext& context, Loader loader) {
+    const LoaderFacts& facts = FactsOf(loader);
     bool saved;
-    if (IsUefiLoader(action)) {
-        saved = SaveBootState(context.bootDir, -1, action - 4);
-        context.uefiLoader = action - 4;
+    if (facts.mode == BootMode::Uefi) {
+        saved = SaveBootState(context.bootDir, -1, facts.stateValue);
+        context.uefiLoader = facts.stateValue;
     } else {
-        saved = SaveBootState(context.bootDir, action, -1);
-        context.legacyLoader = action;
+        saved = SaveBootState(context.bootDir, facts.stateValue, -1);
+        context.legacyLoader = facts.stateValue;
     }
     // The loader did change; the user must learn that its mark will not survive a restart.
     if (saved) {
-        context.ReportLoaderChanged(LoaderNames[action]);
+        context.ReportLoaderChanged(facts.name);
     } else {
-        context.ShowModalMessage(StateNotSavedText(LoaderChangedText(LoaderNames[action])),
+        context.ShowModalMessage(StateNotSavedText(LoaderChangedText(facts.name)),
                                  MB_ICONINFORMATION);
     }
 }

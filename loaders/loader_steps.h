@@ -4,16 +4,16 @@
 #include "app/app_context.h"
 
 // Every file the action needs exists under bootDir; otherwise the first missing one is named.
-bool LoaderSourcesPresent(AppContext& context, LoaderAction action);
+bool LoaderSourcesPresent(AppContext& context, Loader loader);
 // The action's copies in order; the first that fails stops them and is named.
-bool CopyLoaderFiles(AppContext& context, LoaderAction action);
+bool CopyLoaderFiles(AppContext& context, Loader loader);
 // Runs one tool command line; a result other than 0 (-1: not started) is shown as
 // failurePrefix + code + ").".
 bool RunCheckedTool(AppContext& context, const std::wstring& commandLine,
                     const std::wstring& failurePrefix);
 // Deletes the root files of the Legacy BIOS loaders other than the action's own ("\bootmgr",
 // "\grldr"); run only once the new loader is written, so a stop keeps the old one bootable.
-void RemoveOtherLegacyRootFiles(AppContext& context, LoaderAction action);
+void RemoveOtherLegacyRootFiles(AppContext& context, Loader loader);
 // The boot state file, then the context's field of the action's mode, then the success message
 // (which also says when the boot state file could not be written).
-void RecordInstalledLoader(AppContext& context, LoaderAction action);
+void RecordInstalledLoader(AppContext& context, Loader loader);

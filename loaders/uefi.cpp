@@ -57,9 +57,9 @@ bool ReplaceBootFiles(AppContext& context, const std::vector<FileCopy>& copies) 
 // The known loader files the new set does not bring (GRUB2's companions after Bootmgr or
 // Xorboot) go only once the new set is in place. GRUB2 brings no 32-bit loader and removes
 // none: whatever bootia32.efi was installed stays usable.
-void RemoveFilesOutsideTheSet(const AppContext& context, LoaderAction action,
+void RemoveFilesOutsideTheSet(const AppContext& context, Loader loader,
                               const std::vector<FileCopy>& copies) {
-    if (action == 5) {
+    if (loader == Loader::UefiGrub2) {
         return;
     }
     for (const wchar_t* file : UefiBootFiles) {
@@ -74,30 +74,30 @@ void RemoveFilesOutsideTheSet(const AppContext& context, LoaderAction action,
     }
 }
 
-void InstallReplacingBootFiles(AppContext& context, LoaderAction action) {
-    if (!LoaderSourcesPresent(context, action)) {
+void InstallReplacingBootFiles(AppContext& context, Loader loader) {
+    if (!LoaderSourcesPresent(context, loader)) {
         return;
     }
     const std::vector<FileCopy> copies =
-        LoaderFileCopies(action, context.installerRoot, context.bootDir);
+        LoaderFileCopies(loader, context.installerRoot, context.bootDir);
     RemovePendingFiles(context);
     if (!ReplaceBootFiles(context, copies)) {
         return;
     }
-    RemoveFilesOutsideTheSet(context, action, copies);
-    RecordInstalledLoader(context, action);
+    RemoveFilesOutsideTheSet(context, loader, copies);
+    RecordInstalledLoader(context, loader);
 }
 
 } // namespace
 
 void AppContext::InstallBootmgrUefi() {
-    InstallReplacingBootFiles(*this, 4);
+    InstallReplacingBootFiles(*this, Loader::UefiBootmgr);
 }
 
 void AppContext::InstallGrub2Uefi() {
-    InstallReplacingBootFiles(*this, 5);
+    InstallReplacingBootFiles(*this, Loader::UefiGrub2);
 }
 
 void AppContext::InstallXorbootUefi() {
-    InstallReplacingBootFiles(*this, 6);
+    InstallReplacingBootFiles(*this, Loader::UefiXorboot);
 }

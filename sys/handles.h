@@ -5,107 +5,77 @@
 
 #include <utility>
 
-enum class HandleKind { File, Process, Find };
+// One owner for every kind of handle; Traits gives the handle type, its invalid value and how
+// it is released.
+template <typename Traits> struct Owner {
+    using Value = typename Traits::Value;
+    Value value = Traits::Invalid();
 
-template <HandleKind Kind> struct HandleTraits;
-template <> struct HandleTraits<HandleKind::File> {
-    static HANDLE Invalid() { return INVALID_HANDLE_VALUE; }
-    static void Close(HANDLE h) { CloseHandle(h); }
-};
-template <> struct HandleTraits<HandleKind::Process> {
-    static HANDLE Invalid() { return nullptr; }
-    static void Close(HANDLE h) { CloseHandle(h); }
-};
-template <> struct HandleTraits<HandleKind::Find> {
-    static HANDLE Invalid() { return INVALID_HANDLE_VALUE; }
-    static void Close(HANDLE h) { FindClose(h); }
-};
-
-template <HandleKind Kind> struct UniqueHandle {
-    HANDLE value = HandleTraits<Kind>::Invalid();
-
-    UniqueHandle() = default;
-    explicit UniqueHandle(HANDLE h) : value(h) {}
-    UniqueHandle(const UniqueHandle&) = delete;
-    UniqueHandle& operator=(const UniqueHandle&) = delete;
-    UniqueHandle(UniqueHandle&& other) noexcept : value(std::exchange(other.value, Invalid())) {}
-    UniqueHandle& operator=(UniqueHandle&& other) noexcept {
+    Owner() = default;
+    explicit Owner(Value v) : value(v) {}
+    Owner(const Owner&) = delete;
+    Owner& operator=(const Owner&) = delete;
+    Owner(Owner&& other) noexcept : value(std::exchange(other.value, Traits::Invalid())) {}
+    Owner& operator=(Owner&& other) noexcept {
         if (this != &other) {
-            Reset();
-            value = std::exchange(other.value, Invalid());
+            Reset(std::exchange(other.value, Traits::Invalid()));
         }
         return *this;
     }
-    ~UniqueHandle() { Reset(); }
+    ~Owner() { Reset(); }
 
-    static HANDLE Invalid() { return HandleTraits<Kind>::Invalid(); }
-    bool Valid() const { return value != Invalid() && value != nullptr; }
-    HANDLE Get() const { return value; }
-    void Reset(HANDLE h = HandleTraits<Kind>::Invalid()) {
+    bool Valid() const { return value != Traits::Invalid() && value != nullptr; }
+    Value Get() const { return value; }
+    void Reset(Value v = Traits::Invalid()) {
         if (Valid()) {
-            HandleTraits<Kind>::Close(value);
-        }
-        value = h;
-    }
-};
-
-using FileHandle = UniqueHandle<HandleKind::File>;       // CreateFileW: INVALID_HANDLE_VALUE
-using ProcessHandle = UniqueHandle<HandleKind::Process>; // processes, threads, mutexes: null
-using FindHandle = UniqueHandle<HandleKind::Find>;       // FindFirstFileW
-
-// A GDI object of one type (font, bitmap) that outlives a single call: deleted when the owner
-// is reset or ends.
-template <typename T> struct GdiHandle {
-    T value = nullptr;
-
-    GdiHandle() = default;
-    explicit GdiHandle(T v) : value(v) {}
-    GdiHandle(const GdiHandle&) = delete;
-    GdiHandle& operator=(const GdiHandle&) = delete;
-    GdiHandle(GdiHandle&& other) noexcept : value(std::exchange(other.value, nullptr)) {}
-    GdiHandle& operator=(GdiHandle&& other) noexcept {
-        if (this != &other) {
-            Reset(std::exchange(other.value, nullptr));
-        }
-        return *this;
-    }
-    ~GdiHandle() { Reset(); }
-
-    T Get() const { return value; }
-    void Reset(T v = nullptr) {
-        if (value) {
-            DeleteObject(value);
+            Traits::Close(value);
         }
         value = v;
     }
 };
 
-using FontHandle = GdiHandle<HFONT>;
-using BitmapHandle = GdiHandle<HBITMAP>;
+struct FileTraits { // CreateFileW answers INVALID_HANDLE_VALUE on failure
+    using Value = HANDLE;
+    static Value Invalid() { return INVALID_HANDLE_VALUE; }
+    static void Close(Value h) { CloseHandle(h); }
+};
+struct KernelTraits { // processes, threads, mutexes, events: null on failure
+    using Value = HANDLE;
+    static Value Invalid() { return nullptr; }
+    static void Close(Value h) { CloseHandle(h); }
+};
+struct FindTraits {
+    using Value = HANDLE;
+    static Value Invalid() { return INVALID_HANDLE_VALUE; }
+    static void Close(Value h) { FindClose(h); }
+};
+template <typename T> struct GdiTraits {
+    using Value = T;
+    static Value Invalid() { return nullptr; }
+    static void Close(Value h) { DeleteObject(h); }
+};
+struct MemoryDcTraits {
+    using Value = HDC;
+    static Value Invalid() { return nullptr; }
+    static void Close(Value h) { DeleteDC(h); }
+};
 
-// A memory device context that outlives a single call (CreateCompatibleDC/DeleteDC).
-struct MemoryDcHandle {
-    HDC value = nullptr;
+using FileHandle = Owner<FileTraits>;
+using KernelHandle = Owner<KernelTraits>;
+using FindHandle = Owner<FindTraits>;
+using FontHandle = Owner<GdiTraits<HFONT>>;
+using BitmapHandle = Owner<GdiTraits<HBITMAP>>;
+using BrushHandle = Owner<GdiTraits<HBRUSH>>;
+using MemoryDcHandle = Owner<MemoryDcTraits>; // CreateCompatibleDC
 
-    MemoryDcHandle() = default;
-    MemoryDcHandle(const MemoryDcHandle&) = delete;
-    MemoryDcHandle& operator=(const MemoryDcHandle&) = delete;
-    MemoryDcHandle(MemoryDcHandle&& other) noexcept : value(std::exchange(other.value, nullptr)) {}
-    MemoryDcHandle& operator=(MemoryDcHandle&& other) noexcept {
-        if (this != &other) {
-            Reset(std::exchange(other.value, nullptr));
-        }
-        return *this;
-    }
-    ~MemoryDcHandle() { Reset(); }
+// Both handles CreateProcessW gives for a child, released together.
+struct ChildProcess {
+    KernelHandle process;
+    KernelHandle thread;
 
-    HDC Get() const { return value; }
-    void Reset(HDC v = nullptr) {
-        if (value) {
-            DeleteDC(value);
-        }
-        value = v;
-    }
+    ChildProcess() = default;
+    explicit ChildProcess(const PROCESS_INFORMATION& created)
+        : process(created.hProcess), thread(created.hThread) {}
 };
 
 // A shutdown block reason on a window from construction to scope end. Logoff and shutdown then
@@ -160,32 +130,6 @@ struct SelectGuard {
     ~SelectGuard() {
         if (previous) {
             SelectObject(dc, previous);
-        }
-    }
-};
-
-// A GDI object (brush, bitmap, font) deleted at scope end.
-struct GdiObject {
-    HGDIOBJ value;
-    explicit GdiObject(HGDIOBJ v) : value(v) {}
-    GdiObject(const GdiObject&) = delete;
-    GdiObject& operator=(const GdiObject&) = delete;
-    ~GdiObject() {
-        if (value) {
-            DeleteObject(value);
-        }
-    }
-};
-
-// A memory device context deleted at scope end.
-struct MemoryDc {
-    HDC dc;
-    explicit MemoryDc(HDC compatible) : dc(CreateCompatibleDC(compatible)) {}
-    MemoryDc(const MemoryDc&) = delete;
-    MemoryDc& operator=(const MemoryDc&) = delete;
-    ~MemoryDc() {
-        if (dc) {
-            DeleteDC(dc);
         }
     }
 };

@@ -34,6 +34,5 @@ int GetPhysicalDriveNumber(wchar_t driveLetter) {
     const BOOL succeeded =
         DeviceIoControl(volume.Get(), IOCTL_VOLUME_GET_VOLUME_DISK_EXTENTS, nullptr, 0, &answer,
                         sizeof(answer), &bytesReturned, nullptr);
-    volume.Reset();
     return DiskNumberFromExtents(succeeded != FALSE, bytesReturned, answer);
 }

@@ -47,17 +47,16 @@ int RunProcessAndWait(const std::wstring& commandLine) {
                         nullptr, nullptr, &startup, &created)) {
         return -1;
     }
-    ProcessHandle process(created.hProcess);
-    ProcessHandle(created.hThread).Reset();
+    ChildProcess child(created);
 
     HeldQuit quit;
-    while (MsgWaitForMultipleObjects(1, &created.hProcess, FALSE, PumpIntervalMs, WakeOnAnyInput) !=
+    HANDLE process = child.process.Get();
+    while (MsgWaitForMultipleObjects(1, &process, FALSE, PumpIntervalMs, WakeOnAnyInput) !=
            WAIT_OBJECT_0) {
         PumpPendingMessages(quit);
     }
     DWORD exitCode = 1;
-    GetExitCodeProcess(process.Get(), &exitCode);
-    process.Reset();
+    GetExitCodeProcess(process, &exitCode);
     // Handed back only now, so the main loop ends with the carried code; an action that still has
     // its closing message to show takes it back until that message is closed.
     PostHeldQuit(quit);

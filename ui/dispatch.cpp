@@ -21,34 +21,6 @@ namespace {
 
 const wchar_t* const ShutdownBlockText = L"Идёт смена загрузчика. Дождитесь её окончания.";
 
-void RunLoaderAction(AppContext& context, int32_t index) {
-    switch (index) {
-    case 0:
-        context.InstallXorBootLegacy();
-        break;
-    case 1:
-        context.InstallBootmgrLegacy();
-        break;
-    case 2:
-        context.InstallGrub4DosLegacy();
-        break;
-    case 3:
-        context.InstallGrub2Legacy();
-        break;
-    case 4:
-        context.InstallBootmgrUefi();
-        break;
-    case 5:
-        context.InstallGrub2Uefi();
-        break;
-    case 6:
-        context.InstallXorbootUefi();
-        break;
-    default:
-        break;
-    }
-}
-
 } // namespace
 
 void AppContext::RunAction(int32_t index) {
@@ -72,7 +44,9 @@ void AppContext::RunAction(int32_t index) {
     // The running look must be on screen even for an action that pumps no messages.
     InvalidateRect(window, nullptr, FALSE);
     UpdateWindow(window);
-    RunLoaderAction(*this, index);
+    if (const LoaderFacts* facts = FactsAtIndex(index)) {
+        (this->*facts->install)();
+    }
     busy = false;
     runningAction = -1;
     InvalidateRect(window, nullptr, FALSE);

@@ -2,7 +2,7 @@
 
 namespace {
 
-// The window at 96 dpi, apart from the loader buttons (ButtonRects).
+// The window at 96 dpi, apart from the loader buttons (Loaders).
 constexpr PixelRect Window96 = {0, 0, WindowWidth96, WindowHeight96};
 constexpr PixelRect Header96 = {0, 0, WindowWidth96, 48};
 constexpr PixelRect Title96 = {16, 2, 300, 24};
@@ -40,7 +40,7 @@ WindowLayout LayoutAt(int32_t dpi) {
     layout.legacyLabel = Scaled(LegacyLabel96, dpi);
     layout.uefiLabel = Scaled(UefiLabel96, dpi);
     for (int32_t i = 0; i < LoaderCount; ++i) {
-        layout.buttons[i] = Scaled(ButtonRects[i], dpi);
+        layout.buttons[i] = Scaled(Loaders[i].place, dpi);
     }
     layout.buttonBorder = ScaleTo(ButtonBorder96, dpi);
     return layout;

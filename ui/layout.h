@@ -22,7 +22,7 @@ struct WindowLayout {
     int32_t buttonBorder = 1; // the frame around each loader button, which is part of its hit area
 };
 
-// The 96-dpi table (with ButtonRects for the loader buttons) scaled by dpi / 96 with MulDiv.
+// The 96-dpi table (with the loader buttons' places from Loaders) scaled by dpi / 96 with MulDiv.
 // Edges are scaled, not sizes, so rectangles that touch at 96 dpi still touch. A dpi of 0 or
 // less counts as 96; at 96 every value is the table's own.
 WindowLayout LayoutAt(int32_t dpi);

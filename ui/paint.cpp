@@ -6,12 +6,12 @@
 namespace {
 
 void FillSolid(HDC dc, const PixelRect& r, COLORREF color) {
-    GdiObject brush(CreateSolidBrush(color));
-    if (!brush.value) {
+    BrushHandle brush(CreateSolidBrush(color));
+    if (!brush.Valid()) {
         return;
     }
     RECT area{r.x, r.y, r.x + r.width, r.y + r.height};
-    FillRect(dc, &area, static_cast<HBRUSH>(brush.value));
+    FillRect(dc, &area, brush.Get());
 }
 
 void DrawLabelIn(HDC dc, const wchar_t* text, HFONT font, const PixelRect& r, uint32_t rgb,
@@ -42,7 +42,7 @@ void DrawButtons(const AppContext& context, const WindowLayout& layout, const Fr
         ButtonLook look = ChooseButtonLook(frame, i);
         FillSolid(dc, {r.x - b, r.y - b, r.width + 2 * b, r.height + 2 * b}, look.border);
         FillSolid(dc, r, look.face);
-        DrawLabel(dc, ButtonLabels[i], context.buttonFont.Get(), r.x, r.y, r.width, r.height,
+        DrawLabel(dc, Loaders[i].label, context.buttonFont.Get(), r.x, r.y, r.width, r.height,
                   look.text, DT_CENTER | DT_VCENTER);
     }
 }
@@ -92,10 +92,6 @@ FrameState FrameStateOf(const AppContext& context, int32_t width, int32_t height
     return frame;
 }
 
-bool ShowsInstalledLoader(int32_t index, int32_t legacyLoader, int32_t uefiLoader) {
-    return (index <= 3 && index == legacyLoader) || (index >= 4 && index - 4 == uefiLoader);
-}
-
 ButtonLook ChooseButtonLook(const FrameState& frame, int32_t index) {
     using namespace palette;
     const ButtonLook grey = {ToColorRef(GreyFace), ToColorRef(GreyBorder), ToColorRef(GreyText)};
@@ -111,7 +107,7 @@ ButtonLook ChooseButtonLook(const FrameState& frame, int32_t index) {
     }
     const bool hovered = frame.hover.kind == ZoneKind::Button && frame.hover.button == index;
     const bool pressed = hovered && frame.down;
-    if (ShowsInstalledLoader(index, frame.legacyLoader, frame.uefiLoader)) {
+    if (IsInstalled(Loaders[index].loader, frame.legacyLoader, frame.uefiLoader)) {
         if (pressed) {
             return {ToColorRef(InstalledPressedFace), ToColorRef(InstalledPressedBorder),
                     ToColorRef(InstalledText)};

@@ -23,9 +23,6 @@ ButtonLook ChooseButtonLook(const FrameState& frame, int32_t index);
 // The fill of a caption button (`caption` is ZoneKind::Minimize or ZoneKind::Close).
 COLORREF ChooseCaptionColor(const FrameState& frame, ZoneKind caption);
 
-// Whether button `index` marks the loader recorded for its boot mode.
-bool ShowsInstalledLoader(int32_t index, int32_t legacyLoader, int32_t uefiLoader);
-
 // One line of text, transparent, in (x, y)-(x + width, y + height); restores the colour,
 // background mode and font of `dc` afterwards.
 void DrawLabel(HDC dc, const wchar_t* text, HFONT font, int32_t x, int32_t y, int32_t width,

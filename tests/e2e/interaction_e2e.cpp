@@ -55,9 +55,9 @@ void ReleaseHere() {
 // Paints over part of the window behind its back; only a repaint of the window removes it.
 void Scribble(HWND window, int x, int y, int width, int height) {
     WindowDc dc(window);
-    GdiObject brush(CreateSolidBrush(RGB(0xFF, 0x00, 0xFF)));
+    BrushHandle brush(CreateSolidBrush(RGB(0xFF, 0x00, 0xFF)));
     RECT area{x, y, x + width, y + height};
-    FillRect(dc.dc, &area, static_cast<HBRUSH>(brush.value));
+    FillRect(dc.dc, &area, brush.Get());
     GdiFlush();
 }
 

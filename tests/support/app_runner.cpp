@@ -61,7 +61,7 @@ bool AppRun::Start(const std::wstring& exePath, const EnvironmentOverrides& envi
                         directory.empty() ? nullptr : directory.c_str(), &startup, &info)) {
         return false;
     }
-    ProcessHandle thread(info.hThread);
+    KernelHandle thread(info.hThread);
     process.Reset(info.hProcess);
     processId = info.dwProcessId;
     return true;

@@ -11,7 +11,7 @@
 using EnvironmentOverrides = std::vector<std::pair<std::wstring, std::wstring>>;
 
 struct AppRun {
-    ProcessHandle process;
+    KernelHandle process;
     DWORD processId = 0;
 
     AppRun() = default;

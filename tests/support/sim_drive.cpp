@@ -124,8 +124,8 @@ bool RunHostCommand(const std::string& shellCommand, unsigned long timeoutMs) {
                         &startup, &info)) {
         return false;
     }
-    ProcessHandle process(info.hProcess);
-    ProcessHandle thread(info.hThread);
+    KernelHandle process(info.hProcess);
+    KernelHandle thread(info.hThread);
     if (!WaitUntil([](const std::wstring& p) { return ReadBytes(p).size() >= 2; }, marker,
                    timeoutMs)) {
         return false;

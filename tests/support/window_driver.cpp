@@ -68,15 +68,15 @@ HBITMAP CreatePixelBitmap(HDC dc, int width, int height, void*& bits) {
 std::vector<uint32_t> CaptureScreen(int x, int y, int width, int height) {
     std::vector<uint32_t> pixels;
     WindowDc screen(nullptr);
-    MemoryDc memory(screen.dc);
+    MemoryDcHandle memory(CreateCompatibleDC(screen.dc));
     void* bits = nullptr;
-    GdiObject bitmap(CreatePixelBitmap(screen.dc, width, height, bits));
-    if (!bitmap.value || !bits) {
+    BitmapHandle bitmap(CreatePixelBitmap(screen.dc, width, height, bits));
+    if (!bitmap.Valid() || !bits) {
         return pixels;
     }
     {
-        SelectGuard select(memory.dc, bitmap.value);
-        BitBlt(memory.dc, 0, 0, width, height, screen.dc, x, y, SRCCOPY);
+        SelectGuard select(memory.Get(), bitmap.Get());
+        BitBlt(memory.Get(), 0, 0, width, height, screen.dc, x, y, SRCCOPY);
         GdiFlush();
     }
     const uint32_t* raw = static_cast<const uint32_t*>(bits);
@@ -118,18 +118,18 @@ std::string IdentifyIcon(HWND box) {
     for (const Candidate& candidate : candidates) {
         HICON icon = LoadIconW(nullptr, candidate.id);
         WindowDc screen(nullptr);
-        MemoryDc memory(screen.dc);
+        MemoryDcHandle memory(CreateCompatibleDC(screen.dc));
         void* bits = nullptr;
-        GdiObject bitmap(CreatePixelBitmap(screen.dc, size, size, bits));
-        if (!bitmap.value || !bits) {
+        BitmapHandle bitmap(CreatePixelBitmap(screen.dc, size, size, bits));
+        if (!bitmap.Valid() || !bits) {
             continue;
         }
-        SelectGuard select(memory.dc, bitmap.value);
-        GdiObject brush(CreateSolidBrush(
+        SelectGuard select(memory.Get(), bitmap.Get());
+        BrushHandle brush(CreateSolidBrush(
             RGB((background >> 16) & 0xFF, (background >> 8) & 0xFF, background & 0xFF)));
         RECT all{0, 0, size, size};
-        FillRect(memory.dc, &all, static_cast<HBRUSH>(brush.value));
-        DrawIconEx(memory.dc, 0, 0, icon, size, size, 0, nullptr, DI_NORMAL);
+        FillRect(memory.Get(), &all, brush.Get());
+        DrawIconEx(memory.Get(), 0, 0, icon, size, size, 0, nullptr, DI_NORMAL);
         GdiFlush();
         const uint32_t* drawn = static_cast<const uint32_t*>(bits);
         long long distance = 0;

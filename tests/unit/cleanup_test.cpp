@@ -17,12 +17,12 @@ namespace {
 
 // Keeps files open without sharing from another process, as a media player or an indexer would.
 struct FileHolder {
-    ProcessHandle process;
-    ProcessHandle stop;
+    KernelHandle process;
+    KernelHandle stop;
     std::wstring eventName = L"quillmere-cleanup-holder-" + std::to_wstring(GetCurrentProcessId());
 
     bool Hold(const std::vector<std::wstring>& files) {
-        ProcessHandle ready(CreateEventW(nullptr, TRUE, FALSE, (eventName + L"-ready").c_str()));
+        KernelHandle ready(CreateEventW(nullptr, TRUE, FALSE, (eventName + L"-ready").c_str()));
         stop.Reset(CreateEventW(nullptr, TRUE, FALSE, (eventName + L"-stop").c_str()));
         std::wstring commandLine = L"\"" + HelperPath(L"fileholder") + L"\" " + eventName;
         for (const std::wstring& file : files) {
@@ -37,7 +37,7 @@ struct FileHolder {
             return false;
         }
         process.Reset(info.hProcess);
-        ProcessHandle thread(info.hThread);
+        KernelHandle thread(info.hThread);
         HANDLE waitFor[] = {ready.Get(), process.Get()};
         return WaitForMultipleObjects(2, waitFor, FALSE, 20000) == WAIT_OBJECT_0;
     }

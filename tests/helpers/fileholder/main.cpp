@@ -13,8 +13,8 @@ int wmain(int argc, wchar_t** argv) {
         return 2;
     }
     const std::wstring name = argv[1];
-    ProcessHandle ready(CreateEventW(nullptr, TRUE, FALSE, (name + L"-ready").c_str()));
-    ProcessHandle stop(CreateEventW(nullptr, TRUE, FALSE, (name + L"-stop").c_str()));
+    KernelHandle ready(CreateEventW(nullptr, TRUE, FALSE, (name + L"-ready").c_str()));
+    KernelHandle stop(CreateEventW(nullptr, TRUE, FALSE, (name + L"-stop").c_str()));
     if (!ready.Valid() || !stop.Valid()) {
         return 2;
     }
