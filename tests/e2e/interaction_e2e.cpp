@@ -313,7 +313,7 @@ TEST(InteractionE2e, AClickInAnotherWindowOverAButtonStartsNothing) {
     std::wstring events = EventsPath();
     ASSERT_TRUE(session.Launch({{L"QUILLMERE_STANDIN_EVENTS", events}}));
     HWND window = session.window;
-    const ButtonRect& r = ButtonRects[0];
+    const PixelRect& r = Loaders[0].place;
     POINT corner{r.x - 4, r.y - 4};
     ClientToScreen(window, &corner);
     AppRun overlay;

@@ -115,7 +115,7 @@ struct LoaderSession {
 
     // Clicks loader button `index`, answers its box and waits until the action has returned.
     std::wstring Click(int index) {
-        const ButtonRect& r = ButtonRects[index];
+        const PixelRect& r = Loaders[index].place;
         ClickClient(window, r.x + r.width / 2, r.y + r.height / 2);
         MessageBoxInfo box;
         if (!WaitForMessageBox(app.processId, 30000, box)) {
@@ -150,7 +150,7 @@ TEST(LoadersE2e, EachButtonInstallsReportsAndMarksItsLoader) {
     ASSERT_TRUE(session.Launch());
     int legacy = -1, uefi = -1;
     for (int index = 0; index < LoaderCount; ++index) {
-        EXPECT_EQ(session.Click(index), L"Загрузчик изменён: " + std::wstring(LoaderNames[index]));
+        EXPECT_EQ(session.Click(index), L"Загрузчик изменён: " + std::wstring(Loaders[index].name));
         (index <= 3 ? legacy : uefi) = index <= 3 ? index : index - 4;
         ButtonColours marks[LoaderCount];
         for (int i = 0; i < LoaderCount; ++i) {

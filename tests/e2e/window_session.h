@@ -63,7 +63,7 @@ struct WindowSession {
 
 // Centre of loader button i, in client pixels.
 inline POINT ButtonCentre(int i) {
-    const ButtonRect& r = ButtonRects[i];
+    const PixelRect& r = Loaders[i].place;
     return {r.x + r.width / 2, r.y + r.height / 2};
 }
 

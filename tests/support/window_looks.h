@@ -63,7 +63,7 @@ inline std::vector<PixelSample> FrameSamples(uint32_t minimize, uint32_t close) 
 // Face pixels at the corners and the middle of the left edge, frame pixels on all four sides.
 inline void AddButtonSamples(std::vector<PixelSample>& samples, int index,
                              const ButtonColours& look) {
-    const ButtonRect& r = ButtonRects[index];
+    const PixelRect& r = Loaders[index].place;
     samples.push_back({r.x, r.y, look.face});
     samples.push_back({r.x + 2, r.y + 2, look.face});
     samples.push_back({r.x + r.width - 1, r.y + r.height - 1, look.face});
@@ -91,7 +91,7 @@ inline std::vector<TextArea> TextAreas(const ButtonColours (&buttons)[LoaderCoun
         {338, 2, 30, 18, 0xC7D0E0}, {15, 56, 200, 14, 0x6B7280}, {15, 152, 200, 14, 0x6B7280},
     };
     for (int i = 0; i < LoaderCount; ++i) {
-        const ButtonRect& r = ButtonRects[i];
+        const PixelRect& r = Loaders[i].place;
         areas.push_back({r.x, r.y, r.width, r.height, buttons[i].text});
     }
     return areas;

@@ -12,35 +12,42 @@ const std::wstring GrubDir = L"E:\\efi\\Telvorn\\Boot\\grub2\\bios";
 
 TEST(LegacyToolCommandLines, MatchTheDocumentedRunsByteForByte) {
     struct Case {
-        LoaderAction action;
+        Loader loader;
         const wchar_t* mbr;
         const wchar_t* pbr;
     } cases[] = {
-        {0,
+        {Loader::XorBoot,
          L"E:\\efi\\Telvorn\\Boot\\bootice.exe /DEVICE=E: /mbr /restore "
          L"/file=E:\\efi\\Telvorn\\Boot\\xor\\xmbr.bin /keep_dpt /quiet",
          L"E:\\efi\\Telvorn\\Boot\\bootice.exe /DEVICE=E: /pbr /restore "
          L"/file=E:\\efi\\Telvorn\\Boot\\xor\\xpbr.bin /keep_bpb /quiet"},
-        {1, L"E:\\efi\\Telvorn\\Boot\\bootice.exe /DEVICE=E: /mbr /install /type=nt60 /quiet",
+        {Loader::Bootmgr,
+         L"E:\\efi\\Telvorn\\Boot\\bootice.exe /DEVICE=E: /mbr /install /type=nt60 /quiet",
          L"E:\\efi\\Telvorn\\Boot\\bootice.exe /DEVICE=E: /pbr /install /type=bootmgr /quiet"},
-        {2, L"E:\\efi\\Telvorn\\Boot\\bootice.exe /DEVICE=E: /mbr /install /type=GRUB4DOS /quiet",
+        {Loader::Grub4Dos,
+         L"E:\\efi\\Telvorn\\Boot\\bootice.exe /DEVICE=E: /mbr /install /type=GRUB4DOS /quiet",
          L"E:\\efi\\Telvorn\\Boot\\bootice.exe /DEVICE=E: /pbr /install /type=GRUB4DOS /quiet"},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(BuildLegacyMbrCommandLine(c.action, Tool, Root, BootDir), c.mbr) << c.action;
-        EXPECT_EQ(BuildLegacyPbrCommandLine(c.action, Tool, Root, BootDir), c.pbr) << c.action;
+        EXPECT_EQ(BuildLegacyMbrCommandLine(c.loader, Tool, Root, BootDir), c.mbr)
+            << static_cast<int>(c.loader);
+        EXPECT_EQ(BuildLegacyPbrCommandLine(c.loader, Tool, Root, BootDir), c.pbr)
+            << static_cast<int>(c.loader);
     }
 }
 
 TEST(LegacyToolCommandLines, JoinTheContextStringsWithoutQuotesOrSeparators) {
     // A boot directory with a blank stays unquoted: the tool's own parsing is what the drive
     // was built for.
-    EXPECT_EQ(BuildLegacyMbrCommandLine(0, L"Z:\\a b\\t.exe", L"Z:", L"Z:\\a b"),
+    EXPECT_EQ(BuildLegacyMbrCommandLine(Loader::XorBoot, L"Z:\\a b\\t.exe", L"Z:", L"Z:\\a b"),
               L"Z:\\a b\\t.exe /DEVICE=Z: /mbr /restore /file=Z:\\a b\\xor\\xmbr.bin /keep_dpt "
               L"/quiet");
-    for (LoaderAction other : {-1, 3, 4, 5, 6, 7}) {
-        EXPECT_EQ(BuildLegacyMbrCommandLine(other, Tool, Root, BootDir), L"") << other;
-        EXPECT_EQ(BuildLegacyPbrCommandLine(other, Tool, Root, BootDir), L"") << other;
+    for (Loader other :
+         {Loader::Grub2, Loader::UefiBootmgr, Loader::UefiGrub2, Loader::UefiXorboot}) {
+        EXPECT_EQ(BuildLegacyMbrCommandLine(other, Tool, Root, BootDir), L"")
+            << static_cast<int>(other);
+        EXPECT_EQ(BuildLegacyPbrCommandLine(other, Tool, Root, BootDir), L"")
+            << static_cast<int>(other);
     }
 }
 
@@ -77,39 +84,41 @@ TEST(Grub2CommandLines, WriteTheDiskNumberInPlainDecimal) {
 
 TEST(LoaderFiles, NameEverySourceAndTargetOfEachAction) {
     struct Case {
-        LoaderAction action;
+        Loader loader;
         std::vector<FileCopy> copies;
     } cases[] = {
-        {0, {}},
-        {1, {{BootDir + L"\\mgr\\bootmgr", L"E:\\bootmgr"}}},
-        {2, {{BootDir + L"\\g4d\\grldr", L"E:\\grldr"}}},
-        {3, {}},
-        {4,
+        {Loader::XorBoot, {}},
+        {Loader::Bootmgr, {{BootDir + L"\\mgr\\bootmgr", L"E:\\bootmgr"}}},
+        {Loader::Grub4Dos, {{BootDir + L"\\g4d\\grldr", L"E:\\grldr"}}},
+        {Loader::Grub2, {}},
+        {Loader::UefiBootmgr,
          {{BootDir + L"\\mgr\\UEFI\\bootx64.efi", L"E:\\efi\\boot\\bootx64.efi"},
           {BootDir + L"\\mgr\\UEFI\\bootia32.efi", L"E:\\efi\\boot\\bootia32.efi"}}},
-        {5,
+        {Loader::UefiGrub2,
          {{BootDir + L"\\loaders\\grub2\\bootx64.efi", L"E:\\efi\\boot\\bootx64.efi"},
           {BootDir + L"\\loaders\\grub2\\fbx64.efi", L"E:\\efi\\boot\\fbx64.efi"},
           {BootDir + L"\\loaders\\grub2\\mmx64.efi", L"E:\\efi\\boot\\mmx64.efi"}}},
-        {6,
+        {Loader::UefiXorboot,
          {{BootDir + L"\\xor\\UEFI\\bootx64.efi", L"E:\\efi\\boot\\bootx64.efi"},
           {BootDir + L"\\xor\\UEFI\\bootia32.efi", L"E:\\efi\\boot\\bootia32.efi"}}},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(LoaderFileCopies(c.action, Root, BootDir), c.copies) << c.action;
+        EXPECT_EQ(LoaderFileCopies(c.loader, Root, BootDir), c.copies)
+            << static_cast<int>(c.loader);
     }
 }
 
 TEST(LoaderFiles, SourcesAreTheCopiedFilesOrTheRecordsTheToolRestores) {
     EXPECT_EQ(
-        LoaderSourceFiles(0, BootDir),
+        LoaderSourceFiles(Loader::XorBoot, BootDir),
         (std::vector<std::wstring>{BootDir + L"\\xor\\xmbr.bin", BootDir + L"\\xor\\xpbr.bin"}));
-    EXPECT_EQ(LoaderSourceFiles(2, BootDir), std::vector<std::wstring>{BootDir + L"\\g4d\\grldr"});
-    EXPECT_EQ(LoaderSourceFiles(5, BootDir),
+    EXPECT_EQ(LoaderSourceFiles(Loader::Grub4Dos, BootDir),
+              std::vector<std::wstring>{BootDir + L"\\g4d\\grldr"});
+    EXPECT_EQ(LoaderSourceFiles(Loader::UefiGrub2, BootDir),
               (std::vector<std::wstring>{BootDir + L"\\loaders\\grub2\\bootx64.efi",
                                          BootDir + L"\\loaders\\grub2\\fbx64.efi",
                                          BootDir + L"\\loaders\\grub2\\mmx64.efi"}));
-    EXPECT_TRUE(LoaderSourceFiles(3, BootDir).empty());
+    EXPECT_TRUE(LoaderSourceFiles(Loader::Grub2, BootDir).empty());
 }
 
 TEST(StopMessages, PutTheValueAfterTheUsersWords) {

@@ -186,7 +186,7 @@ class LoaderActions : public ::testing::Test {
 SimDrive LoaderActions::drive;
 
 struct LegacyCase {
-    LoaderAction action;
+    int32_t stateValue; // recorded in bootstate.txt and the context
     Install install;
     const char* mbr;
     const char* pbr;
@@ -227,17 +227,17 @@ TEST_F(LoaderActions, LegacyToolRunsFollowEachOtherThenTheStateIsRecorded) {
         std::vector<std::wstring> boxes = Run(c.install);
 
         EXPECT_EQ(boxes, std::vector<std::wstring>{L"Загрузчик изменён: " + std::wstring(c.name)});
-        EXPECT_EQ(ToolLog(), (std::vector<std::string>{c.mbr, c.pbr})) << c.action;
+        EXPECT_EQ(ToolLog(), (std::vector<std::string>{c.mbr, c.pbr})) << c.stateValue;
         EXPECT_EQ(Events(),
                   (std::vector<std::string>{"begin mbr watch=legacy=3\\nuefi=2\\n", "end mbr 0",
                                             "begin pbr watch=legacy=3\\nuefi=2\\n", "end pbr 0"}))
-            << c.action;
-        EXPECT_EQ(State(), "legacy=" + std::to_string(c.action) + "\nuefi=2\n");
-        EXPECT_EQ(context.legacyLoader, c.action);
+            << c.stateValue;
+        EXPECT_EQ(State(), "legacy=" + std::to_string(c.stateValue) + "\nuefi=2\n");
+        EXPECT_EQ(context.legacyLoader, c.stateValue);
         EXPECT_EQ(context.uefiLoader, 0);
         for (const wchar_t* root : {L"\\bootmgr", L"\\grldr"}) {
             bool copied = c.copiedRootFile && std::wstring(root) == c.copiedRootFile;
-            EXPECT_EQ(drive.Exists(root), copied) << c.action << Ascii(root);
+            EXPECT_EQ(drive.Exists(root), copied) << c.stateValue << Ascii(root);
             if (copied) {
                 EXPECT_EQ(drive.Read(root), Source(c.source));
             }
@@ -378,10 +378,10 @@ TEST_F(LoaderActions, LegacyToolFailureStopsWithItsCode) {
 
         std::vector<std::wstring> boxes = Run(c.install);
 
-        EXPECT_EQ(boxes, std::vector<std::wstring>{f.message}) << c.action;
+        EXPECT_EQ(boxes, std::vector<std::wstring>{f.message}) << c.stateValue;
         std::vector<std::string> expectedRuns = {c.mbr, c.pbr};
         expectedRuns.resize(f.runs);
-        EXPECT_EQ(ToolLog(), expectedRuns) << c.action;
+        EXPECT_EQ(ToolLog(), expectedRuns) << c.stateValue;
         EXPECT_EQ(State(), "legacy=3\nuefi=0\n");
         EXPECT_EQ(context.legacyLoader, 3);
         // Nothing is removed before both records are written; only the action's own root file
@@ -389,7 +389,7 @@ TEST_F(LoaderActions, LegacyToolFailureStopsWithItsCode) {
         for (const wchar_t* root : {L"\\bootmgr", L"\\grldr"}) {
             bool own = c.copiedRootFile && std::wstring(root) == c.copiedRootFile;
             EXPECT_EQ(drive.Read(root), own ? Source(c.source) : "old " + Ascii(root).substr(1))
-                << c.action << Ascii(root);
+                << c.stateValue << Ascii(root);
         }
     }
 }
@@ -428,7 +428,7 @@ TEST_F(LoaderActions, TwoInstallsInARowFromReadOnlySources) {
 }
 
 struct UefiCase {
-    LoaderAction action;
+    int32_t stateValue; // recorded in bootstate.txt and the context
     Install install;
     const wchar_t* name;
     const wchar_t* sourceFolder;
@@ -436,17 +436,17 @@ struct UefiCase {
 };
 
 const UefiCase UefiCases[] = {
-    {4,
+    {0,
      &AppContext::InstallBootmgrUefi,
      L"UEFI Bootmgr",
      L"\\mgr\\UEFI",
      {L"\\bootx64.efi", L"\\bootia32.efi"}},
-    {5,
+    {1,
      &AppContext::InstallGrub2Uefi,
      L"UEFI GRUB2",
      L"\\loaders\\grub2",
      {L"\\bootx64.efi", L"\\fbx64.efi", L"\\mmx64.efi"}},
-    {6,
+    {2,
      &AppContext::InstallXorbootUefi,
      L"UEFI Xorboot",
      L"\\xor\\UEFI",
@@ -489,21 +489,22 @@ TEST_F(UefiActions, ReplaceTheLoaderFilesAndKeepTheLegacyEntry) {
             }
             if (installed) {
                 EXPECT_EQ(drive.Read(EfiBoot(name)), Source(c.sourceFolder + std::wstring(name)))
-                    << c.action << Ascii(name);
-            } else if (c.action == 5 && std::wstring(name) == L"\\bootia32.efi") {
+                    << c.stateValue << Ascii(name);
+            } else if (c.install == &AppContext::InstallGrub2Uefi &&
+                       std::wstring(name) == L"\\bootia32.efi") {
                 EXPECT_EQ(drive.Read(EfiBoot(name)), "old\\bootia32.efi");
             } else {
-                EXPECT_FALSE(drive.Exists(EfiBoot(name))) << c.action << Ascii(name);
+                EXPECT_FALSE(drive.Exists(EfiBoot(name))) << c.stateValue << Ascii(name);
             }
         }
         EXPECT_EQ(drive.Read(EfiBoot(L"\\keep.txt")), "not a loader");
         for (const wchar_t* name : EfiFiles) {
             EXPECT_FALSE(drive.Exists(EfiBoot(name) + L".quillmere-new")) << Ascii(name);
         }
-        std::string expected = "legacy=3\nuefi=" + std::to_string(c.action - 4) + "\n";
+        std::string expected = "legacy=3\nuefi=" + std::to_string(c.stateValue) + "\n";
         EXPECT_EQ(State(), expected);
         EXPECT_EQ(expected.size(), 16u);
-        EXPECT_EQ(context.uefiLoader, c.action - 4);
+        EXPECT_EQ(context.uefiLoader, c.stateValue);
         EXPECT_EQ(context.legacyLoader, 0);
         EXPECT_TRUE(ToolLog().empty());
     }
@@ -540,7 +541,7 @@ TEST_F(UefiActions, MissingSourceStopsBeforeAnyFileIsDeleted) {
             EXPECT_EQ(boxes,
                       std::vector<std::wstring>{L"Файлы загрузчика не найдены:\r\nK:" + missing});
             for (const wchar_t* old : EfiFiles) {
-                EXPECT_EQ(drive.Read(EfiBoot(old)), "old" + Ascii(old)) << c.action;
+                EXPECT_EQ(drive.Read(EfiBoot(old)), "old" + Ascii(old)) << c.stateValue;
             }
             EXPECT_EQ(State(), "legacy=2\nuefi=0\n");
             EXPECT_EQ(context.uefiLoader, 0);
@@ -586,9 +587,10 @@ TEST_F(UefiActions, FailedCopyStopsWithoutRecording) {
                       std::vector<std::wstring>{
                           L"Не удалось скопировать файл загрузчика:\r\nK:\\efi\\boot" +
                           std::wstring(f.name)})
-                << c.action << " " << f.attribute;
+                << c.stateValue << " " << f.attribute;
             for (const wchar_t* old : EfiFiles) {
-                EXPECT_EQ(drive.Read(EfiBoot(old)), "old" + Ascii(old)) << c.action << Ascii(old);
+                EXPECT_EQ(drive.Read(EfiBoot(old)), "old" + Ascii(old))
+                    << c.stateValue << Ascii(old);
                 if (f.attribute || std::wstring(old) != f.name) {
                     EXPECT_FALSE(drive.Exists(EfiBoot(old) + L".quillmere-new")) << Ascii(old);
                 }

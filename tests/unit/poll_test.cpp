@@ -114,8 +114,8 @@ TEST(LayoutAt, ScalesTheWindowAndKeepsItAt96) {
     }
     for (int i = 0; i < LoaderCount; ++i) {
         const PixelRect& r = At96.buttons[i];
-        EXPECT_TRUE(r.x == ButtonRects[i].x && r.y == ButtonRects[i].y &&
-                    r.width == ButtonRects[i].width && r.height == ButtonRects[i].height)
+        EXPECT_TRUE(r.x == Loaders[i].place.x && r.y == Loaders[i].place.y &&
+                    r.width == Loaders[i].place.width && r.height == Loaders[i].place.height)
             << i;
     }
 }
@@ -140,7 +140,7 @@ struct Place {
     int x, y;
 };
 Place ButtonCentre(int i) {
-    const ButtonRect& r = ButtonRects[i];
+    const PixelRect& r = Loaders[i].place;
     return {r.x + r.width / 2, r.y + r.height / 2};
 }
 constexpr Place InHeader = {100, 10};
