@@ -1,5 +1,7 @@
 #include "loaders/loader_steps.h"
 
+#include <algorithm>
+
 #include "loaders/boot_state.h"
 #include "loaders/command_lines.h"
 #include "sys/file_utils.h"
@@ -26,19 +28,22 @@ bool CopyLoaderFiles(AppContext& context, Loader loader) {
     return true;
 }
 
-void RemoveOtherLegacyRootFiles(AppContext& context, Loader loader) {
-    const std::vector<FileCopy> copies =
-        LoaderFileCopies(loader, context.installerRoot, context.bootDir);
-    for (const wchar_t* file : {L"\\bootmgr", L"\\grldr"}) {
-        const std::wstring path = context.installerRoot + file;
-        bool own = false;
-        for (const FileCopy& copy : copies) {
-            own = own || copy.second == path;
-        }
-        if (!own) {
+void DeleteFilesNotCopied(const std::wstring& installerRoot,
+                          std::initializer_list<const wchar_t*> files,
+                          const std::vector<FileCopy>& copies) {
+    for (const wchar_t* file : files) {
+        const std::wstring path = installerRoot + file;
+        const bool copied = std::any_of(copies.begin(), copies.end(),
+                                        [&](const FileCopy& copy) { return copy.second == path; });
+        if (!copied) {
             DeleteFileIfAny(path);
         }
     }
+}
+
+void RemoveOtherLegacyRootFiles(AppContext& context, Loader loader) {
+    DeleteFilesNotCopied(context.installerRoot, {L"\\bootmgr", L"\\grldr"},
+                         LoaderFileCopies(loader, context.installerRoot, context.bootDir));
 }
 
 bool RunCheckedTool(AppContext& context, const std::wstring& commandLine,

@@ -6,7 +6,7 @@
 namespace {
 
 // Every loader file an action may put into or remove from \efi\boot.
-const wchar_t* const UefiBootFiles[] = {
+const std::initializer_list<const wchar_t*> UefiBootFiles = {
     L"\\efi\\boot\\bootx64.efi",
     L"\\efi\\boot\\bootia32.efi",
     L"\\efi\\boot\\fbx64.efi",
@@ -62,16 +62,7 @@ void RemoveFilesOutsideTheSet(const AppContext& context, Loader loader,
     if (loader == Loader::UefiGrub2) {
         return;
     }
-    for (const wchar_t* file : UefiBootFiles) {
-        const std::wstring path = context.installerRoot + file;
-        bool inSet = false;
-        for (const FileCopy& copy : copies) {
-            inSet = inSet || copy.second == path;
-        }
-        if (!inSet) {
-            DeleteFileIfAny(path);
-        }
-    }
+    DeleteFilesNotCopied(context.installerRoot, UefiBootFiles, copies);
 }
 
 void InstallReplacingBootFiles(AppContext& context, Loader loader) {
