@@ -78,18 +78,16 @@ bool PrepareKeptFrame(KeptFrame& kept, HDC dc, const FrameState& frame) {
 } // namespace
 
 FrameState FrameStateOf(const AppContext& context, int32_t width, int32_t height) {
-    FrameState frame;
-    frame.width = width;
-    frame.height = height;
-    frame.dpi = context.dpi;
-    frame.busy = context.busy;
-    frame.modalShown = context.modalShown;
-    frame.runningAction = context.runningAction;
-    frame.legacyLoader = context.legacyLoader;
-    frame.uefiLoader = context.uefiLoader;
-    frame.hover = context.hoverZone;
-    frame.down = context.pointerDown;
-    return frame;
+    return {width,
+            height,
+            context.dpi,
+            context.busy,
+            context.modalShown,
+            context.runningAction,
+            context.legacyLoader,
+            context.uefiLoader,
+            context.hoverZone,
+            context.pointerDown};
 }
 
 ButtonLook ChooseButtonLook(const FrameState& frame, int32_t index) {

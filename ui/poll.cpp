@@ -132,14 +132,8 @@ PollOutcome StepPointer(const PointerState& previous, const PollInput& input) {
 }
 
 PointerState PointerStateOf(const AppContext& context) {
-    PointerState state;
-    state.minimizePressed = context.minimizePressed;
-    state.closePressed = context.closePressed;
-    state.dragging = context.dragging;
-    state.pressedButton = context.pressedButton;
-    state.hover = context.hoverZone;
-    state.down = context.pointerDown;
-    return state;
+    return {context.minimizePressed, context.closePressed, context.dragging,
+            context.pressedButton,   context.hoverZone,    context.pointerDown};
 }
 
 void StorePointerState(AppContext& context, const PointerState& state) {
