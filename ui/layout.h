@@ -32,29 +32,28 @@ int32_t ScaleTo(int32_t value96, int32_t dpi);
 
 // The palette, 0xRRGGBB; painting converts with ToColorRef where it draws.
 namespace palette {
+// A loader button's face, frame and label.
+struct ButtonPaint {
+    uint32_t face, border, text;
+};
+// A caption button under the pointer, without and with the primary button held.
+struct CaptionPaint {
+    uint32_t hover, pressed;
+};
+
 constexpr uint32_t Background = 0xF1F4F9;
 constexpr uint32_t Header = 0x1E2A44; // also the caption buttons at rest
 constexpr uint32_t Title = 0xFFFFFF;
 constexpr uint32_t Subtitle = 0xC7D0E0; // also the caption glyphs
 constexpr uint32_t GroupLabel = 0x6B7280;
-constexpr uint32_t MinimizeHover = 0x2C3A57;
-constexpr uint32_t MinimizePressed = 0x3A4A6B;
-constexpr uint32_t CloseHover = 0xE04B3F;
-constexpr uint32_t ClosePressed = 0xC0392B;
-// Loader buttons: face, border, text.
-constexpr uint32_t PlainFace = 0xFFFFFF;
+constexpr CaptionPaint Minimize = {0x2C3A57, 0x3A4A6B};
+constexpr CaptionPaint Close = {0xE04B3F, 0xC0392B};
+// A plain button keeps its frame and label colours under the pointer; only the face changes.
+constexpr ButtonPaint Plain = {0xFFFFFF, 0xBFC9D6, 0x14202E};
 constexpr uint32_t PlainHoverFace = 0xE4EEFF;
 constexpr uint32_t PlainPressedFace = 0xCFE0FF;
-constexpr uint32_t PlainBorder = 0xBFC9D6;
-constexpr uint32_t PlainText = 0x14202E;
-constexpr uint32_t InstalledFace = 0xD8E4F8; // also the running action
-constexpr uint32_t InstalledBorder = 0x9BB8E8;
-constexpr uint32_t InstalledText = 0x2E4A78;
-constexpr uint32_t InstalledHoverFace = 0xC9DAF5;
-constexpr uint32_t InstalledHoverBorder = 0x7FA5DC;
-constexpr uint32_t InstalledPressedFace = 0xB9CEF0;
-constexpr uint32_t InstalledPressedBorder = 0x6C93D0;
-constexpr uint32_t GreyFace = 0xE9ECF1;
-constexpr uint32_t GreyBorder = 0xD5DAE2;
-constexpr uint32_t GreyText = 0xA7AEBA;
+constexpr ButtonPaint Installed = {0xD8E4F8, 0x9BB8E8, 0x2E4A78}; // also the running action
+constexpr ButtonPaint InstalledHover = {0xC9DAF5, 0x7FA5DC, 0x2E4A78};
+constexpr ButtonPaint InstalledPressed = {0xB9CEF0, 0x6C93D0, 0x2E4A78};
+constexpr ButtonPaint Grey = {0xE9ECF1, 0xD5DAE2, 0xA7AEBA}; // busy and modal
 } // namespace palette

@@ -75,6 +75,26 @@ bool PrepareKeptFrame(KeptFrame& kept, HDC dc, const FrameState& frame) {
     return true;
 }
 
+// The running and modal looks first, then the installed loader shaded by the pointer, then
+// the plain button shaded by the pointer.
+palette::ButtonPaint ChooseButtonPaint(const FrameState& frame, int32_t index) {
+    using namespace palette;
+    if (frame.busy) {
+        return index == frame.runningAction ? Installed : Grey;
+    }
+    if (frame.modalShown) {
+        return Grey;
+    }
+    const bool hovered = frame.hover.kind == ZoneKind::Button && frame.hover.button == index;
+    const bool pressed = hovered && frame.down;
+    if (IsInstalled(Loaders[index].loader, frame.legacyLoader, frame.uefiLoader)) {
+        return pressed ? InstalledPressed : hovered ? InstalledHover : Installed;
+    }
+    ButtonPaint plain = Plain;
+    plain.face = pressed ? PlainPressedFace : hovered ? PlainHoverFace : Plain.face;
+    return plain;
+}
+
 } // namespace
 
 FrameState FrameStateOf(const AppContext& context, int32_t width, int32_t height) {
@@ -91,43 +111,17 @@ FrameState FrameStateOf(const AppContext& context, int32_t width, int32_t height
 }
 
 ButtonLook ChooseButtonLook(const FrameState& frame, int32_t index) {
-    using namespace palette;
-    const ButtonLook grey = {ToColorRef(GreyFace), ToColorRef(GreyBorder), ToColorRef(GreyText)};
-    if (frame.busy) {
-        if (index == frame.runningAction) {
-            return {ToColorRef(InstalledFace), ToColorRef(InstalledBorder),
-                    ToColorRef(InstalledText)};
-        }
-        return grey;
-    }
-    if (frame.modalShown) {
-        return grey;
-    }
-    const bool hovered = frame.hover.kind == ZoneKind::Button && frame.hover.button == index;
-    const bool pressed = hovered && frame.down;
-    if (IsInstalled(Loaders[index].loader, frame.legacyLoader, frame.uefiLoader)) {
-        if (pressed) {
-            return {ToColorRef(InstalledPressedFace), ToColorRef(InstalledPressedBorder),
-                    ToColorRef(InstalledText)};
-        }
-        if (hovered) {
-            return {ToColorRef(InstalledHoverFace), ToColorRef(InstalledHoverBorder),
-                    ToColorRef(InstalledText)};
-        }
-        return {ToColorRef(InstalledFace), ToColorRef(InstalledBorder), ToColorRef(InstalledText)};
-    }
-    const uint32_t face = pressed ? PlainPressedFace : hovered ? PlainHoverFace : PlainFace;
-    return {ToColorRef(face), ToColorRef(PlainBorder), ToColorRef(PlainText)};
+    const palette::ButtonPaint paint = ChooseButtonPaint(frame, index);
+    return {ToColorRef(paint.face), ToColorRef(paint.border), ToColorRef(paint.text)};
 }
 
 COLORREF ChooseCaptionColor(const FrameState& frame, ZoneKind caption) {
     if (frame.busy || frame.hover.kind != caption) {
         return ToColorRef(palette::Header);
     }
-    if (caption == ZoneKind::Minimize) {
-        return ToColorRef(frame.down ? palette::MinimizePressed : palette::MinimizeHover);
-    }
-    return ToColorRef(frame.down ? palette::ClosePressed : palette::CloseHover);
+    const palette::CaptionPaint& paint =
+        caption == ZoneKind::Minimize ? palette::Minimize : palette::Close;
+    return ToColorRef(frame.down ? paint.pressed : paint.hover);
 }
 
 void DrawLabel(HDC dc, const wchar_t* text, HFONT font, int32_t x, int32_t y, int32_t width,
