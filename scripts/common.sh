@@ -147,3 +147,13 @@ quillmere_stop_session() {
         wait "$QUILLMERE_XVFB_PID" 2>/dev/null || true
     fi
 }
+
+# Waits up to $2 seconds for process $1 to end; false when it still runs.
+quillmere_wait_for_exit() {
+    local i
+    for ((i = 0; i < $2 * 10; i++)); do
+        kill -0 "$1" 2>/dev/null || return 0
+        sleep 0.1
+    done
+    ! kill -0 "$1" 2>/dev/null
+}

@@ -119,11 +119,7 @@ driver() { wine "$bin/test-helpers/quillmere-driver.exe" "$@" 2>/dev/null | tr -
 # so the demo never hangs.
 close_program() {
     driver close >/dev/null
-    for _ in $(seq 100); do
-        kill -0 "$program" 2>/dev/null || break
-        sleep 0.1
-    done
-    if kill -0 "$program" 2>/dev/null; then
+    if ! quillmere_wait_for_exit "$program" 10; then
         echo "the program did not end when asked; stopping it" >&2
         kill "$program" 2>/dev/null
     fi

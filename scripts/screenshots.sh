@@ -148,11 +148,7 @@ driver ok 5000 >/dev/null || fail "the box did not close"
     fail "bootstate.txt is $(od -c "$BOOT/bootstate.txt")"
 close_program() {
     driver close >/dev/null
-    for _ in $(seq 50); do
-        kill -0 "$APP_PID" 2>/dev/null || break
-        sleep 0.1
-    done
-    kill -0 "$APP_PID" 2>/dev/null && fail "the program did not end"
+    quillmere_wait_for_exit "$APP_PID" 5 || fail "the program did not end"
     APP_PID=""
 }
 close_program
