@@ -116,8 +116,9 @@ TEST(ParseBootStateValue, ReadsTheFirstEntryOfEachKeyLeniently) {
         {"x\nlegacy=0\n", 0, -1},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(Parse(c.content, "legacy"), c.legacy) << c.content;
-        EXPECT_EQ(Parse(c.content, "uefi"), c.uefi) << c.content;
+        SCOPED_TRACE(testing::PrintToString(c.content));
+        EXPECT_EQ(Parse(c.content, "legacy"), c.legacy);
+        EXPECT_EQ(Parse(c.content, "uefi"), c.uefi);
     }
 }
 

@@ -27,8 +27,9 @@ TEST(LegacyToolCommandLines, MatchTheDocumentedRunsByteForByte) {
          L"E:\\efi\\Telvorn\\Boot\\bootice.exe /DEVICE=E: /pbr /install /type=GRUB4DOS /quiet"},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(BuildLegacyMbrCommandLine(c.action, Tool, Root, BootDir), c.mbr) << c.action;
-        EXPECT_EQ(BuildLegacyPbrCommandLine(c.action, Tool, Root, BootDir), c.pbr) << c.action;
+        SCOPED_TRACE(c.action);
+        EXPECT_EQ(BuildLegacyMbrCommandLine(c.action, Tool, Root, BootDir), c.mbr);
+        EXPECT_EQ(BuildLegacyPbrCommandLine(c.action, Tool, Root, BootDir), c.pbr);
     }
 }
 
