@@ -23,19 +23,17 @@ TEST(DispatchTexts, AreTheUsersWordsAroundTheirValue) {
 }
 
 // The program's window over a boot folder that may carry the marker; Q: is no volume.
-struct DispatchWindow : ProgramWindow {
-    bool Open() {
-        context.bootDir = BuildDir() + L"\\drives\\dispatch_test\\efi\\Telvorn\\Boot";
-        context.installerRoot = L"Q:";
-        return MakeFolders(context.bootDir) && Create(true);
-    }
-};
+bool OpenOnUnknownVolume(ProgramWindow& test) {
+    test.context.bootDir = BuildDir() + L"\\drives\\dispatch_test\\efi\\Telvorn\\Boot";
+    test.context.installerRoot = L"Q:";
+    return MakeFolders(test.context.bootDir) && test.Create(true);
+}
 
 TEST(RunAction, RefusesAnUnconfirmedTargetWithoutGoingBusy) {
     for (bool marker : {false, true}) {
         SCOPED_TRACE(marker ? "marker present, no disk number" : "no marker");
-        DispatchWindow test;
-        ASSERT_TRUE(test.Open());
+        ProgramWindow test;
+        ASSERT_TRUE(OpenOnUnknownVolume(test));
         std::wstring markerPath = test.context.bootDir + L"\\NOT.DEL";
         if (marker) {
             ASSERT_TRUE(WriteBytes(markerPath, ""));
@@ -59,8 +57,8 @@ TEST(RunAction, RefusesAnUnconfirmedTargetWithoutGoingBusy) {
 }
 
 TEST(RunAction, DoesNothingWhileBusy) {
-    DispatchWindow test;
-    ASSERT_TRUE(test.Open());
+    ProgramWindow test;
+    ASSERT_TRUE(OpenOnUnknownVolume(test));
     test.context.busy = true;
     test.context.runningAction = 1;
     bool boxShown = false;
@@ -75,8 +73,8 @@ TEST(RunAction, DoesNothingWhileBusy) {
 TEST(ShowModalMessage, LeavesTheModalFlagAsItFoundIt) {
     for (bool alreadyShown : {false, true}) {
         SCOPED_TRACE(alreadyShown ? "already shown" : "not shown before");
-        DispatchWindow test;
-        ASSERT_TRUE(test.Open());
+        ProgramWindow test;
+        ASSERT_TRUE(OpenOnUnknownVolume(test));
         test.context.modalShown = alreadyShown;
         BoxAnswerer answerer;
         answerer.Start();
