@@ -11,6 +11,7 @@
 
 #include "cleanup/android_cleanup.h"
 #include "sys/handles.h"
+#include "tests/support/clock.h"
 #include "tests/support/sim_drive.h"
 
 namespace {
@@ -27,13 +28,6 @@ std::string Quote(const std::string& text) {
 // A host command that may run for minutes, its output dropped.
 bool RunHostQuietly(const std::string& script) {
     return RunHostCommand("(" + script + ") >/dev/null 2>&1", 600000);
-}
-
-double Now() {
-    LARGE_INTEGER frequency, counter;
-    QueryPerformanceFrequency(&frequency);
-    QueryPerformanceCounter(&counter);
-    return static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
 }
 
 // The template tree is written once by the host; every round copies it, so each remover
@@ -81,14 +75,14 @@ double TimeInterpreter(const std::wstring& arguments) {
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info{};
-    double start = Now();
+    double start = NowSeconds();
     if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW,
                         nullptr, nullptr, &startup, &info)) {
         return -1;
     }
     ChildProcess child(info);
     WaitForSingleObject(child.process.Get(), INFINITE);
-    return Now() - start;
+    return NowSeconds() - start;
 }
 
 // Seconds the host's rm -rf takes, measured by the shell itself (Wine only polls for its end).
@@ -131,9 +125,9 @@ int wmain() {
             std::printf("cannot copy the tree\n");
             return 1;
         }
-        double start = Now();
+        double start = NowSeconds();
         CleanupDriveRoot(root);
-        cleanup.push_back(Now() - start);
+        cleanup.push_back(NowSeconds() - start);
         bool cleanupDone = !PathExists(android);
 
         CopyTemplate(unixTemplate, android);

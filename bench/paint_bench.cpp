@@ -8,19 +8,13 @@
 
 #include "app/app_context.h"
 #include "sys/handles.h"
+#include "tests/support/clock.h"
 #include "tests/support/test_window.h"
 #include "ui/window.h"
 
 namespace {
 
 constexpr int Rounds = 2000;
-
-double Now() {
-    LARGE_INTEGER frequency, counter;
-    QueryPerformanceFrequency(&frequency);
-    QueryPerformanceCounter(&counter);
-    return static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
 
 void YardstickPaint(HDC dc) {
     BrushHandle body(CreateSolidBrush(RGB(0xF1, 0xF4, 0xF9)));
@@ -36,12 +30,12 @@ template <typename Work> double MicrosecondsPerRound(Work work) {
         work();
     }
     GdiFlush();
-    double start = Now();
+    double start = NowSeconds();
     for (int i = 0; i < Rounds; ++i) {
         work();
     }
     GdiFlush();
-    return (Now() - start) * 1e6 / Rounds;
+    return (NowSeconds() - start) * 1e6 / Rounds;
 }
 
 } // namespace

@@ -19,6 +19,7 @@
 
 #include "sys/handles.h"
 #include "sys/process.h"
+#include "tests/support/clock.h"
 #include "tests/support/sim_drive.h"
 
 namespace {
@@ -28,18 +29,6 @@ const int RoundSize = 10;
 const int LatencyRuns = 30;
 const double ThroughputTarget = 1.10;
 const double LatencyTargetMs = 35.0;
-
-LONGLONG Counter() {
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return now.QuadPart;
-}
-
-double ToMs(LONGLONG ticks) {
-    LARGE_INTEGER frequency;
-    QueryPerformanceFrequency(&frequency);
-    return 1000.0 * static_cast<double>(ticks) / static_cast<double>(frequency.QuadPart);
-}
 
 int PlainRun(const std::wstring& commandLine) {
     std::wstring writable = commandLine;
@@ -66,14 +55,14 @@ double ExitDelayMs(int (*run)(const std::wstring&), const std::wstring& child,
     if (run(L"\"" + child + L"\" stamp \"" + stampFile + L"\"") != 0) {
         return -1;
     }
-    const LONGLONG returned = Counter();
+    const LONGLONG returned = CounterTicks();
     const std::string bytes = ReadBytes(stampFile);
     if (bytes.size() != sizeof(LONGLONG)) {
         return -1;
     }
     LONGLONG stamped = 0;
     std::copy(bytes.begin(), bytes.end(), reinterpret_cast<char*>(&stamped));
-    return ToMs(returned - stamped);
+    return TicksToMs(returned - stamped);
 }
 
 // The first child of this process named childproc.exe, opened for waiting.
@@ -108,16 +97,16 @@ double SignalToReturnMs(int (*run)(const std::wstring&), const std::wstring& chi
             }
         }
         if (process.Valid() && WaitForSingleObject(process.Get(), 10000) == WAIT_OBJECT_0) {
-            signalled = Counter();
+            signalled = CounterTicks();
         }
     });
     const int code = run(L"\"" + child + L"\" sleep 300 0");
-    const LONGLONG returned = Counter();
+    const LONGLONG returned = CounterTicks();
     watcher.join();
     if (code != 0 || signalled == 0) {
         return -1e9;
     }
-    return ToMs(returned - signalled);
+    return TicksToMs(returned - signalled);
 }
 
 struct Spread {
@@ -144,19 +133,19 @@ int wmain() {
     LONGLONG plainTicks = 0;
     int failures = 0;
     for (int done = 0; done < Runs; done += RoundSize) {
-        LONGLONG start = Counter();
+        LONGLONG start = CounterTicks();
         for (int i = 0; i < RoundSize; ++i) {
             failures += PlainRun(noop) != 0;
         }
-        plainTicks += Counter() - start;
-        start = Counter();
+        plainTicks += CounterTicks() - start;
+        start = CounterTicks();
         for (int i = 0; i < RoundSize; ++i) {
             failures += RunProcessAndWait(noop) != 0;
         }
-        runnerTicks += Counter() - start;
+        runnerTicks += CounterTicks() - start;
     }
-    const double runnerMs = ToMs(runnerTicks);
-    const double plainMs = ToMs(plainTicks);
+    const double runnerMs = TicksToMs(runnerTicks);
+    const double plainMs = TicksToMs(plainTicks);
     const double ratio = runnerMs / plainMs;
     std::printf("%d no-op children: RunProcessAndWait %.1f ms, plain wait %.1f ms\n", Runs,
                 runnerMs, plainMs);

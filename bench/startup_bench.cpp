@@ -14,6 +14,7 @@
 
 #include "app/startup.h"
 #include "sys/handles.h"
+#include "tests/support/clock.h"
 #include "tests/support/sim_drive.h"
 #include "tests/support/window_driver.h"
 
@@ -25,13 +26,6 @@ const int ProbeX = 300;
 const int ProbeY = 44;
 const int StartRuns = 7;
 const DWORD IdleMs = 10000;
-
-double NowMs() {
-    LARGE_INTEGER frequency, counter;
-    QueryPerformanceFrequency(&frequency);
-    QueryPerformanceCounter(&counter);
-    return 1000.0 * static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
 
 struct Program {
     const wchar_t* label;

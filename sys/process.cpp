@@ -51,8 +51,11 @@ int RunProcessAndWait(const std::wstring& commandLine) {
 
     HeldQuit quit;
     HANDLE process = child.process.Get();
-    while (MsgWaitForMultipleObjects(1, &process, FALSE, PumpIntervalMs, WakeOnAnyInput) !=
-           WAIT_OBJECT_0) {
+    // An ended child is looked at first: some systems answer the combined wait with queued input
+    // before a handle that is already signalled, and an ended child needs no pumping pass.
+    while (WaitForSingleObject(process, 0) != WAIT_OBJECT_0 &&
+           MsgWaitForMultipleObjects(1, &process, FALSE, PumpIntervalMs, WakeOnAnyInput) !=
+               WAIT_OBJECT_0) {
         PumpPendingMessages(quit);
     }
     DWORD exitCode = 1;

@@ -13,6 +13,7 @@
 
 #include "sys/handles.h"
 #include "tests/support/app_runner.h"
+#include "tests/support/debug_log_capture.h"
 #include "tests/support/sim_drive.h"
 #include "tests/support/window_driver.h"
 
@@ -132,6 +133,7 @@ class CleanupAtStart : public ::testing::Test {
     Partition data;
     std::wstring scratch = BuildDir() + L"\\scratch\\cleanup-e2e";
     std::wstring tempDir = scratch + L"\\temp";
+    DebugLogCapture log{tempDir}; // the program inherits the test's environment
 
     void SetUp() override {
         ASSERT_TRUE(RemoveTreeForTest(scratch));
@@ -148,19 +150,7 @@ class CleanupAtStart : public ::testing::Test {
     void TearDown() override { RemoveTreeForTest(scratch); }
 
     std::vector<std::string> CleanupLines() const {
-        std::string log = ReadBytes(tempDir + L"\\quillmere_cpp_debug.log");
-        std::vector<std::string> lines;
-        for (size_t start = 0; start < log.size();) {
-            size_t end = log.find("\r\n", start);
-            std::string line = log.substr(start, end - start);
-            size_t message = line.find("] cleanup: ");
-            if (message != std::string::npos) {
-                lines.push_back(line.substr(message + 2));
-            }
-            start = end == std::string::npos ? log.size() : end + 2;
-        }
-        std::sort(lines.begin(), lines.end());
-        return lines;
+        return SortedLogMessages(log.Text(), "cleanup: ");
     }
 };
 
@@ -173,35 +163,29 @@ TEST_F(CleanupAtStart, NothingOfTheUserIsLost) {
     ASSERT_TRUE(LayOutLoaderSources(g));
     ASSERT_TRUE(g.Write(L"\\efi\\Telvorn\\Boot\\bootstate.txt", "legacy=1\nuefi=0\n"));
     ASSERT_TRUE(LayOutDataMarker(h));
-    LayOutUserData(h, 1);
+    ASSERT_NO_FATAL_FAILURE(LayOutUserData(h, 1));
     ASSERT_TRUE(g.Write(L"\\Pictures\\wallpaper.png", Filler(30000, 99)));
 
-    // Leftovers of the installer partition.
-    ASSERT_TRUE(g.Write(L"\\Android\\data\\com.android.providers.media\\albumthumbs\\1", "t"));
-    ASSERT_TRUE(g.Write(L"\\Android\\obb\\readme.txt", "r"));
+    // Leftovers of the installer partition. DCIM holds only a cache: it becomes empty and goes.
+    ASSERT_TRUE(g.Put({L"\\Android\\data\\com.android.providers.media\\albumthumbs\\1",
+                       L"\\Android\\obb\\readme.txt", L"\\.Trash-1000\\files\\old.iso",
+                       L"\\LOST.DIR\\0000001", L"\\DCIM\\.thumbnails\\1690000000000.jpg",
+                       L"\\Pictures\\.thumbnails\\x.jpg"},
+                      {L"\\Music\\Playlists\\Empty"}));
     ASSERT_TRUE(SetFileAttributesW(g.Path(L"\\Android\\obb\\readme.txt").c_str(),
                                    FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN));
-    ASSERT_TRUE(g.Write(L"\\.Trash-1000\\files\\old.iso", Filler(5000, 7)));
-    ASSERT_TRUE(g.Write(L"\\LOST.DIR\\0000001", Filler(700, 8)));
-    // Only a cache inside: DCIM becomes empty and goes too.
-    ASSERT_TRUE(g.Write(L"\\DCIM\\.thumbnails\\1690000000000.jpg", "thumb"));
-    ASSERT_TRUE(g.MakeDir(L"\\Music\\Playlists\\Empty"));
-    ASSERT_TRUE(g.Write(L"\\Pictures\\.thumbnails\\x.jpg", "thumb"));
     installer.leftovers = {L"\\Android", L"\\.Trash-1000", L"\\LOST.DIR",
                            L"\\DCIM",    L"\\Music",       L"\\Pictures\\.thumbnails"};
 
     // Leftovers of the data partition, names in other letter cases.
-    ASSERT_TRUE(h.Write(L"\\android\\media\\com.whatsapp\\voice.opus", Filler(9000, 11)));
-    ASSERT_TRUE(h.Write(L"\\.thumbnails\\.database_uuid", "u"));
-    ASSERT_TRUE(h.Write(L"\\.android_secure\\app.asec", "a"));
-    ASSERT_TRUE(h.Write(L"\\.trash-storage\\x", "x"));
-    ASSERT_TRUE(h.MakeDir(L"\\lost.dir"));
-    ASSERT_TRUE(h.Write(L"\\DCIM\\.thumbnails\\a.jpg", "thumb"));
-    ASSERT_TRUE(h.Write(L"\\DCIM\\Camera\\.thumbnails\\deeper.jpg", "not at the media level"));
-    ASSERT_TRUE(h.Write(L"\\ALARMS\\.thumbnails", "a file named like the cache"));
-    ASSERT_TRUE(h.MakeDir(L"\\Movies\\a\\b"));
-    ASSERT_TRUE(h.MakeDir(L"\\Documents\\Empty"));
-    ASSERT_TRUE(h.MakeDir(L"\\Pictures\\Holidays\\Nothing"));
+    // \\ALARMS\\.thumbnails is a file named like the cache; the cache below Camera is not at the
+    // media level.
+    ASSERT_TRUE(h.Put({L"\\android\\media\\com.whatsapp\\voice.opus",
+                       L"\\.thumbnails\\.database_uuid", L"\\.android_secure\\app.asec",
+                       L"\\.trash-storage\\x", L"\\DCIM\\.thumbnails\\a.jpg",
+                       L"\\DCIM\\Camera\\.thumbnails\\deeper.jpg", L"\\ALARMS\\.thumbnails"},
+                      {L"\\lost.dir", L"\\Movies\\a\\b", L"\\Documents\\Empty",
+                       L"\\Pictures\\Holidays\\Nothing"}));
     data.leftovers = {L"\\android",        L"\\.thumbnails",       L"\\.android_secure",
                       L"\\.trash-storage", L"\\DCIM\\.thumbnails", L"\\ALARMS",
                       L"\\Movies",         L"\\Documents\\Empty",  L"\\Pictures\\Holidays\\Nothing",
@@ -214,8 +198,7 @@ TEST_F(CleanupAtStart, NothingOfTheUserIsLost) {
     ASSERT_TRUE(data.kept.count(L"\\DCIM\\Camera\\.thumbnails\\deeper.jpg"));
 
     AppRun app;
-    ASSERT_TRUE(app.Start(InstalledProgram(g),
-                          {{L"TELVORN_DEBUG_LOG", L"1"}, {L"TEMP", tempDir}, {L"TMP", tempDir}}));
+    ASSERT_TRUE(app.Start(InstalledProgram(g)));
     HWND window = WaitForAppWindow(app.processId, 30000);
     ASSERT_NE(window, nullptr) << "the program did not open its window";
     PostMessageW(window, WM_CLOSE, 0, 0);

@@ -21,12 +21,6 @@ struct Slot {
     uint32_t start;
 };
 
-void PutLittleEndian(std::string& bytes, size_t offset, uint32_t value) {
-    for (int i = 0; i < 4; ++i) {
-        bytes[offset + i] = static_cast<char>((value >> (8 * i)) & 0xFF);
-    }
-}
-
 // A disk whose every sector is filled with its own number, under an MBR with old loader code,
 // signature 0x4C4F4144 and the given table.
 std::string DiskImage(std::initializer_list<Slot> slots, bool gptHeader = false) {
@@ -124,13 +118,9 @@ struct LoaderSession {
         EXPECT_EQ(box.caption, L"Quillmere");
         EXPECT_EQ(box.icon, "information");
         MovePointerToClient(window, 5, 60);
-        PressOk(box);
-        // The box is destroyed only when the program's message box call returns; until then
-        // the action has not ended and a click would be lost.
-        DWORD start = GetTickCount();
-        while (IsWindow(box.box) && GetTickCount() - start < 10000) {
-            Pause(20);
-        }
+        // Only once the box is destroyed has the program's message box call, and with it the
+        // action, returned; a click before that would be lost.
+        EXPECT_TRUE(PressOk(box));
         Pause(200);
         return box.text;
     }
@@ -228,6 +218,7 @@ TEST(LoadersE2e, Grub2ScriptRefusalsStopBeforeAnySectorIsWritten) {
         {"wrong boot image", ValidDisk(), wrongBoot, 3},
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
         ASSERT_TRUE(WriteBytes(session.imagePath, c.disk));
         ASSERT_TRUE(session.drive.Write(Source + L"\\boot.img", c.boot));
         DeleteFileW(session.logPath.c_str());
@@ -235,128 +226,117 @@ TEST(LoadersE2e, Grub2ScriptRefusalsStopBeforeAnySectorIsWritten) {
         ASSERT_TRUE(
             session.drive.Write(Grub + L"\\telvorn-mbr-table.img", ValidDisk().substr(0, Sector)));
 
-        EXPECT_EQ(session.Click(3), ScriptFailure(c.code)) << c.name;
+        EXPECT_EQ(session.Click(3), ScriptFailure(c.code));
 
-        EXPECT_EQ(session.Disk(), c.disk) << c.name;
-        EXPECT_EQ(session.Runs(), std::vector<std::string>{PowerShellLine}) << c.name;
-        EXPECT_FALSE(session.drive.Exists(Grub + L"\\telvorn-mbr-table.img")) << c.name;
-        EXPECT_EQ(session.drive.Read(Grub + L"\\boot.img"), c.boot) << c.name;
-        EXPECT_TRUE(IsFolder(session.drive.Path(Grub + L"\\i386-pc"))) << c.name;
-        EXPECT_EQ(session.drive.Read(L"\\bootmgr"), "old bootmgr") << c.name;
-        EXPECT_EQ(session.State(), "legacy=1\nuefi=2\n") << c.name;
+        EXPECT_EQ(session.Disk(), c.disk);
+        EXPECT_EQ(session.Runs(), std::vector<std::string>{PowerShellLine});
+        EXPECT_FALSE(session.drive.Exists(Grub + L"\\telvorn-mbr-table.img"));
+        EXPECT_EQ(session.drive.Read(Grub + L"\\boot.img"), c.boot);
+        EXPECT_TRUE(IsFolder(session.drive.Path(Grub + L"\\i386-pc")));
+        EXPECT_EQ(session.drive.Read(L"\\bootmgr"), "old bootmgr");
+        EXPECT_EQ(session.State(), "legacy=1\nuefi=2\n");
     }
 }
 
 TEST(LoadersE2e, Grub2StopsAtTheFirstFailingChildWithItsCode) {
     const std::wstring imageName = Grub + L"\\telvorn-mbr-table.img";
+    enum Setup {
+        Plain,
+        StaleImage, // an earlier run's image lies in the GRUB2 directory
+        NoPowerShell,
+        BrokenTool,
+    };
     struct Case {
         const char* name;
         EnvironmentOverrides environment;
-        bool brokenTool;
-        bool withPowerShell;
-        bool staleImage; // an earlier run's image lies in the GRUB2 directory
+        Setup setup;
         std::wstring message;
         std::vector<std::string> runs;
         bool coreWritten;
     } cases[] = {
         {"script exits with 1",
          {{L"QUILLMERE_STANDIN_PS_EXIT", L"1"}},
-         false,
-         true,
-         true,
+         StaleImage,
          ScriptFailure(1),
          {PowerShellLine},
          false},
         {"script exits with 0 without writing its image",
          {{L"QUILLMERE_STANDIN_PS_EXIT", L"0"}},
-         false,
-         true,
-         true,
+         StaleImage,
          L"MBR-образ не создан или повреждён:\r\nL:" + imageName,
          {PowerShellLine},
          false},
         {"script refuses the disk as the system disk",
          {{L"QUILLMERE_STANDIN_SYSTEM_DISK", L"3"}},
-         false,
-         true,
-         false,
+         Plain,
          ScriptFailure(5),
          {PowerShellLine},
          false},
         {"script finds its drive on another disk",
          {{L"QUILLMERE_STANDIN_DRIVE_DISK", L"4"}},
-         false,
-         true,
-         false,
+         Plain,
          ScriptFailure(5),
          {PowerShellLine},
          false},
         {"no PowerShell to start",
          {{L"PATH", L"C:\\windows\\system32;C:\\windows"}},
-         false,
-         false,
-         false,
+         NoPowerShell,
          ScriptFailure(-1),
          {},
          false},
         {"core image write fails",
          {{L"QUILLMERE_STANDIN_EXIT_LBA1", L"6"}},
-         false,
-         true,
-         false,
+         Plain,
          L"Ошибка записи core.img (код 6).",
          {PowerShellLine, CoreWriteLine},
          false},
         {"tool cannot be started",
          {},
-         true,
-         true,
-         false,
+         BrokenTool,
          L"Ошибка записи core.img (код -1).",
          {PowerShellLine},
          false},
         {"MBR write fails",
          {{L"QUILLMERE_STANDIN_EXIT_LBA0", L"4"}},
-         false,
-         true,
-         false,
+         Plain,
          L"Ошибка записи MBR (код 4).",
          {PowerShellLine, CoreWriteLine, MbrWriteLine},
          true},
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
         LoaderSession session;
         ASSERT_TRUE(session.Prepare());
         ASSERT_TRUE(session.drive.Write(Boot + L"\\bootstate.txt", "legacy=0\nuefi=1\n"));
-        if (!c.withPowerShell) {
+        if (c.setup == NoPowerShell) {
             ASSERT_TRUE(DeleteFileW(session.drive.Path(Boot + L"\\powershell.exe").c_str()));
         }
-        if (c.brokenTool) {
+        if (c.setup == BrokenTool) {
             ASSERT_TRUE(session.drive.Write(Boot + L"\\bootice.exe", "MZ"));
         }
-        if (c.staleImage) {
+        if (c.setup == StaleImage) {
             ASSERT_TRUE(session.drive.Write(imageName, ValidDisk().substr(0, Sector)));
         }
         const std::string before = session.Disk();
-        ASSERT_TRUE(session.Launch(c.environment)) << c.name;
+        ASSERT_TRUE(session.Launch(c.environment));
 
-        EXPECT_EQ(session.Click(3), c.message) << c.name;
+        EXPECT_EQ(session.Click(3), c.message);
 
-        EXPECT_EQ(session.Runs(), c.runs) << c.name;
+        EXPECT_EQ(session.Runs(), c.runs);
         // Sector 0 is written last: every stop leaves it, and the previous loader, as it was.
         const std::string after = session.Disk();
-        EXPECT_EQ(after.substr(0, Sector), before.substr(0, Sector)) << c.name;
+        EXPECT_EQ(after.substr(0, Sector), before.substr(0, Sector));
         if (c.coreWritten) {
             const std::string core = session.drive.Read(Grub + L"\\core.img");
-            EXPECT_EQ(after.substr(Sector, core.size()), core) << c.name;
+            EXPECT_EQ(after.substr(Sector, core.size()), core);
         } else {
-            EXPECT_EQ(after, before) << c.name;
+            EXPECT_EQ(after, before);
         }
         // The script wrote the image whenever a tool run followed it.
-        EXPECT_EQ(session.drive.Exists(imageName), c.runs.size() > 1 || c.brokenTool) << c.name;
-        EXPECT_EQ(session.State(), "legacy=0\nuefi=1\n") << c.name;
-        EXPECT_EQ(session.drive.Read(L"\\grldr"), "old grldr") << c.name;
-        EXPECT_EQ(session.drive.Read(L"\\bootmgr"), "old bootmgr") << c.name;
+        EXPECT_EQ(session.drive.Exists(imageName), c.runs.size() > 1 || c.setup == BrokenTool);
+        EXPECT_EQ(session.State(), "legacy=0\nuefi=1\n");
+        EXPECT_EQ(session.drive.Read(L"\\grldr"), "old grldr");
+        EXPECT_EQ(session.drive.Read(L"\\bootmgr"), "old bootmgr");
     }
 }
 
@@ -392,15 +372,16 @@ TEST(LoadersE2e, Grub2GoesOnWhenTheModuleCopyFails) {
         {"module folder missing", {}, true},
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
         LoaderSession session;
         ASSERT_TRUE(session.Prepare());
         if (c.removeModules) {
             ASSERT_TRUE(RemoveTreeForTest(session.drive.Path(Source + L"\\i386-pc")));
         }
         ASSERT_TRUE(session.Launch(c.environment));
-        EXPECT_EQ(session.Click(3), L"Загрузчик изменён: Grub2 (Legacy)") << c.name;
-        EXPECT_FALSE(session.drive.Exists(Grub + L"\\i386-pc\\normal.mod")) << c.name;
-        EXPECT_EQ(session.State(), "legacy=3\nuefi=-1\n") << c.name;
+        EXPECT_EQ(session.Click(3), L"Загрузчик изменён: Grub2 (Legacy)");
+        EXPECT_FALSE(session.drive.Exists(Grub + L"\\i386-pc\\normal.mod"));
+        EXPECT_EQ(session.State(), "legacy=3\nuefi=-1\n");
     }
 }
 

@@ -75,6 +75,19 @@ struct StartupTest : testing::Test {
         ASSERT_TRUE(installer.Map(L'E', L"startup-installer"));
         ASSERT_TRUE(data.Map(L'F', L"startup-data"));
     }
+    // The usual assembly: the program and its tool on E:, the data marker on F:.
+    void LayOut(const std::wstring& program = L"quillmere") {
+        ASSERT_TRUE(LayOutInstaller(installer, program));
+        ASSERT_TRUE(LayOutDataMarker(data));
+    }
+    // Starts the installed program and waits for its window.
+    void StartWithWindow(AppRun& run, HWND& window, const std::wstring& program = L"quillmere",
+                         const EnvironmentOverrides& environment = {}) {
+        ASSERT_TRUE(run.Start(InstalledProgram(installer, program), environment))
+            << "CreateProcessW error " << GetLastError();
+        window = WaitForAppWindow(run.processId, StartTimeoutMs);
+        ASSERT_NE(window, nullptr);
+    }
 };
 
 } // namespace
@@ -107,7 +120,7 @@ TEST_F(StartupTest, RefusesADriveThatIsNotATelvornAssembly) {
         }
         // A leftover that the cleanup would remove shows that nothing was touched.
         ASSERT_TRUE(installer.MakeDir(L"\\Android"));
-        ExpectStartupBox(program, NotTelvornText(installer), "error", 0);
+        ASSERT_NO_FATAL_FAILURE(ExpectStartupBox(program, NotTelvornText(installer), "error", 0));
         EXPECT_TRUE(installer.Exists(L"\\Android"));
     }
 }
@@ -118,14 +131,14 @@ TEST_F(StartupTest, RefusesWhenNoDriveCarriesTheDataMarker) {
     ASSERT_TRUE(data.Write(L"\\ISO\\NOT.DEL", "")); // one level too high
     ASSERT_TRUE(installer.MakeDir(L"\\Android"));
     ASSERT_TRUE(data.MakeDir(L"\\Android"));
-    ExpectStartupBox(InstalledProgram(installer), NoDataMarkerText, "error", 0);
+    ASSERT_NO_FATAL_FAILURE(
+        ExpectStartupBox(InstalledProgram(installer), NoDataMarkerText, "error", 0));
     EXPECT_TRUE(installer.Exists(L"\\Android"));
     EXPECT_TRUE(data.Exists(L"\\Android"));
 }
 
 TEST_F(StartupTest, RefusesAProgramPathWithoutADriveLetter) {
-    ASSERT_TRUE(LayOutInstaller(installer));
-    ASSERT_TRUE(LayOutDataMarker(data));
+    ASSERT_NO_FATAL_FAILURE(LayOut());
     // Wine names a file through its Unix path when it is reached as \\?\unix\..., so the module
     // path starts with \\ like a network share.
     const std::string unixPath = UnixPath(InstalledProgram(installer));
@@ -134,14 +147,14 @@ TEST_F(StartupTest, RefusesAProgramPathWithoutADriveLetter) {
     for (char c : unixPath) {
         program += c == '/' ? L'\\' : static_cast<wchar_t>(static_cast<unsigned char>(c));
     }
-    ExpectStartupBox(program, L"Не удалось определить диск установщика.", "error", 1);
+    ASSERT_NO_FATAL_FAILURE(
+        ExpectStartupBox(program, L"Не удалось определить диск установщика.", "error", 1));
 }
 
 TEST_F(StartupTest, TakesTheFirstDataMarkerInLetterOrder) {
     SimDrive lower;
     ASSERT_TRUE(lower.Map(L'D', L"startup-data-d"));
-    ASSERT_TRUE(LayOutInstaller(installer));
-    ASSERT_TRUE(LayOutDataMarker(data));
+    ASSERT_NO_FATAL_FAILURE(LayOut());
     ASSERT_TRUE(LayOutDataMarker(lower));
     // Only the chosen data partition is cleaned: its leftovers show which one was taken.
     for (const SimDrive* drive : {&installer, &data, &lower}) {
@@ -149,9 +162,8 @@ TEST_F(StartupTest, TakesTheFirstDataMarkerInLetterOrder) {
     }
 
     AppRun run;
-    ASSERT_TRUE(run.Start(InstalledProgram(installer)));
-    HWND window = WaitForAppWindow(run.processId, StartTimeoutMs);
-    ASSERT_NE(window, nullptr);
+    HWND window = nullptr;
+    ASSERT_NO_FATAL_FAILURE(StartWithWindow(run, window));
     EXPECT_FALSE(lower.Exists(L"\\Android"));
     EXPECT_TRUE(data.Exists(L"\\Android\\data\\cache.bin"));
     EXPECT_FALSE(installer.Exists(L"\\Android"));
@@ -160,8 +172,7 @@ TEST_F(StartupTest, TakesTheFirstDataMarkerInLetterOrder) {
 
 // The test build reads disk numbers per letter; Wine's Windows directory lies on C:.
 TEST_F(StartupTest, RefusesADriveOnTheWindowsDiskBeforeTouchingIt) {
-    ASSERT_TRUE(LayOutInstaller(installer, L"quillmere-testdisk"));
-    ASSERT_TRUE(LayOutDataMarker(data));
+    ASSERT_NO_FATAL_FAILURE(LayOut(L"quillmere-testdisk"));
     ASSERT_TRUE(installer.MakeDir(L"\\Android"));
     AppRun run;
     ASSERT_TRUE(run.Start(InstalledProgram(installer, L"quillmere-testdisk"),
@@ -181,17 +192,15 @@ TEST_F(StartupTest, RefusesADriveOnTheWindowsDiskBeforeTouchingIt) {
 TEST_F(StartupTest, TakesTheDataPartitionOnTheInstallersOwnDisk) {
     SimDrive other;
     ASSERT_TRUE(other.Map(L'D', L"startup-data-d"));
-    ASSERT_TRUE(LayOutInstaller(installer, L"quillmere-testdisk"));
-    ASSERT_TRUE(LayOutDataMarker(data));
+    ASSERT_NO_FATAL_FAILURE(LayOut(L"quillmere-testdisk"));
     ASSERT_TRUE(LayOutDataMarker(other));
     for (const SimDrive* drive : {&data, &other}) {
         ASSERT_TRUE(drive->Write(L"\\Android\\data\\cache.bin", "x"));
     }
     AppRun run;
-    ASSERT_TRUE(run.Start(InstalledProgram(installer, L"quillmere-testdisk"),
-                          {{L"QUILLMERE_TEST_PHYSICAL_DRIVE", L"D=2,E=1,F=1"}}));
-    HWND window = WaitForAppWindow(run.processId, StartTimeoutMs);
-    ASSERT_NE(window, nullptr);
+    HWND window = nullptr;
+    ASSERT_NO_FATAL_FAILURE(StartWithWindow(run, window, L"quillmere-testdisk",
+                                            {{L"QUILLMERE_TEST_PHYSICAL_DRIVE", L"D=2,E=1,F=1"}}));
     EXPECT_TRUE(other.Exists(L"\\Android\\data\\cache.bin"));
     EXPECT_FALSE(data.Exists(L"\\Android"));
     EXPECT_EQ(CloseFromOutside(run, window), 0);
@@ -204,21 +213,18 @@ TEST_F(StartupTest, AcceptsTheInstallerDriveAsTheDataPartition) {
     ASSERT_TRUE(data.Write(L"\\Android\\data\\cache.bin", "x"));
 
     AppRun run;
-    ASSERT_TRUE(run.Start(InstalledProgram(installer)));
-    HWND window = WaitForAppWindow(run.processId, StartTimeoutMs);
-    ASSERT_NE(window, nullptr);
+    HWND window = nullptr;
+    ASSERT_NO_FATAL_FAILURE(StartWithWindow(run, window));
     EXPECT_FALSE(installer.Exists(L"\\Android"));
     EXPECT_TRUE(data.Exists(L"\\Android\\data\\cache.bin"));
     EXPECT_EQ(CloseFromOutside(run, window), 0);
 }
 
 TEST_F(StartupTest, OpensABorderless376By208WindowCentredInTheWorkArea) {
-    ASSERT_TRUE(LayOutInstaller(installer));
-    ASSERT_TRUE(LayOutDataMarker(data));
+    ASSERT_NO_FATAL_FAILURE(LayOut());
     AppRun run;
-    ASSERT_TRUE(run.Start(InstalledProgram(installer)));
-    HWND window = WaitForAppWindow(run.processId, StartTimeoutMs);
-    ASSERT_NE(window, nullptr);
+    HWND window = nullptr;
+    ASSERT_NO_FATAL_FAILURE(StartWithWindow(run, window));
 
     RECT area{};
     ASSERT_TRUE(SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0));
@@ -248,12 +254,10 @@ TEST_F(StartupTest, OpensABorderless376By208WindowCentredInTheWorkArea) {
 }
 
 TEST_F(StartupTest, SecondStartBringsTheFirstWindowForwardAndShowsNothing) {
-    ASSERT_TRUE(LayOutInstaller(installer));
-    ASSERT_TRUE(LayOutDataMarker(data));
+    ASSERT_NO_FATAL_FAILURE(LayOut());
     AppRun first;
-    ASSERT_TRUE(first.Start(InstalledProgram(installer)));
-    HWND window = WaitForAppWindow(first.processId, StartTimeoutMs);
-    ASSERT_NE(window, nullptr);
+    HWND window = nullptr;
+    ASSERT_NO_FATAL_FAILURE(StartWithWindow(first, window));
 
     // A window of the test's own takes the foreground, so bringing the first one back shows.
     HWND other = CreateWindowExW(WS_EX_TOPMOST, L"STATIC", L"other", WS_POPUP | WS_VISIBLE, 0, 0,
@@ -265,8 +269,18 @@ TEST_F(StartupTest, SecondStartBringsTheFirstWindowForwardAndShowsNothing) {
             ShowWindow(window, SW_MINIMIZE);
             ASSERT_TRUE(IsIconic(window));
         }
-        SetForegroundWindow(other);
-        ASSERT_TRUE(WaitUntil([&] { return GetForegroundWindow() == other; }, 5000));
+        // Asked again until it holds: the program's window may still be handing the activation
+        // on after its minimising, and this thread has to take in its own window's activation.
+        ASSERT_TRUE(WaitUntil(
+            [&] {
+                SetForegroundWindow(other);
+                MSG message;
+                while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+                    DispatchMessageW(&message);
+                }
+                return GetForegroundWindow() == other;
+            },
+            5000));
         AppRun second;
         ASSERT_TRUE(second.Start(InstalledProgram(installer)));
         // A box would keep the second copy from ending.
@@ -280,18 +294,17 @@ TEST_F(StartupTest, SecondStartBringsTheFirstWindowForwardAndShowsNothing) {
 }
 
 TEST_F(StartupTest, SecondStartWithoutAWindowToShowSaysAlreadyRunning) {
-    ASSERT_TRUE(LayOutInstaller(installer));
-    ASSERT_TRUE(LayOutDataMarker(data));
+    ASSERT_NO_FATAL_FAILURE(LayOut());
     // Holding the flag here stands for a first copy that has no window yet.
     HANDLE flag = CreateMutexW(nullptr, FALSE, L"Local\\Quillmere_SingleInstance");
     ASSERT_NE(flag, nullptr);
-    ExpectStartupBox(InstalledProgram(installer), L"Quillmere уже запущен.", "information", 0);
+    ASSERT_NO_FATAL_FAILURE(
+        ExpectStartupBox(InstalledProgram(installer), L"Quillmere уже запущен.", "information", 0));
     CloseHandle(flag);
 }
 
 TEST_F(StartupTest, LoadsNoDllFromTheProgramFolder) {
-    ASSERT_TRUE(LayOutInstaller(installer));
-    ASSERT_TRUE(LayOutDataMarker(data));
+    ASSERT_NO_FATAL_FAILURE(LayOut());
     const std::wstring boot = installer.Path(L"\\efi\\Telvorn\\Boot");
     const std::wstring planted = boot + L"\\uxtheme.dll";
     const std::wstring marker = planted + L".loaded";
@@ -314,9 +327,8 @@ TEST_F(StartupTest, LoadsNoDllFromTheProgramFolder) {
     }
 
     AppRun run;
-    ASSERT_TRUE(run.Start(InstalledProgram(installer)));
-    HWND window = WaitForAppWindow(run.processId, StartTimeoutMs);
-    ASSERT_NE(window, nullptr);
+    HWND window = nullptr;
+    ASSERT_NO_FATAL_FAILURE(StartWithWindow(run, window));
     Pause(500);
     EXPECT_EQ(CloseFromOutside(run, window), 0);
     EXPECT_FALSE(PathExists(marker));

@@ -61,29 +61,28 @@ bool AppRun::Start(const std::wstring& exePath, const EnvironmentOverrides& envi
                         directory.empty() ? nullptr : directory.c_str(), &startup, &info)) {
         return false;
     }
-    KernelHandle thread(info.hThread);
-    process.Reset(info.hProcess);
+    child = ChildProcess(info);
     processId = info.dwProcessId;
     return true;
 }
 
 int AppRun::Wait(DWORD timeoutMs) {
-    if (!process.Valid() || WaitForSingleObject(process.Get(), timeoutMs) != WAIT_OBJECT_0) {
+    if (!child.process.Valid() || WaitForSingleObject(child.process.Get(), timeoutMs) != WAIT_OBJECT_0) {
         return -1;
     }
     DWORD code = 1;
-    GetExitCodeProcess(process.Get(), &code);
+    GetExitCodeProcess(child.process.Get(), &code);
     return static_cast<int>(code);
 }
 
 bool AppRun::Running() const {
-    return process.Valid() && WaitForSingleObject(process.Get(), 0) == WAIT_TIMEOUT;
+    return child.process.Valid() && WaitForSingleObject(child.process.Get(), 0) == WAIT_TIMEOUT;
 }
 
 void AppRun::Kill() {
     if (Running()) {
-        TerminateProcess(process.Get(), 99);
-        WaitForSingleObject(process.Get(), 5000);
+        TerminateProcess(child.process.Get(), 99);
+        WaitForSingleObject(child.process.Get(), 5000);
     }
 }
 

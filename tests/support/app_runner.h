@@ -11,7 +11,7 @@
 using EnvironmentOverrides = std::vector<std::pair<std::wstring, std::wstring>>;
 
 struct AppRun {
-    KernelHandle process;
+    ChildProcess child;
     DWORD processId = 0;
 
     AppRun() = default;

@@ -5,6 +5,7 @@
 #include <atomic>
 
 #include "sys/handles.h"
+#include "tests/support/window_driver.h"
 
 namespace {
 
@@ -30,17 +31,6 @@ std::string ShellQuote(const std::string& text) {
         }
     }
     return quoted + "'";
-}
-
-bool WaitUntil(bool (*condition)(const std::wstring&), const std::wstring& path, DWORD timeoutMs) {
-    DWORD start = GetTickCount();
-    while (!condition(path)) {
-        if (GetTickCount() - start > timeoutMs) {
-            return false;
-        }
-        Sleep(20);
-    }
-    return true;
 }
 
 // One argument in the quoting the command-line splitter undoes (the Unix program's argv).
@@ -73,6 +63,10 @@ std::wstring Widen(const std::string& text) {
 }
 
 } // namespace
+
+bool UnderWine() {
+    return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+}
 
 std::wstring BuildDir() {
     std::wstring dir = ExeDirectory();
@@ -124,10 +118,8 @@ bool RunHostCommand(const std::string& shellCommand, unsigned long timeoutMs) {
                         &startup, &info)) {
         return false;
     }
-    KernelHandle process(info.hProcess);
-    KernelHandle thread(info.hThread);
-    if (!WaitUntil([](const std::wstring& p) { return ReadBytes(p).size() >= 2; }, marker,
-                   timeoutMs)) {
+    ChildProcess child(info);
+    if (!WaitUntil([&] { return ReadBytes(marker).size() >= 2; }, timeoutMs)) {
         return false;
     }
     std::string status = ReadBytes(marker);
@@ -144,7 +136,7 @@ bool MakeHostSymlink(const std::wstring& targetPath, const std::wstring& linkPat
     if (!RunHostCommand("ln -sfn " + ShellQuote(target) + " " + ShellQuote(link))) {
         return false;
     }
-    return WaitUntil(PathExists, linkPath, 10000);
+    return WaitUntil([&] { return PathExists(linkPath); }, 10000);
 }
 
 bool WriteBytes(const std::wstring& path, const std::string& bytes) {
@@ -202,7 +194,7 @@ bool RemoveTreeForTest(const std::wstring& path) {
         return false;
     }
     RunHostCommand("rm -rf " + ShellQuote(unixPath));
-    return WaitUntil([](const std::wstring& p) { return !PathExists(p); }, path, 10000);
+    return WaitUntil([&] { return !PathExists(path); }, 10000);
 }
 
 bool CopyProgram(const std::wstring& source, const std::wstring& target) {
@@ -228,7 +220,7 @@ bool SimDrive::Map(wchar_t driveLetter, const std::wstring& name) {
     // The letter counts as mapped once a probe written to the folder shows through it.
     std::wstring probe = L"\\.quillmere-probe-" + name;
     WriteBytes(folder + probe, "probe");
-    bool seen = WaitUntil(PathExists, Root() + probe, 15000);
+    bool seen = WaitUntil([&] { return PathExists(Root() + probe); }, 15000);
     DeleteFileW((folder + probe).c_str());
     return seen;
 }
@@ -270,6 +262,18 @@ bool SimDrive::MakeDir(const std::wstring& relative) const {
     return MakeFolders(Path(relative));
 }
 
+bool SimDrive::Put(std::initializer_list<const wchar_t*> files,
+                   std::initializer_list<const wchar_t*> folders) const {
+    bool all = true;
+    for (const wchar_t* relative : files) {
+        all = Write(relative, "x") && all;
+    }
+    for (const wchar_t* relative : folders) {
+        all = MakeDir(relative) && all;
+    }
+    return all;
+}
+
 std::wstring InstalledProgram(const SimDrive& drive, const std::wstring& program) {
     return drive.Path(L"\\efi\\Telvorn\\Boot\\" + program + L".exe");
 }
@@ -294,10 +298,13 @@ bool LayOutDataMarker(const SimDrive& drive) {
     return drive.Write(L"\\ISO\\Ventoy\\NOT.DEL", "");
 }
 
-namespace {
+void PutLittleEndian(std::string& bytes, size_t offset, uint32_t value) {
+    for (int i = 0; i < 4; ++i) {
+        bytes[offset + i] = static_cast<char>((value >> (8 * i)) & 0xFF);
+    }
+}
 
-// A boot image as the MBR rules expect it: a jump EB 63 90, LBA 1 at 0x5C, 0xFF at 0x64.
-std::string SampleBootImage() {
+std::string GrubBootImage() {
     std::string image(512, '\0');
     for (size_t i = 0; i < image.size(); ++i) {
         image[i] = static_cast<char>(0x20 + i % 64);
@@ -309,14 +316,12 @@ std::string SampleBootImage() {
         image[0x5C + i] = i == 0 ? '\x01' : '\0';
     }
     image[0x64] = '\xFF';
-    image[0x66] = '\x75';
+    image[0x66] = '\x75'; // the boot-drive check: jnz over the drive fix-up
     image[0x67] = '\x02';
     image[510] = '\x55';
     image[511] = '\xAA';
     return image;
 }
-
-} // namespace
 
 bool LayOutLoaderSources(const SimDrive& drive) {
     const std::wstring boot = L"\\efi\\Telvorn\\Boot";
@@ -348,7 +353,7 @@ bool LayOutLoaderSources(const SimDrive& drive) {
     for (size_t i = 0; i < core.size(); ++i) {
         core[i] = static_cast<char>((i / 512 + i) & 0xFF);
     }
-    return drive.Write(boot + L"\\loaders\\grub2-bios\\boot.img", SampleBootImage()) &&
+    return drive.Write(boot + L"\\loaders\\grub2-bios\\boot.img", GrubBootImage()) &&
            drive.Write(boot + L"\\loaders\\grub2-bios\\core.img", core) &&
            drive.Write(boot + L"\\grub2\\bios\\grub.cfg", "set timeout=5\n") &&
            drive.MakeDir(L"\\efi\\boot");

@@ -2,8 +2,11 @@
 // Simulated drives for tests under Wine: a folder of the build tree mapped to a drive letter
 // through the Wine prefix's dosdevices, plus the layouts of a Telvorn drive.
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 
+// True when the tests run under Wine rather than Windows.
+bool UnderWine();
 // Folder that holds quillmere.exe (the build directory), as a Windows path.
 std::wstring BuildDir();
 // A test helper program: BuildDir()\test-helpers\<name>.exe.
@@ -47,6 +50,10 @@ struct SimDrive {
     std::string Read(const std::wstring& relative) const;
     bool Exists(const std::wstring& relative) const;
     bool MakeDir(const std::wstring& relative) const;
+    // Writes each file, with a few bytes of no meaning, and makes each folder; false when one
+    // fails. For layouts where only the names matter.
+    bool Put(std::initializer_list<const wchar_t*> files,
+             std::initializer_list<const wchar_t*> folders = {}) const;
 };
 
 // The boot partition of a Telvorn drive: \efi\Telvorn\Boot with a boot-sector tool (the
@@ -56,6 +63,11 @@ bool LayOutInstaller(const SimDrive& drive, const std::wstring& program = L"quil
                      bool withTool = true);
 // The loader source files every action copies (small recognisable contents).
 bool LayOutLoaderSources(const SimDrive& drive);
+// A GRUB2 boot image as the MBR rules expect it: a jump EB 63 90, LBA 1 at 0x5C, 0xFF at 0x64,
+// the boot-drive check at 0x66 and 55 AA.
+std::string GrubBootImage();
+// Writes `value` as four little-endian bytes at `offset`, as disk structures hold numbers.
+void PutLittleEndian(std::string& bytes, size_t offset, uint32_t value);
 // The data partition marker ISO\Ventoy\NOT.DEL.
 bool LayOutDataMarker(const SimDrive& drive);
 // Path of the program on the installer drive, as LayOutInstaller placed it.

@@ -3,6 +3,7 @@
 // benchmarks can create the real window inside their own process.
 #include <windows.h>
 
+#include "app/app_context.h"
 #include "ui/window.h"
 
 // True when the class is registered (now or by an earlier call).
@@ -14,3 +15,38 @@ inline bool RegisterMainWindowClass(const wchar_t* className) {
     wc.lpszClassName = className;
     return RegisterClassExW(&wc) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
 }
+
+// The program's real window in the test's own thread, over a context of the test's own. Fields
+// the window reads when it is created (bootDir) are set on `context` before Create.
+struct ProgramWindow {
+    AppContext context;
+    HWND window = nullptr;
+
+    ProgramWindow() = default;
+    ProgramWindow(const ProgramWindow&) = delete;
+    ProgramWindow& operator=(const ProgramWindow&) = delete;
+    ~ProgramWindow() { Destroy(); }
+
+    // A window never shown stays out of the pointer's way, and under Wine without a window
+    // manager hiding a shown window costs seconds.
+    bool Create(bool shown) {
+        if (!RegisterMainWindowClass(L"QuillmereTestWindow")) {
+            return false;
+        }
+        window =
+            CreateWindowExW(0, L"QuillmereTestWindow", L"", WS_POPUP | (shown ? WS_VISIBLE : 0), 40,
+                            40, 376, 208, nullptr, nullptr, GetModuleHandleW(nullptr), &context);
+        return window != nullptr;
+    }
+    // Destroys the window and takes back the quit request its destruction posts, so it cannot
+    // end a later wait of the same thread.
+    void Destroy() {
+        if (window) {
+            DestroyWindow(window);
+            window = nullptr;
+            context.window = nullptr;
+            MSG quit;
+            PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
+        }
+    }
+};

@@ -33,16 +33,9 @@ HWND FindVisible(const wchar_t* className, DWORD processId) {
 }
 
 HWND WaitForVisible(const wchar_t* className, DWORD processId, DWORD timeoutMs) {
-    DWORD start = GetTickCount();
-    for (;;) {
-        if (HWND window = FindVisible(className, processId)) {
-            return window;
-        }
-        if (GetTickCount() - start >= timeoutMs) {
-            return nullptr;
-        }
-        Sleep(20);
-    }
+    HWND window = nullptr;
+    WaitUntil([&] { return (window = FindVisible(className, processId)) != nullptr; }, timeoutMs);
+    return window;
 }
 
 std::wstring WindowText(HWND window) {
@@ -180,14 +173,7 @@ bool PressOk(const MessageBoxInfo& box) {
     PostMessageW(box.box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
     // The box is destroyed only when the program's message box call returns; a box merely
     // hidden still holds the program inside that call.
-    DWORD start = GetTickCount();
-    while (IsWindow(box.box)) {
-        if (GetTickCount() - start > 10000) {
-            return false;
-        }
-        Sleep(20);
-    }
-    return true;
+    return WaitUntil([&] { return !IsWindow(box.box); }, 10000);
 }
 
 uint32_t ReadScreenPixel(int x, int y) {
@@ -208,14 +194,7 @@ uint32_t ReadClientPixel(HWND window, int x, int y) {
 }
 
 bool WaitForClientPixel(HWND window, int x, int y, uint32_t rgb, DWORD timeoutMs) {
-    DWORD start = GetTickCount();
-    while (ReadClientPixel(window, x, y) != rgb) {
-        if (GetTickCount() - start > timeoutMs) {
-            return false;
-        }
-        Sleep(20);
-    }
-    return true;
+    return WaitUntil([&] { return ReadClientPixel(window, x, y) == rgb; }, timeoutMs);
 }
 
 void MovePointerToScreen(int x, int y) {

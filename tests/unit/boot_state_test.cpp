@@ -11,7 +11,7 @@
 
 #include "app/app_context.h"
 #include "sys/handles.h"
-#include "tests/support/scoped_environment.h"
+#include "tests/support/debug_log_capture.h"
 #include "tests/support/sim_drive.h"
 
 namespace {
@@ -25,9 +25,7 @@ class BootStateFile : public ::testing::Test {
     std::wstring bootDir = folder + L"\\Boot";
     std::wstring tempDir = folder + L"\\temp";
     std::wstring statePath = bootDir + L"\\bootstate.txt";
-    ScopedEnvironment logSwitch{L"TELVORN_DEBUG_LOG", L"1"};
-    ScopedEnvironment temp{L"TEMP", tempDir};
-    ScopedEnvironment tmp{L"TMP", tempDir};
+    DebugLogCapture log{tempDir};
 
     void SetUp() override {
         ASSERT_TRUE(RemoveTreeForTest(folder));
@@ -36,7 +34,7 @@ class BootStateFile : public ::testing::Test {
     }
     void TearDown() override { RemoveTreeForTest(folder); }
 
-    std::string Log() const { return ReadBytes(tempDir + L"\\quillmere_cpp_debug.log"); }
+    std::string Log() const { return log.Text(); }
     static bool HasLogLine(const std::string& log, const std::string& message) {
         return log.find("] " + message + "\r\n") != std::string::npos;
     }
@@ -118,8 +116,9 @@ TEST(ParseBootStateValue, ReadsTheFirstEntryOfEachKeyLeniently) {
         {"x\nlegacy=0\n", 0, -1},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(Parse(c.content, "legacy"), c.legacy) << c.content;
-        EXPECT_EQ(Parse(c.content, "uefi"), c.uefi) << c.content;
+        SCOPED_TRACE(testing::PrintToString(c.content));
+        EXPECT_EQ(Parse(c.content, "legacy"), c.legacy);
+        EXPECT_EQ(Parse(c.content, "uefi"), c.uefi);
     }
 }
 

@@ -10,14 +10,14 @@
 #include <vector>
 
 #include "sys/handles.h"
-#include "tests/support/scoped_environment.h"
+#include "tests/support/debug_log_capture.h"
 #include "tests/support/sim_drive.h"
 
 namespace {
 
 // Keeps files open without sharing from another process, as a media player or an indexer would.
 struct FileHolder {
-    KernelHandle process;
+    ChildProcess child;
     KernelHandle stop;
     std::wstring eventName = L"quillmere-cleanup-holder-" + std::to_wstring(GetCurrentProcessId());
 
@@ -36,16 +36,15 @@ struct FileHolder {
                             &startup, &info)) {
             return false;
         }
-        process.Reset(info.hProcess);
-        KernelHandle thread(info.hThread);
-        HANDLE waitFor[] = {ready.Get(), process.Get()};
+        child = ChildProcess(info);
+        HANDLE waitFor[] = {ready.Get(), child.process.Get()};
         return WaitForMultipleObjects(2, waitFor, FALSE, 20000) == WAIT_OBJECT_0;
     }
     void Release() {
-        if (process.Valid()) {
+        if (child.process.Valid()) {
             SetEvent(stop.Get());
-            WaitForSingleObject(process.Get(), 20000);
-            process.Reset();
+            WaitForSingleObject(child.process.Get(), 20000);
+            child = ChildProcess();
         }
     }
     ~FileHolder() { Release(); }
@@ -57,9 +56,7 @@ class Cleanup : public ::testing::Test {
     std::wstring scratch =
         BuildDir() + L"\\scratch\\cleanup-" + std::to_wstring(GetCurrentProcessId());
     std::wstring tempDir = scratch + L"\\temp";
-    ScopedEnvironment logSwitch{L"TELVORN_DEBUG_LOG", L"1"};
-    ScopedEnvironment temp{L"TEMP", tempDir};
-    ScopedEnvironment tmp{L"TMP", tempDir};
+    DebugLogCapture log{tempDir};
     SimDrive first;
     SimDrive second;
 
@@ -77,37 +74,18 @@ class Cleanup : public ::testing::Test {
 
     static std::wstring RootOf(const SimDrive& drive) { return drive.Root() + L"\\"; }
 
-    // The messages of the cleanup's log lines, in the order they were written.
     std::vector<std::string> CleanupLines() const {
-        std::string log = ReadBytes(tempDir + L"\\quillmere_cpp_debug.log");
-        std::vector<std::string> lines;
-        size_t start = 0;
-        while (start < log.size()) {
-            size_t end = log.find("\r\n", start);
-            std::string line = log.substr(start, end - start);
-            size_t message = line.find("] cleanup: ");
-            if (message != std::string::npos) {
-                lines.push_back(line.substr(message + 2));
-            }
-            if (end == std::string::npos) {
-                break;
-            }
-            start = end + 2;
-        }
-        std::sort(lines.begin(), lines.end());
-        return lines;
+        return SortedLogMessages(log.Text(), "cleanup: ");
     }
 };
 
-struct Expected {
-    const wchar_t* path;
-    bool exists;
-};
-
-void ExpectPaths(const SimDrive& drive, const std::vector<Expected>& table) {
-    for (const Expected& e : table) {
-        EXPECT_EQ(drive.Exists(e.path), e.exists)
-            << drive.Root() << std::string(e.path, e.path + wcslen(e.path));
+void ExpectPaths(const SimDrive& drive, std::initializer_list<const wchar_t*> kept,
+                 std::initializer_list<const wchar_t*> gone) {
+    for (const wchar_t* path : kept) {
+        EXPECT_TRUE(drive.Exists(path)) << "gone: " << testing::PrintToString(drive.Path(path));
+    }
+    for (const wchar_t* path : gone) {
+        EXPECT_FALSE(drive.Exists(path)) << "kept: " << testing::PrintToString(drive.Path(path));
     }
 }
 
@@ -119,135 +97,69 @@ std::vector<std::string> Sorted(std::vector<std::string> lines) {
 } // namespace
 
 TEST(ClassifyRootFolder, MatchesWholeNamesIgnoringOnlyAsciiCase) {
-    struct Case {
-        const wchar_t* name;
-        RootFolderKind kind;
-    } cases[] = {
-        {L"Android", RootFolderKind::Junk},
-        {L"android", RootFolderKind::Junk},
-        {L"ANDROID", RootFolderKind::Junk},
-        {L".thumbnails", RootFolderKind::Junk},
-        {L".THUMBNAILS", RootFolderKind::Junk},
-        {L".android_secure", RootFolderKind::Junk},
-        {L".trash-storage", RootFolderKind::Junk},
-        {L".Trash-1000", RootFolderKind::Junk},
-        {L".trash-1000", RootFolderKind::Junk},
-        {L".Trash-", RootFolderKind::Junk},
-        {L".Trash", RootFolderKind::Other},
-        {L".Trash_1000", RootFolderKind::Other},
-        {L"Trash-1000", RootFolderKind::Other},
-        {L"Androids", RootFolderKind::Other},
-        {L"Android ", RootFolderKind::Other},
-        {L"Andro", RootFolderKind::Other},
-        {L"\x0410ndroid", RootFolderKind::Other}, // Cyrillic capital A
-        {L"\xFF21ndroid", RootFolderKind::Other}, // fullwidth A
-        {L"LOST.DIR", RootFolderKind::LostDir},
-        {L"lost.dir", RootFolderKind::LostDir},
-        {L"LOST.DIR2", RootFolderKind::Other},
-        {L"LOST_DIR", RootFolderKind::Other},
-        {L"Music", RootFolderKind::Media},
-        {L"MUSIC", RootFolderKind::Media},
-        {L"MUS\x0130"
-         L"C",
-         RootFolderKind::Other}, // dotted capital I
-        {L"Podcasts", RootFolderKind::Media},
-        {L"Ringtones", RootFolderKind::Media},
-        {L"Alarms", RootFolderKind::Media},
-        {L"Notifications", RootFolderKind::Media},
-        {L"Pictures", RootFolderKind::Media},
-        {L"P\x0131"
-         L"ctures",
-         RootFolderKind::Other}, // dotless i
-        {L"Movies", RootFolderKind::Media},
-        {L"Download", RootFolderKind::Media},
-        {L"Downloads", RootFolderKind::Other},
-        {L"dcim", RootFolderKind::Media},
-        {L"Documents", RootFolderKind::Media},
-        {L"Audiobooks", RootFolderKind::Media},
-        {L"Recordings", RootFolderKind::Media},
-        {L"ISO", RootFolderKind::Other},
-        {L"Books", RootFolderKind::Other},
-        {L"System Volume Information", RootFolderKind::Other},
-        {L"", RootFolderKind::Other},
+    // Among the others: a Cyrillic capital A, a fullwidth A, a dotted capital I, a dotless i.
+    const std::pair<RootFolderKind, std::vector<const wchar_t*>> groups[] = {
+        {RootFolderKind::Junk,
+         {L"Android", L"android", L"ANDROID", L".thumbnails", L".THUMBNAILS", L".android_secure",
+          L".trash-storage", L".Trash-1000", L".trash-1000", L".Trash-"}},
+        {RootFolderKind::Other,
+         {L".Trash", L".Trash_1000", L"Trash-1000", L"Androids", L"Android ", L"Andro",
+          L"\x0410ndroid", L"\xFF21ndroid", L"LOST.DIR2", L"LOST_DIR", L"MUS\u0130C",
+          L"P\u0131ctures", L"Downloads", L"ISO", L"Books", L"System Volume Information", L""}},
+        {RootFolderKind::LostDir, {L"LOST.DIR", L"lost.dir"}},
+        {RootFolderKind::Media,
+         {L"Music", L"MUSIC", L"Podcasts", L"Ringtones", L"Alarms", L"Notifications", L"Pictures",
+          L"Movies", L"Download", L"dcim", L"Documents", L"Audiobooks", L"Recordings"}},
     };
-    for (const Case& c : cases) {
-        EXPECT_EQ(ClassifyRootFolder(c.name), c.kind)
-            << std::string(c.name, c.name + wcslen(c.name));
+    for (const auto& [kind, names] : groups) {
+        for (const wchar_t* name : names) {
+            EXPECT_EQ(ClassifyRootFolder(name), kind) << testing::PrintToString(std::wstring(name));
+        }
     }
 }
 
 TEST_F(Cleanup, RootsKeepUserDataAndLoseTheLeftovers) {
     const std::string photo = "\xFF\xD8 photo of the sea";
     ASSERT_TRUE(first.Write(L"\\Android", "a file, not a folder"));
-    ASSERT_TRUE(first.Write(L"\\.Trash-1000\\files\\old.txt", "t"));
-    ASSERT_TRUE(first.Write(L"\\.Trash-1000\\info\\old.txt.trashinfo", "i"));
-    ASSERT_TRUE(first.Write(L"\\.Trash\\keep.txt", "k"));
-    ASSERT_TRUE(first.Write(L"\\.trash-storage\\x.bin", "x"));
     ASSERT_TRUE(first.Write(L"\\DCIM\\Camera\\IMG_0001.jpg", photo));
-    ASSERT_TRUE(first.Write(L"\\DCIM\\.thumbnails\\t1.jpg", "t"));
-    ASSERT_TRUE(first.Write(L"\\DCIM\\.thumbnails\\deeper\\t2.jpg", "t"));
-    ASSERT_TRUE(first.MakeDir(L"\\Music\\a\\b\\c"));
-    ASSERT_TRUE(first.MakeDir(L"\\Music\\d"));
-    ASSERT_TRUE(first.Write(L"\\Pictures\\.nomedia", ""));
+    ASSERT_TRUE(first.Write(L"\\Documents\\letter.txt", "Dear"));
+    // \\Movies\\.thumbnails is a file named like the cache.
+    ASSERT_TRUE(first.Put(
+        {L"\\.Trash-1000\\files\\old.txt", L"\\.Trash-1000\\info\\old.txt.trashinfo",
+         L"\\.Trash\\keep.txt", L"\\.trash-storage\\x.bin", L"\\DCIM\\.thumbnails\\t1.jpg",
+         L"\\DCIM\\.thumbnails\\deeper\\t2.jpg", L"\\Pictures\\.nomedia", L"\\Movies\\.thumbnails",
+         L"\\LOST.DIR\\0001", L"\\LOST.DIR\\sub\\0002", L"\\ISO\\Music\\song.mp3",
+         L"\\System Volume Information\\IndexerVolumeGuid"},
+        {L"\\Music\\a\\b\\c", L"\\Music\\d", L"\\Documents\\empty\\emptier", L"\\ISO\\Music\\empty",
+         L"\\ISO\\Android\\empty", L"\\Books\\empty"}));
     ASSERT_TRUE(
         SetFileAttributesW(first.Path(L"\\Pictures\\.nomedia").c_str(), FILE_ATTRIBUTE_HIDDEN));
-    ASSERT_TRUE(first.Write(L"\\Movies\\.thumbnails", "a file named like the cache"));
-    ASSERT_TRUE(first.Write(L"\\Documents\\letter.txt", "Dear"));
-    ASSERT_TRUE(first.MakeDir(L"\\Documents\\empty\\emptier"));
-    ASSERT_TRUE(first.Write(L"\\LOST.DIR\\0001", "lost"));
-    ASSERT_TRUE(first.Write(L"\\LOST.DIR\\sub\\0002", "lost"));
-    ASSERT_TRUE(first.Write(L"\\ISO\\Music\\song.mp3", "ID3"));
-    ASSERT_TRUE(first.MakeDir(L"\\ISO\\Music\\empty"));
-    ASSERT_TRUE(first.MakeDir(L"\\ISO\\Android\\empty"));
-    ASSERT_TRUE(first.MakeDir(L"\\Books\\empty"));
-    ASSERT_TRUE(first.Write(L"\\System Volume Information\\IndexerVolumeGuid", "g"));
 
-    ASSERT_TRUE(second.Write(L"\\android\\data\\com.app\\cache\\c.bin", "c"));
-    ASSERT_TRUE(second.Write(L"\\android\\readonly.txt", "r"));
-    ASSERT_TRUE(second.Write(L"\\android\\hidden.txt", "h"));
-    ASSERT_TRUE(second.Write(L"\\android\\locked\\inner.txt", "l"));
+    ASSERT_TRUE(second.Put({L"\\android\\data\\com.app\\cache\\c.bin", L"\\android\\readonly.txt",
+                            L"\\android\\hidden.txt", L"\\android\\locked\\inner.txt",
+                            L"\\.thumbnails\\1.jpg", L"\\ISO\\Ventoy\\NOT.DEL"},
+                           {L"\\lost.dir"}));
     ASSERT_TRUE(SetFileAttributesW(second.Path(L"\\android\\readonly.txt").c_str(),
                                    FILE_ATTRIBUTE_READONLY));
     ASSERT_TRUE(SetFileAttributesW(second.Path(L"\\android\\hidden.txt").c_str(),
                                    FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM));
     ASSERT_TRUE(SetFileAttributesW(second.Path(L"\\android\\locked").c_str(),
                                    FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN));
-    ASSERT_TRUE(second.MakeDir(L"\\lost.dir"));
-    ASSERT_TRUE(second.Write(L"\\.thumbnails\\1.jpg", "t"));
-    ASSERT_TRUE(second.Write(L"\\ISO\\Ventoy\\NOT.DEL", ""));
 
     CleanupAndroidLeftovers(RootOf(first), RootOf(second));
 
-    ExpectPaths(first, {
-                           {L"\\Android", true},
-                           {L"\\.Trash-1000", false},
-                           {L"\\.Trash\\keep.txt", true},
-                           {L"\\.trash-storage", false},
-                           {L"\\DCIM\\Camera\\IMG_0001.jpg", true},
-                           {L"\\DCIM\\.thumbnails", false},
-                           {L"\\Music", false},
-                           {L"\\Pictures\\.nomedia", true},
-                           {L"\\Movies", false},
-                           {L"\\Documents\\letter.txt", true},
-                           {L"\\Documents\\empty", false},
-                           {L"\\LOST.DIR", true},
-                           {L"\\LOST.DIR\\0001", false},
-                           {L"\\LOST.DIR\\sub", false},
-                           {L"\\ISO\\Music\\song.mp3", true},
-                           {L"\\ISO\\Music\\empty", true},
-                           {L"\\ISO\\Android\\empty", true},
-                           {L"\\Books\\empty", true},
-                           {L"\\System Volume Information\\IndexerVolumeGuid", true},
-                       });
+    ExpectPaths(first,
+                {L"\\Android", L"\\.Trash\\keep.txt", L"\\DCIM\\Camera\\IMG_0001.jpg",
+                 L"\\Pictures\\.nomedia", L"\\Documents\\letter.txt", L"\\LOST.DIR",
+                 L"\\ISO\\Music\\song.mp3", L"\\ISO\\Music\\empty", L"\\ISO\\Android\\empty",
+                 L"\\Books\\empty", L"\\System Volume Information\\IndexerVolumeGuid"},
+                {L"\\.Trash-1000", L"\\.trash-storage", L"\\DCIM\\.thumbnails", L"\\Music",
+                 L"\\Movies", L"\\Documents\\empty", L"\\LOST.DIR\\0001", L"\\LOST.DIR\\sub"});
     EXPECT_EQ(first.Read(L"\\Android"), "a file, not a folder");
     EXPECT_EQ(first.Read(L"\\DCIM\\Camera\\IMG_0001.jpg"), photo);
     EXPECT_EQ(first.Read(L"\\Documents\\letter.txt"), "Dear");
-    ExpectPaths(second, {
-                            {L"\\android", false},
-                            {L"\\lost.dir", true},
-                            {L"\\.thumbnails", false},
-                            {L"\\ISO\\Ventoy\\NOT.DEL", true},
-                        });
+    ExpectPaths(second, {L"\\lost.dir", L"\\ISO\\Ventoy\\NOT.DEL"},
+                {L"\\android", L"\\.thumbnails"});
     for (const SimDrive* drive : {&first, &second}) {
         std::wstring lostDir = drive->Path(drive == &first ? L"\\LOST.DIR" : L"\\lost.dir");
         DWORD attributes = GetFileAttributesW(lostDir.c_str());
@@ -283,15 +195,11 @@ TEST_F(Cleanup, FileThatCannotBeDeletedKeepsItsFoldersUnlogged) {
     CleanupDriveRoot(RootOf(first));
     holder.Release();
 
-    ExpectPaths(first, {
-                           {L"\\Android\\obb\\game\\main.obb", true},
-                           {L"\\Android\\obb\\game\\patch.obb", false},
-                           {L"\\Android\\data", false},
-                           {L"\\Android\\top.txt", false},
-                           {L"\\LOST.DIR\\held", true},
-                           {L"\\LOST.DIR\\free", false},
-                           {L"\\Ringtones\\sub\\held.ogg", true},
-                       });
+    ExpectPaths(
+        first,
+        {L"\\Android\\obb\\game\\main.obb", L"\\LOST.DIR\\held", L"\\Ringtones\\sub\\held.ogg"},
+        {L"\\Android\\obb\\game\\patch.obb", L"\\Android\\data", L"\\Android\\top.txt",
+         L"\\LOST.DIR\\free"});
     EXPECT_EQ(first.Read(L"\\Android\\obb\\game\\main.obb"), "held");
     EXPECT_EQ(ListDirectoryEntries(first.Path(L"\\Android")), std::vector<std::wstring>{L"obb"});
     EXPECT_EQ(CleanupLines(), Sorted({"cleanup: cleared LOST.DIR in K:\\"}));
@@ -314,7 +222,7 @@ TEST_F(Cleanup, OnePartitionGivenTwiceIsCleanedOnce) {
          {"cleanup: cleared LOST.DIR in K:\\", "cleanup: cleared LOST.DIR in L:\\"}},
     };
     for (const Case& c : cases) {
-        DeleteFileW((tempDir + L"\\quillmere_cpp_debug.log").c_str());
+        log.Clear();
         CleanupAndroidLeftovers(c.firstRoot, c.secondRoot);
         EXPECT_EQ(CleanupLines(), Sorted(c.lines))
             << std::string(c.firstRoot.begin(), c.firstRoot.end()) << " / "
@@ -369,11 +277,13 @@ TEST_F(Cleanup, LinksAreNeverEnteredAndTheirTargetsSurvive) {
         EXPECT_TRUE(IsFolder(outside + empty)) << std::string(empty, empty + wcslen(empty));
     }
     // What is the drive's own still goes.
-    ExpectPaths(first, {
-                           {L"\\Android\\own.txt", false},
-                           {L"\\Pictures\\empty", false},
-                           {L"\\LOST.DIR\\own", false},
-                       });
+    ExpectPaths(first, {}, {L"\\Android\\own.txt", L"\\Pictures\\empty", L"\\LOST.DIR\\own"});
+    // A link that is not entered stays. One in a place that is cleaned goes itself; Wine cannot
+    // remove a host link to a folder that holds anything, so that shows on Windows only.
+    ExpectPaths(first, {L"\\Music", L"\\Podcasts", L"\\Pictures\\elsewhere"}, {});
+    if (!UnderWine()) {
+        ExpectPaths(first, {}, {L"\\.Trash-1000", L"\\LOST.DIR\\linked", L"\\DCIM\\.thumbnails"});
+    }
 }
 
 TEST_F(Cleanup, DeleteTreeReportsWhetherThePathItselfWent) {
@@ -393,12 +303,7 @@ TEST_F(Cleanup, DeleteTreeReportsWhetherThePathItselfWent) {
     EXPECT_FALSE(DeleteTree(first.Path(L"\\held")));
     holder.Release();
 
-    ExpectPaths(first, {
-                           {L"\\single.txt", false},
-                           {L"\\a", false},
-                           {L"\\held\\x\\in.txt", true},
-                           {L"\\held\\y.txt", false},
-                       });
+    ExpectPaths(first, {L"\\held\\x\\in.txt"}, {L"\\single.txt", L"\\a", L"\\held\\y.txt"});
 }
 
 TEST_F(Cleanup, ListingShowsHiddenEntriesButNotTheDotEntries) {
@@ -428,13 +333,6 @@ TEST_F(Cleanup, EmptySubfoldersGoButFilesAndTheFolderStay) {
     RemoveEmptySubdirectories(first.Path(L"\\solo"));
     ClearDirectory(first.Path(L"\\m\\k\\l"));
 
-    ExpectPaths(first, {
-                           {L"\\m\\a", false},
-                           {L"\\m\\k\\empty", false},
-                           {L"\\m\\k\\l", true},
-                           {L"\\m\\k\\l\\keep.txt", false},
-                           {L"\\m\\top.txt", true},
-                           {L"\\solo", true},
-                           {L"\\solo\\x", false},
-                       });
+    ExpectPaths(first, {L"\\m\\k\\l", L"\\m\\top.txt", L"\\solo"},
+                {L"\\m\\a", L"\\m\\k\\empty", L"\\m\\k\\l\\keep.txt", L"\\solo\\x"});
 }

@@ -29,10 +29,9 @@ TEST(LegacyToolCommandLines, MatchTheDocumentedRunsByteForByte) {
          L"E:\\efi\\Telvorn\\Boot\\bootice.exe /DEVICE=E: /pbr /install /type=GRUB4DOS /quiet"},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(BuildLegacyMbrCommandLine(c.loader, Tool, Root, BootDir), c.mbr)
-            << static_cast<int>(c.loader);
-        EXPECT_EQ(BuildLegacyPbrCommandLine(c.loader, Tool, Root, BootDir), c.pbr)
-            << static_cast<int>(c.loader);
+        SCOPED_TRACE(static_cast<int>(c.loader));
+        EXPECT_EQ(BuildLegacyMbrCommandLine(c.loader, Tool, Root, BootDir), c.mbr);
+        EXPECT_EQ(BuildLegacyPbrCommandLine(c.loader, Tool, Root, BootDir), c.pbr);
     }
 }
 

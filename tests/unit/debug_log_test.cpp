@@ -9,7 +9,7 @@
 
 #include "sys/handles.h"
 #include "sys/process.h"
-#include "tests/support/scoped_environment.h"
+#include "tests/support/debug_log_capture.h"
 #include "tests/support/sim_drive.h"
 
 namespace {
@@ -82,17 +82,12 @@ std::vector<std::string> MessagesIn(const std::string& content, unsigned long ex
     return messages;
 }
 
-// Points the temporary directory at a scratch folder of its own, so the real log is never touched.
+// The log captured in a scratch folder of its own.
 class DebugLogFile : public testing::Test {
   protected:
     void SetUp() override {
-        scratch = BuildDir() + L"\\scratch\\sys-debug-log";
         ASSERT_TRUE(RemoveTreeForTest(scratch));
         ASSERT_TRUE(MakeFolders(scratch));
-        SetEnvironmentVariableW(L"TMP", (scratch + L"\\").c_str());
-        SetEnvironmentVariableW(L"TEMP", (scratch + L"\\").c_str());
-        SetEnvironmentVariableW(Switch, L"1");
-        logPath = scratch + L"\\quillmere_cpp_debug.log";
         ASSERT_EQ(DebugLogFilePath(), logPath);
     }
     std::string Content() const { return ReadBytes(logPath); }
@@ -100,11 +95,9 @@ class DebugLogFile : public testing::Test {
         return MessagesIn(Content(), expectedThread);
     }
 
-    ScopedEnvironment tmp{L"TMP"};
-    ScopedEnvironment temp{L"TEMP"};
-    ScopedEnvironment debugSwitch{Switch};
-    std::wstring scratch;
-    std::wstring logPath;
+    std::wstring scratch = BuildDir() + L"\\scratch\\sys-debug-log";
+    DebugLogCapture log{scratch};
+    std::wstring logPath = log.Path();
 };
 
 TEST_F(DebugLogFile, OffWhenTheSwitchIsUnsetOrEmpty) {

@@ -1,14 +1,15 @@
 #include "ui/dispatch.h"
 
 #include "app/app_context.h"
-#include "tests/support/test_window.h"
+#include "tests/support/box_answerer.h"
 #include "tests/support/sim_drive.h"
+#include "tests/support/test_window.h"
 #include "tests/support/window_driver.h"
-#include "ui/window.h"
 
 #include <gtest/gtest.h>
 
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -21,64 +22,32 @@ TEST(DispatchTexts, AreTheUsersWordsAroundTheirValue) {
     EXPECT_EQ(LoaderChangedText(L"Grub2 (Legacy)"), L"Загрузчик изменён: Grub2 (Legacy)");
 }
 
-// What another thread saw of the box the window's thread was blocked in.
-struct SeenBox {
-    bool found = false;
-    MessageBoxInfo info;
-    bool ownerEnabled = true;
-};
-
-// Answers the next box of this process from a second thread, as the user would.
-std::thread AnswerNextBox(HWND window, SeenBox& seen) {
-    return std::thread([window, &seen] {
-        seen.found = WaitForMessageBox(GetCurrentProcessId(), 10000, seen.info);
-        if (!seen.found) {
-            return;
-        }
-        seen.ownerEnabled = IsWindowEnabled(window) != FALSE;
-        PressOk(seen.info);
-    });
+// The program's window over a boot folder that may carry the marker; Q: is no volume.
+bool OpenOnUnknownVolume(ProgramWindow& test) {
+    test.context.bootDir = BuildDir() + L"\\drives\\dispatch_test\\efi\\Telvorn\\Boot";
+    test.context.installerRoot = L"Q:";
+    return MakeFolders(test.context.bootDir) && test.Create(true);
 }
-
-struct TestWindow {
-    AppContext context;
-    HWND window = nullptr;
-    TestWindow() {
-        RegisterMainWindowClass(L"QuillmereDispatchTest");
-        context.bootDir = BuildDir() + L"\\drives\\dispatch_test\\efi\\Telvorn\\Boot";
-        MakeFolders(context.bootDir);
-        context.installerRoot = L"Q:";
-        window = CreateWindowExW(0, L"QuillmereDispatchTest", L"", WS_POPUP | WS_VISIBLE, 40, 40,
-                                 376, 208, nullptr, nullptr, GetModuleHandleW(nullptr), &context);
-    }
-    ~TestWindow() {
-        DestroyWindow(window);
-        MSG quit;
-        PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
-    }
-};
 
 TEST(RunAction, RefusesAnUnconfirmedTargetWithoutGoingBusy) {
     for (bool marker : {false, true}) {
-        // With the marker present the disk number still fails: Q: is no volume.
-        TestWindow test;
-        ASSERT_NE(test.window, nullptr);
+        SCOPED_TRACE(marker ? "marker present, no disk number" : "no marker");
+        ProgramWindow test;
+        ASSERT_TRUE(OpenOnUnknownVolume(test));
         std::wstring markerPath = test.context.bootDir + L"\\NOT.DEL";
         if (marker) {
             ASSERT_TRUE(WriteBytes(markerPath, ""));
         } else {
             DeleteFileW(markerPath.c_str());
         }
-        SeenBox seen;
-        std::thread answer = AnswerNextBox(test.window, seen);
+        BoxAnswerer answerer;
+        answerer.Start();
         test.context.RunAction(4);
-        answer.join();
-        ASSERT_TRUE(seen.found) << marker;
-        EXPECT_EQ(seen.info.text, TargetRefusalText(L"Q:"));
-        EXPECT_EQ(seen.info.caption, L"Quillmere");
-        EXPECT_EQ(seen.info.icon, "information");
-        EXPECT_EQ(seen.info.owner, test.window);
-        EXPECT_FALSE(seen.ownerEnabled);
+        EXPECT_EQ(answerer.Finish(), std::vector<std::wstring>{TargetRefusalText(L"Q:")});
+        ASSERT_EQ(answerer.boxes.size(), 1u);
+        EXPECT_EQ(answerer.boxes[0].caption, L"Quillmere");
+        EXPECT_EQ(answerer.boxes[0].icon, "information");
+        EXPECT_EQ(answerer.boxes[0].owner, test.window);
         EXPECT_FALSE(test.context.busy);
         EXPECT_EQ(test.context.runningAction, -1);
         EXPECT_FALSE(test.context.modalShown);
@@ -88,33 +57,32 @@ TEST(RunAction, RefusesAnUnconfirmedTargetWithoutGoingBusy) {
 }
 
 TEST(RunAction, DoesNothingWhileBusy) {
-    TestWindow test;
-    ASSERT_NE(test.window, nullptr);
+    ProgramWindow test;
+    ASSERT_TRUE(OpenOnUnknownVolume(test));
     test.context.busy = true;
     test.context.runningAction = 1;
-    SeenBox seen;
-    std::thread answer([&] { seen.found = !NoMessageBoxWithin(GetCurrentProcessId(), 1000); });
+    bool boxShown = false;
+    std::thread watch([&] { boxShown = !NoMessageBoxWithin(GetCurrentProcessId(), 1000); });
     test.context.RunAction(4);
-    answer.join();
-    EXPECT_FALSE(seen.found);
+    watch.join();
+    EXPECT_FALSE(boxShown);
     EXPECT_TRUE(test.context.busy);
     EXPECT_EQ(test.context.runningAction, 1);
 }
 
 TEST(ShowModalMessage, LeavesTheModalFlagAsItFoundIt) {
     for (bool alreadyShown : {false, true}) {
-        TestWindow test;
-        ASSERT_NE(test.window, nullptr);
+        SCOPED_TRACE(alreadyShown ? "already shown" : "not shown before");
+        ProgramWindow test;
+        ASSERT_TRUE(OpenOnUnknownVolume(test));
         test.context.modalShown = alreadyShown;
-        SeenBox seen;
-        std::thread answer = AnswerNextBox(test.window, seen);
+        BoxAnswerer answerer;
+        answerer.Start();
         test.context.ReportLoaderChanged(L"UEFI Xorboot");
-        answer.join();
-        ASSERT_TRUE(seen.found);
-        EXPECT_EQ(seen.info.text, L"Загрузчик изменён: UEFI Xorboot");
-        EXPECT_EQ(seen.info.caption, L"Quillmere");
-        EXPECT_EQ(seen.info.icon, "information");
-        EXPECT_FALSE(seen.ownerEnabled);
+        EXPECT_EQ(answerer.Finish(), std::vector<std::wstring>{L"Загрузчик изменён: UEFI Xorboot"});
+        ASSERT_EQ(answerer.boxes.size(), 1u);
+        EXPECT_EQ(answerer.boxes[0].caption, L"Quillmere");
+        EXPECT_EQ(answerer.boxes[0].icon, "information");
         EXPECT_EQ(test.context.modalShown, alreadyShown);
         EXPECT_TRUE(IsWindowEnabled(test.window));
     }

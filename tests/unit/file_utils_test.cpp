@@ -89,8 +89,8 @@ class FileUtilsOnDrive : public testing::Test {
 };
 
 TEST_F(FileUtilsOnDrive, FileExistsOnlyForObjectsThatAreNotDirectories) {
-    MakeWithAttribute(L"\\readonly.txt", FILE_ATTRIBUTE_READONLY);
-    MakeWithAttribute(L"\\hidden.txt", FILE_ATTRIBUTE_HIDDEN);
+    ASSERT_NO_FATAL_FAILURE(MakeWithAttribute(L"\\readonly.txt", FILE_ATTRIBUTE_READONLY));
+    ASSERT_NO_FATAL_FAILURE(MakeWithAttribute(L"\\hidden.txt", FILE_ATTRIBUTE_HIDDEN));
     const std::pair<std::wstring, bool> cases[] = {
         {drive.Path(L"\\plain.txt"), true},
         {drive.Path(L"\\readonly.txt"), true},
@@ -117,7 +117,8 @@ TEST_F(FileUtilsOnDrive, CopyReplacesAnOrdinaryTarget) {
 
 // Files taken from an ISO are read-only; their copies must stay replaceable.
 TEST_F(FileUtilsOnDrive, CopyOfAReadOnlySourceIsNotReadOnlyAndCanBeReplacedAgain) {
-    MakeWithAttribute(L"\\readonly.txt", FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN);
+    ASSERT_NO_FATAL_FAILURE(
+        MakeWithAttribute(L"\\readonly.txt", FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN));
     for (int round = 0; round < 2; ++round) {
         ASSERT_TRUE(CopyFileOverwrite(drive.Path(L"\\readonly.txt"), drive.Path(L"\\hidden.txt")))
             << round;
@@ -163,8 +164,8 @@ TEST(CopyTargetRefused, GuardsReadOnlyTargetsAndHiddenOrSystemOnesTheSourceDoesN
 }
 
 TEST_F(FileUtilsOnDrive, CopyFailsWithoutHarmOntoReadOnlyOrHiddenTarget) {
-    MakeWithAttribute(L"\\readonly.txt", FILE_ATTRIBUTE_READONLY);
-    MakeWithAttribute(L"\\hidden.txt", FILE_ATTRIBUTE_HIDDEN);
+    ASSERT_NO_FATAL_FAILURE(MakeWithAttribute(L"\\readonly.txt", FILE_ATTRIBUTE_READONLY));
+    ASSERT_NO_FATAL_FAILURE(MakeWithAttribute(L"\\hidden.txt", FILE_ATTRIBUTE_HIDDEN));
     for (const wchar_t* target : {L"\\readonly.txt", L"\\hidden.txt"}) {
         EXPECT_FALSE(CopyFileOverwrite(drive.Path(L"\\source.bin"), drive.Path(target)));
         EXPECT_EQ(drive.Read(target), "guarded");
@@ -181,7 +182,7 @@ TEST_F(FileUtilsOnDrive, CopyFailsWithoutHarmWhenSourceOrTargetFolderIsMissing) 
 }
 
 TEST_F(FileUtilsOnDrive, DeleteRemovesOrdinaryFilesOnly) {
-    MakeWithAttribute(L"\\readonly.txt", FILE_ATTRIBUTE_READONLY);
+    ASSERT_NO_FATAL_FAILURE(MakeWithAttribute(L"\\readonly.txt", FILE_ATTRIBUTE_READONLY));
     EXPECT_TRUE(DeleteFileIfAny(drive.Path(L"\\plain.txt")));
     EXPECT_FALSE(drive.Exists(L"\\plain.txt"));
 
@@ -216,7 +217,8 @@ TEST_F(FileUtilsOnDrive, CreateDirectoriesBuildsEveryMissingLevel) {
         {L"", false, L""},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(CreateDirectories(c.path), c.result) << testing::PrintToString(c.path);
+        SCOPED_TRACE(testing::PrintToString(c.path));
+        EXPECT_EQ(CreateDirectories(c.path), c.result);
         if (!c.mustBeFolder.empty()) {
             EXPECT_TRUE(IsFolder(c.mustBeFolder)) << testing::PrintToString(c.mustBeFolder);
         }

@@ -1,14 +1,13 @@
 // The loader actions run in this process against a simulated drive K: with the stand-in
 // boot-sector tool; a second thread answers their message boxes and records the texts.
 #include "app/app_context.h"
-#include "tests/support/sim_drive.h"
 #include "sys/handles.h"
-#include "tests/support/window_driver.h"
+#include "tests/support/box_answerer.h"
+#include "tests/support/sim_drive.h"
+#include "tests/support/test_window.h"
 
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <thread>
 #include <vector>
 
 namespace {
@@ -40,36 +39,6 @@ std::string Ascii(const std::wstring& text) {
     return std::string(text.begin(), text.end());
 }
 
-// Answers every box of this process until stopped, as a user pressing OK would.
-struct BoxRecorder {
-    std::vector<MessageBoxInfo> boxes;
-    std::atomic<bool> stop{false};
-    std::thread thread;
-
-    void Start() {
-        thread = std::thread([this] {
-            while (!stop) {
-                MessageBoxInfo info;
-                if (WaitForMessageBox(GetCurrentProcessId(), 100, info)) {
-                    boxes.push_back(info);
-                    PressOk(info);
-                }
-            }
-        });
-    }
-    std::vector<std::wstring> Finish() {
-        stop = true;
-        thread.join();
-        std::vector<std::wstring> texts;
-        for (const MessageBoxInfo& box : boxes) {
-            EXPECT_EQ(box.caption, L"Quillmere");
-            EXPECT_EQ(box.icon, "information");
-            texts.push_back(box.text);
-        }
-        return texts;
-    }
-};
-
 // Removes everything below `folder`, read-only files included.
 bool EmptyFolder(const std::wstring& folder) {
     WIN32_FIND_DATAW found;
@@ -94,22 +63,11 @@ bool EmptyFolder(const std::wstring& folder) {
     return emptied;
 }
 
-HWND CreateOwnerWindow() {
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof wc;
-    wc.lpfnWndProc = DefWindowProcW;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.lpszClassName = L"QuillmereLoadersTest";
-    RegisterClassExW(&wc);
-    // Never shown: under Wine without a window manager, hiding a shown window costs seconds.
-    return CreateWindowExW(0, wc.lpszClassName, L"", WS_POPUP, 30, 30, 376, 208, nullptr, nullptr,
-                           wc.hInstance, nullptr);
-}
-
 class LoaderActions : public ::testing::Test {
   protected:
     static SimDrive drive;
-    AppContext context;
+    ProgramWindow program;
+    AppContext& context = program.context;
     std::wstring logPath = BuildDir() + L"\\scratch\\loaders-unit-tool.log";
     std::wstring eventsPath = BuildDir() + L"\\scratch\\loaders-unit-events.log";
 
@@ -119,7 +77,7 @@ class LoaderActions : public ::testing::Test {
     // A fresh drive and context for one case; the tests with tables call it per row. The drive
     // stays mapped: emptying it from this side is much quicker than mapping it again.
     void Fresh() {
-        CloseWindow();
+        program.Destroy();
         context = AppContext();
         ASSERT_TRUE(drive.letter != 0);
         ASSERT_TRUE(EmptyFolder(drive.Root()));
@@ -136,14 +94,10 @@ class LoaderActions : public ::testing::Test {
         context.installerRoot = drive.Root();
         context.bootDir = drive.Root() + Boot;
         context.bootIcePath = context.bootDir + L"\\bootice.exe";
-        context.window = CreateOwnerWindow();
-        ASSERT_NE(context.window, nullptr);
+        ASSERT_TRUE(program.Create(false));
     }
 
-    void TearDown() override {
-        ClearStandInVariables();
-        CloseWindow();
-    }
+    void TearDown() override { ClearStandInVariables(); }
 
     static void ClearStandInVariables() {
         for (const wchar_t* name : StandInVariables) {
@@ -151,18 +105,16 @@ class LoaderActions : public ::testing::Test {
         }
     }
 
-    void CloseWindow() {
-        if (context.window) {
-            DestroyWindow(context.window);
-            context.window = nullptr;
-        }
-    }
-
     std::vector<std::wstring> Run(Install install) {
-        BoxRecorder recorder;
-        recorder.Start();
+        BoxAnswerer answerer;
+        answerer.Start();
         (context.*install)();
-        return recorder.Finish();
+        std::vector<std::wstring> texts = answerer.Finish();
+        for (const MessageBoxInfo& box : answerer.boxes) {
+            EXPECT_EQ(box.caption, L"Quillmere");
+            EXPECT_EQ(box.icon, "information");
+        }
+        return texts;
     }
 
     std::vector<std::string> ToolLog() const { return Lines(ReadBytes(logPath)); }
@@ -176,6 +128,13 @@ class LoaderActions : public ::testing::Test {
     }
     void MakeReadOnly(const std::wstring& relative) const {
         ASSERT_TRUE(SetFileAttributesW(drive.Path(relative).c_str(), FILE_ATTRIBUTE_READONLY));
+    }
+    // A fresh drive with an earlier loader's root files and state file, as the context knows it.
+    void FreshAfterLegacy(const std::string& state, int32_t legacy) {
+        ASSERT_NO_FATAL_FAILURE(Fresh());
+        ASSERT_NO_FATAL_FAILURE(PutRootFiles());
+        ASSERT_NO_FATAL_FAILURE(SetState(state));
+        context.legacyLoader = legacy;
     }
     void PutRootFiles() const {
         ASSERT_TRUE(drive.Write(L"\\bootmgr", "old bootmgr"));
@@ -214,10 +173,8 @@ const LegacyCase LegacyCases[] = {
 
 TEST_F(LoaderActions, LegacyToolRunsFollowEachOtherThenTheStateIsRecorded) {
     for (const LegacyCase& c : LegacyCases) {
-        Fresh();
-        PutRootFiles();
-        SetState("legacy=3\nuefi=2\n");
-        context.legacyLoader = 3;
+        SCOPED_TRACE(testing::Message() << c.name);
+        ASSERT_NO_FATAL_FAILURE(FreshAfterLegacy("legacy=3\nuefi=2\n", 3));
         context.uefiLoader = 0; // the file, not the context, gives the other mode's value
         // A slow tool: a run started before the previous one ended would show in the events.
         SetEnvironmentVariableW(L"QUILLMERE_STANDIN_SLEEP_MS", L"300");
@@ -246,7 +203,7 @@ TEST_F(LoaderActions, LegacyToolRunsFollowEachOtherThenTheStateIsRecorded) {
 }
 
 TEST_F(LoaderActions, FirstLegacyInstallWritesTheSeventeenByteState) {
-    Fresh();
+    ASSERT_NO_FATAL_FAILURE(Fresh());
     std::vector<std::wstring> boxes = Run(&AppContext::InstallGrub4DosLegacy);
     EXPECT_EQ(boxes, std::vector<std::wstring>{L"Загрузчик изменён: Grub4Dos"});
     EXPECT_EQ(State(), std::string("legacy=2\nuefi=-1\n", 17));
@@ -265,10 +222,8 @@ TEST_F(LoaderActions, LegacyMissingSourceStopsBeforeTheDriveChanges) {
         {&AppContext::InstallGrub4DosLegacy, L"\\g4d\\grldr"},
     };
     for (const Case& c : cases) {
-        Fresh();
-        PutRootFiles();
-        SetState("legacy=1\nuefi=1\n");
-        context.legacyLoader = 1;
+        SCOPED_TRACE(testing::Message() << "missing " << c.missing);
+        ASSERT_NO_FATAL_FAILURE(FreshAfterLegacy("legacy=1\nuefi=1\n", 1));
         ASSERT_TRUE(DeleteFileW((context.bootDir + c.missing).c_str()));
 
         std::vector<std::wstring> boxes = Run(c.install);
@@ -286,16 +241,18 @@ TEST_F(LoaderActions, LegacyMissingSourceStopsBeforeTheDriveChanges) {
 TEST_F(LoaderActions, LegacyCopyThatCannotReplaceTheRootFileStopsBeforeTheTool) {
     for (const LegacyCase& c : LegacyCases) {
         for (bool folderInTheWay : {false, true}) {
+            SCOPED_TRACE(testing::Message()
+                         << c.name << (folderInTheWay ? ": folder in the way" : ": read-only"));
             if (!c.copiedRootFile) {
                 continue;
             }
-            Fresh();
-            PutRootFiles();
+            ASSERT_NO_FATAL_FAILURE(Fresh());
+            ASSERT_NO_FATAL_FAILURE(PutRootFiles());
             if (folderInTheWay) {
                 ASSERT_TRUE(DeleteFileW(drive.Path(c.copiedRootFile).c_str()));
                 ASSERT_TRUE(drive.MakeDir(c.copiedRootFile));
             } else {
-                MakeReadOnly(c.copiedRootFile);
+                ASSERT_NO_FATAL_FAILURE(MakeReadOnly(c.copiedRootFile));
             }
 
             std::vector<std::wstring> boxes = Run(c.install);
@@ -332,9 +289,11 @@ TEST_F(LoaderActions, LegacyReadOnlyRootFileOfAnotherLoaderStaysAndTheInstallGoe
         {&AppContext::InstallXorBootLegacy, L"\\grldr", nullptr, nullptr},
     };
     for (const Case& c : cases) {
-        Fresh();
-        PutRootFiles();
-        MakeReadOnly(c.readOnly);
+        SCOPED_TRACE(testing::Message() << "read-only " << c.readOnly << ", copied "
+                                        << (c.copied ? c.copied : L"nothing"));
+        ASSERT_NO_FATAL_FAILURE(Fresh());
+        ASSERT_NO_FATAL_FAILURE(PutRootFiles());
+        ASSERT_NO_FATAL_FAILURE(MakeReadOnly(c.readOnly));
 
         std::vector<std::wstring> boxes = Run(c.install);
 
@@ -365,11 +324,9 @@ TEST_F(LoaderActions, LegacyToolFailureStopsWithItsCode) {
         {1, nullptr, nullptr, L"Ошибка записи MBR (код -1).", 0},
     };
     for (const Failure& f : failures) {
+        SCOPED_TRACE(testing::Message() << f.message);
         const LegacyCase& c = LegacyCases[f.legacyCase];
-        Fresh();
-        PutRootFiles();
-        SetState("legacy=3\nuefi=0\n");
-        context.legacyLoader = 3;
+        ASSERT_NO_FATAL_FAILURE(FreshAfterLegacy("legacy=3\nuefi=0\n", 3));
         if (f.variable) {
             SetEnvironmentVariableW(f.variable, f.code);
         } else {
@@ -395,7 +352,7 @@ TEST_F(LoaderActions, LegacyToolFailureStopsWithItsCode) {
 }
 
 TEST_F(LoaderActions, UnwritableStateFileIsToldWithTheSuccess) {
-    Fresh();
+    ASSERT_NO_FATAL_FAILURE(Fresh());
     ASSERT_TRUE(drive.MakeDir(std::wstring(Boot) + L"\\bootstate.txt"));
     EXPECT_EQ(Run(&AppContext::InstallXorBootLegacy),
               std::vector<std::wstring>{
@@ -406,10 +363,10 @@ TEST_F(LoaderActions, UnwritableStateFileIsToldWithTheSuccess) {
 // Loader files taken from an ISO are read-only; the copies must not be, or the next install of
 // the same loader would stop at its own copy.
 TEST_F(LoaderActions, TwoInstallsInARowFromReadOnlySources) {
-    Fresh();
+    ASSERT_NO_FATAL_FAILURE(Fresh());
     for (const wchar_t* source :
          {L"\\mgr\\bootmgr", L"\\mgr\\UEFI\\bootx64.efi", L"\\mgr\\UEFI\\bootia32.efi"}) {
-        MakeReadOnly(std::wstring(Boot) + source);
+        ASSERT_NO_FATAL_FAILURE(MakeReadOnly(std::wstring(Boot) + source));
     }
     for (int round = 0; round < 2; ++round) {
         EXPECT_EQ(Run(&AppContext::InstallBootmgrLegacy),
@@ -472,11 +429,12 @@ class UefiActions : public LoaderActions {
 
 TEST_F(UefiActions, ReplaceTheLoaderFilesAndKeepTheLegacyEntry) {
     for (const UefiCase& c : UefiCases) {
-        Fresh();
-        PutOldEfiFiles();
+        SCOPED_TRACE(testing::Message() << c.name);
+        ASSERT_NO_FATAL_FAILURE(Fresh());
+        ASSERT_NO_FATAL_FAILURE(PutOldEfiFiles());
         // Left by a run that was cut off between its copies and its moves.
         ASSERT_TRUE(drive.Write(EfiBoot(L"\\bootia32.efi.quillmere-new"), "stale"));
-        SetState("legacy=3\nuefi=-1\n");
+        ASSERT_NO_FATAL_FAILURE(SetState("legacy=3\nuefi=-1\n"));
         context.legacyLoader = 0;
 
         std::vector<std::wstring> boxes = Run(c.install);
@@ -503,7 +461,6 @@ TEST_F(UefiActions, ReplaceTheLoaderFilesAndKeepTheLegacyEntry) {
         }
         std::string expected = "legacy=3\nuefi=" + std::to_string(c.stateValue) + "\n";
         EXPECT_EQ(State(), expected);
-        EXPECT_EQ(expected.size(), 16u);
         EXPECT_EQ(context.uefiLoader, c.stateValue);
         EXPECT_EQ(context.legacyLoader, 0);
         EXPECT_TRUE(ToolLog().empty());
@@ -511,8 +468,8 @@ TEST_F(UefiActions, ReplaceTheLoaderFilesAndKeepTheLegacyEntry) {
 }
 
 TEST_F(UefiActions, Grub2KeepsTheEarlier32BitLoaderAndTheOthersDropGrub2sCompanions) {
-    Fresh();
-    PutOldEfiFiles();
+    ASSERT_NO_FATAL_FAILURE(Fresh());
+    ASSERT_NO_FATAL_FAILURE(PutOldEfiFiles());
     ASSERT_EQ(Run(&AppContext::InstallBootmgrUefi).size(), 1u);
     ASSERT_EQ(Run(&AppContext::InstallGrub2Uefi).size(), 1u);
     EXPECT_EQ(drive.Read(EfiBoot(L"\\bootia32.efi")), Source(L"\\mgr\\UEFI\\bootia32.efi"));
@@ -528,10 +485,12 @@ TEST_F(UefiActions, Grub2KeepsTheEarlier32BitLoaderAndTheOthersDropGrub2sCompani
 
 TEST_F(UefiActions, MissingSourceStopsBeforeAnyFileIsDeleted) {
     for (const UefiCase& c : UefiCases) {
+        SCOPED_TRACE(testing::Message() << c.name);
         for (const wchar_t* name : c.installed) {
-            Fresh();
-            PutOldEfiFiles();
-            SetState("legacy=2\nuefi=0\n");
+            SCOPED_TRACE(testing::Message() << "missing " << name);
+            ASSERT_NO_FATAL_FAILURE(Fresh());
+            ASSERT_NO_FATAL_FAILURE(PutOldEfiFiles());
+            ASSERT_NO_FATAL_FAILURE(SetState("legacy=2\nuefi=0\n"));
             context.uefiLoader = 0;
             std::wstring missing = std::wstring(Boot) + c.sourceFolder + name;
             ASSERT_TRUE(DeleteFileW(drive.Path(missing).c_str()));
@@ -551,8 +510,9 @@ TEST_F(UefiActions, MissingSourceStopsBeforeAnyFileIsDeleted) {
 
 TEST_F(UefiActions, FailedCopyStopsWithoutRecording) {
     for (const UefiCase& c : UefiCases) {
+        SCOPED_TRACE(testing::Message() << c.name);
         // No \efi\boot at all: the first copy fails and the folder is not made.
-        Fresh();
+        ASSERT_NO_FATAL_FAILURE(Fresh());
         ASSERT_TRUE(RemoveTreeForTest(drive.Path(L"\\efi\\boot")));
         std::vector<std::wstring> boxes = Run(c.install);
         EXPECT_EQ(boxes,
@@ -575,8 +535,9 @@ TEST_F(UefiActions, FailedCopyStopsWithoutRecording) {
             {last, 0},
         };
         for (const Failure& f : failures) {
-            Fresh();
-            PutOldEfiFiles();
+            SCOPED_TRACE(testing::Message() << f.name << " attribute " << f.attribute);
+            ASSERT_NO_FATAL_FAILURE(Fresh());
+            ASSERT_NO_FATAL_FAILURE(PutOldEfiFiles());
             if (f.attribute) {
                 ASSERT_TRUE(SetFileAttributesW(drive.Path(EfiBoot(f.name)).c_str(), f.attribute));
             } else {
@@ -602,9 +563,9 @@ TEST_F(UefiActions, FailedCopyStopsWithoutRecording) {
 }
 
 TEST_F(UefiActions, Grub2LeavesAReadOnly32BitLoaderAloneAndSucceeds) {
-    Fresh();
-    PutOldEfiFiles();
-    MakeReadOnly(EfiBoot(L"\\bootia32.efi"));
+    ASSERT_NO_FATAL_FAILURE(Fresh());
+    ASSERT_NO_FATAL_FAILURE(PutOldEfiFiles());
+    ASSERT_NO_FATAL_FAILURE(MakeReadOnly(EfiBoot(L"\\bootia32.efi")));
     EXPECT_EQ(Run(&AppContext::InstallGrub2Uefi),
               std::vector<std::wstring>{L"Загрузчик изменён: UEFI GRUB2"});
     EXPECT_EQ(drive.Read(EfiBoot(L"\\bootia32.efi")), "old\\bootia32.efi");
@@ -635,10 +596,8 @@ TEST_F(LoaderActions, Grub2LegacyRefusesBeforeChangingAnything) {
         {nullptr, L"Не удалось определить номер физического диска для K:"},
     };
     for (const Case& c : cases) {
-        Fresh();
-        PutRootFiles();
-        SetState("legacy=0\nuefi=1\n");
-        context.legacyLoader = 0;
+        SCOPED_TRACE(testing::Message() << c.message);
+        ASSERT_NO_FATAL_FAILURE(FreshAfterLegacy("legacy=0\nuefi=1\n", 0));
         if (c.removed) {
             ASSERT_TRUE(RemoveTreeForTest(drive.Path(c.removed)));
         }

@@ -12,37 +12,12 @@
 
 namespace {
 
-std::string GrubBootImage() {
-    std::string boot(512, '\0');
-    for (size_t i = 0; i < boot.size(); ++i) {
-        boot[i] = static_cast<char>(0x40 + i % 31);
-    }
-    boot[0] = '\xEB';
-    boot[1] = '\x63';
-    boot[2] = '\x90';
-    for (int i = 0; i < 8; ++i) {
-        boot[0x5C + i] = i == 0 ? '\x01' : '\0';
-    }
-    boot[0x64] = '\xFF';
-    boot[0x66] = '\x75'; // the boot-drive check: jnz over the drive fix-up
-    boot[0x67] = '\x02';
-    boot[510] = '\x55';
-    boot[511] = '\xAA';
-    return boot;
-}
-
 struct Entry {
     uint8_t flag;
     uint8_t type;
     uint32_t start;
     uint32_t count;
 };
-
-void PutLittleEndian(std::string& bytes, size_t offset, uint32_t value) {
-    for (int i = 0; i < 4; ++i) {
-        bytes[offset + i] = static_cast<char>((value >> (8 * i)) & 0xFF);
-    }
-}
 
 // Sectors 0 and 1 of a disk: old loader code, signature 0xDEC0ADDE, the four slots, 55 AA.
 std::string DiskHead(std::initializer_list<std::pair<int, Entry>> slots, bool gptHeader = false) {

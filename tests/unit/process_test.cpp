@@ -149,20 +149,23 @@ class PumpingWindow : public testing::Test {
         }
     }
     // The code of the WM_QUIT a main loop would end with; -1 when none comes within 5 s.
-    int RunMainLoopUntilQuit() {
-        const DWORD start = GetTickCount();
-        while (GetTickCount() - start < 5000) {
-            MSG message;
-            while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-                if (message.message == WM_QUIT) {
-                    return static_cast<int>(message.wParam);
+    static int RunMainLoopUntilQuit() {
+        int code = -1;
+        WaitUntil(
+            [&] {
+                MSG message;
+                while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+                    if (message.message == WM_QUIT) {
+                        code = static_cast<int>(message.wParam);
+                        return true;
+                    }
+                    TranslateMessage(&message);
+                    DispatchMessageW(&message);
                 }
-                TranslateMessage(&message);
-                DispatchMessageW(&message);
-            }
-            MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
-        }
-        return -1;
+                return false;
+            },
+            5000);
+        return code;
     }
     HWND window = nullptr;
     WindowTraffic traffic;
@@ -195,14 +198,98 @@ TEST_F(PumpingWindow, AQuitPostedBeforeTheCallSurvivesIt) {
 TEST_F(PumpingWindow, NoQuitAppearsWhenNoneWasPosted) {
     EXPECT_EQ(RunProcessAndWait(Child(L"sleep 100 0")), 0);
     KillTimer(window, 1);
-    const DWORD start = GetTickCount();
-    bool quit = false;
     MSG message;
-    while (!quit && GetTickCount() - start < 300) {
-        quit = PeekMessageW(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) != FALSE;
-        Sleep(20);
+    EXPECT_FALSE(WaitUntil(
+        [&] { return PeekMessageW(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) != FALSE; },
+        300));
+}
+
+// The test's stand-in for CreateProcessW: creates the child, then returns only once it has
+// ended, so the runner's first wait finds it ended.
+decltype(&CreateProcessW) realCreateProcess = nullptr;
+
+BOOL WINAPI CreateProcessAndAwaitItsEnd(LPCWSTR application, LPWSTR commandLine,
+                                        LPSECURITY_ATTRIBUTES processAttributes,
+                                        LPSECURITY_ATTRIBUTES threadAttributes, BOOL inherit,
+                                        DWORD flags, LPVOID environment, LPCWSTR directory,
+                                        LPSTARTUPINFOW startup, LPPROCESS_INFORMATION created) {
+    const BOOL ok = realCreateProcess(application, commandLine, processAttributes, threadAttributes,
+                                      inherit, flags, environment, directory, startup, created);
+    if (ok) {
+        WaitForSingleObject(created->hProcess, 10000);
     }
-    EXPECT_FALSE(quit);
+    return ok;
+}
+
+// Points one import slot of this program at a function of the test's own, and back at scope
+// end: the runner calls the system through that slot.
+struct ImportSwap {
+    void** slot = nullptr;
+    void* saved = nullptr;
+
+    ImportSwap(const char* dll, const char* function, void* replacement) {
+        auto* base = reinterpret_cast<BYTE*>(GetModuleHandleW(nullptr));
+        const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(
+            base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
+        const IMAGE_DATA_DIRECTORY& imports =
+            nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+        auto* module =
+            reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress);
+        for (; imports.VirtualAddress && module->Name && !slot; ++module) {
+            if (_stricmp(reinterpret_cast<const char*>(base + module->Name), dll) != 0) {
+                continue;
+            }
+            auto* names = reinterpret_cast<const IMAGE_THUNK_DATA*>(
+                base +
+                (module->OriginalFirstThunk ? module->OriginalFirstThunk : module->FirstThunk));
+            auto* slots = reinterpret_cast<IMAGE_THUNK_DATA*>(base + module->FirstThunk);
+            for (; names->u1.AddressOfData && !slot; ++names, ++slots) {
+                if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) {
+                    continue;
+                }
+                const auto* byName =
+                    reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
+                if (strcmp(reinterpret_cast<const char*>(byName->Name), function) == 0) {
+                    slot = reinterpret_cast<void**>(&slots->u1.Function);
+                }
+            }
+        }
+        if (slot) {
+            saved = *slot;
+            Write(replacement);
+        }
+    }
+    ImportSwap(const ImportSwap&) = delete;
+    ImportSwap& operator=(const ImportSwap&) = delete;
+    ~ImportSwap() {
+        if (slot) {
+            Write(saved);
+        }
+    }
+    void Write(void* value) {
+        DWORD old = 0;
+        VirtualProtect(slot, sizeof *slot, PAGE_READWRITE, &old);
+        *slot = value;
+        VirtualProtect(slot, sizeof *slot, old, &old);
+    }
+};
+
+// The child has ended before the runner first waits, with a message already queued: the message
+// stays for the main loop, whichever of the two the system's combined wait would report first.
+TEST_F(PumpingWindow, AChildThatHasEndedBeforeTheFirstWaitGetsNoPumpingPass) {
+    ImportSwap swap("kernel32.dll", "CreateProcessW",
+                    reinterpret_cast<void*>(&CreateProcessAndAwaitItsEnd));
+    ASSERT_NE(swap.slot, nullptr) << "the program imports no CreateProcessW";
+    realCreateProcess = reinterpret_cast<decltype(&CreateProcessW)>(swap.saved);
+    PostMessageW(window, WM_APP, 0, 0);
+    EXPECT_EQ(RunProcessAndWait(Child(L"exit 8")), 8);
+    EXPECT_EQ(traffic.posted, 0);
+    // The message is still queued for the main loop.
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        DispatchMessageW(&message);
+    }
+    EXPECT_EQ(traffic.posted, 1);
 }
 
 TEST(GetCommandInterpreterPath, TakesComSpecBelow520CharactersElseTheSystemShell) {

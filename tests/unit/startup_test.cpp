@@ -50,11 +50,11 @@ TEST(CenteredOrigin, CentresInTheWorkAreaTruncatingTowardZero) {
         {{0, 0, 0, 0}, -188, -104},         // the query failed and left the rectangle zero
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.workArea.left << "," << c.workArea.top << " "
+                                        << c.workArea.right << "x" << c.workArea.bottom);
         const POINT origin = CenteredOrigin(c.workArea, 376, 208);
-        EXPECT_EQ(origin.x, c.x) << c.workArea.left << "," << c.workArea.top << " "
-                                 << c.workArea.right << "x" << c.workArea.bottom;
-        EXPECT_EQ(origin.y, c.y) << c.workArea.left << "," << c.workArea.top << " "
-                                 << c.workArea.right << "x" << c.workArea.bottom;
+        EXPECT_EQ(origin.x, c.x);
+        EXPECT_EQ(origin.y, c.y);
     }
 }
 
