@@ -1,13 +1,18 @@
 #include "ui/dispatch.h"
 
 #include "app/app_context.h"
+#include "app/startup.h"
 #include "tests/support/box_answerer.h"
+#include "tests/support/import_swap.h"
 #include "tests/support/sim_drive.h"
 #include "tests/support/test_window.h"
 #include "tests/support/window_driver.h"
 
 #include <gtest/gtest.h>
 
+#include <winioctl.h>
+
+#include <cwctype>
 #include <thread>
 #include <vector>
 
@@ -54,6 +59,88 @@ TEST(RunAction, RefusesAnUnconfirmedTargetWithoutGoingBusy) {
         EXPECT_TRUE(IsWindowEnabled(test.window));
         DeleteFileW(markerPath.c_str());
     }
+}
+
+// Disk numbers by drive letter for the volume query, which under Wine has no disk to answer
+// with: "\\.\X:" opens as a stand-in handle and the extents query names the letter's disk.
+struct DiskAnswers {
+    static inline int installerDisk = -1;
+    static inline int windowsDisk = -1; // drive C, which holds Wine's Windows directory
+    static inline wchar_t openedLetter = 0;
+    static inline decltype(&CreateFileW) realCreateFile = nullptr;
+
+    ImportSwap open;
+    ImportSwap query;
+    DiskAnswers(int installer, int windows)
+        : open("kernel32.dll", "CreateFileW", reinterpret_cast<void*>(&OpenVolume)),
+          query("kernel32.dll", "DeviceIoControl", reinterpret_cast<void*>(&QueryExtents)) {
+        installerDisk = installer;
+        windowsDisk = windows;
+        realCreateFile = reinterpret_cast<decltype(&CreateFileW)>(open.saved);
+    }
+
+    static HANDLE WINAPI OpenVolume(LPCWSTR path, DWORD access, DWORD share,
+                                    LPSECURITY_ATTRIBUTES security, DWORD disposition, DWORD flags,
+                                    HANDLE model) {
+        if (wcsncmp(path, L"\\\\.\\", 4) == 0 && wcslen(path) == 6 && path[5] == L':') {
+            openedLetter = static_cast<wchar_t>(towupper(path[4]));
+            return CreateEventW(nullptr, FALSE, FALSE, nullptr);
+        }
+        return realCreateFile(path, access, share, security, disposition, flags, model);
+    }
+    static BOOL WINAPI QueryExtents(HANDLE, DWORD code, LPVOID, DWORD, LPVOID out, DWORD outSize,
+                                    LPDWORD returned, LPOVERLAPPED) {
+        const int disk = openedLetter == L'C' ? windowsDisk : installerDisk;
+        if (code != IOCTL_VOLUME_GET_VOLUME_DISK_EXTENTS || disk < 0 ||
+            outSize < sizeof(VOLUME_DISK_EXTENTS)) {
+            return FALSE;
+        }
+        auto* answer = static_cast<VOLUME_DISK_EXTENTS*>(out);
+        *answer = {};
+        answer->NumberOfDiskExtents = 1;
+        answer->Extents[0].DiskNumber = static_cast<DWORD>(disk);
+        *returned = sizeof(VOLUME_DISK_EXTENTS);
+        return TRUE;
+    }
+};
+
+// The marker present and the installer's disk known: the target is confirmed.
+bool OpenConfirmed(ProgramWindow& test) {
+    return OpenOnUnknownVolume(test) && WriteBytes(test.context.bootDir + L"\\NOT.DEL", "");
+}
+
+TEST(RunAction, AnIndexWithoutALoaderGoesBusyPaintsAndRunsNothing) {
+    DiskAnswers disks(3, -1);
+    ASSERT_TRUE(disks.open.slot && disks.query.slot);
+    for (int32_t index : {7, -1}) {
+        SCOPED_TRACE(index);
+        ProgramWindow test;
+        ASSERT_TRUE(OpenConfirmed(test));
+        BoxAnswerer answerer;
+        answerer.Start();
+        test.context.RunAction(index);
+        EXPECT_TRUE(answerer.Finish().empty());
+        EXPECT_FALSE(test.context.busy);
+        EXPECT_EQ(test.context.runningAction, -1);
+        // The frame painted last is the one RunAction put on screen before the action: an
+        // action that pumps no messages would otherwise run behind the previous look.
+        EXPECT_TRUE(test.context.keptFrame.shows.busy);
+        EXPECT_EQ(test.context.keptFrame.shows.runningAction, index);
+    }
+}
+
+TEST(RunAction, RefusesTheDiskWindowsRunsFrom) {
+    DiskAnswers disks(3, 3);
+    ASSERT_TRUE(disks.open.slot && disks.query.slot);
+    ProgramWindow test;
+    ASSERT_TRUE(OpenConfirmed(test));
+    test.context.uefiLoader = 1;
+    BoxAnswerer answerer;
+    answerer.Start();
+    test.context.RunAction(4);
+    EXPECT_EQ(answerer.Finish(), std::vector<std::wstring>{WindowsDiskText(L"Q:")});
+    EXPECT_FALSE(test.context.busy);
+    EXPECT_EQ(test.context.uefiLoader, 1);
 }
 
 TEST(RunAction, DoesNothingWhileBusy) {
