@@ -458,6 +458,7 @@ TEST_F(UefiActions, ReplaceTheLoaderFilesAndKeepTheLegacyEntry) {
         EXPECT_EQ(drive.Read(EfiBoot(L"\\keep.txt")), "not a loader");
         for (const wchar_t* name : EfiFiles) {
             EXPECT_FALSE(drive.Exists(EfiBoot(name) + L".quillmere-new")) << Ascii(name);
+            EXPECT_FALSE(drive.Exists(EfiBoot(name) + L".quillmere-old")) << Ascii(name);
         }
         std::string expected = "legacy=3\nuefi=" + std::to_string(c.stateValue) + "\n";
         EXPECT_EQ(State(), expected);
@@ -522,17 +523,20 @@ TEST_F(UefiActions, FailedCopyStopsWithoutRecording) {
         EXPECT_FALSE(drive.Exists(std::wstring(Boot) + L"\\bootstate.txt"));
         EXPECT_EQ(context.uefiLoader, -1);
 
-        // A target the copy refuses (read-only: the first; hidden: the last of the set), or a
-        // copy that fails after another one succeeded (a folder in the place of its temporary):
-        // the whole old set stays, and no temporary is left.
+        // A target the copy refuses (read-only: the first; hidden: the last of the set), a copy
+        // that fails after another one succeeded (a folder in the place of its temporary), or a
+        // move that fails after another one succeeded (a folder where the last old file would
+        // wait): the whole old set stays, and nothing the action made is left.
         const wchar_t* last = c.installed.back();
         struct Failure {
             const wchar_t* name;
-            DWORD attribute; // 0: a folder blocks the temporary instead
+            DWORD attribute;        // 0: a folder blocks one of the action's own names instead
+            const wchar_t* blocked; // that name's ending
         } failures[] = {
-            {L"\\bootx64.efi", FILE_ATTRIBUTE_READONLY},
-            {last, FILE_ATTRIBUTE_HIDDEN},
-            {last, 0},
+            {L"\\bootx64.efi", FILE_ATTRIBUTE_READONLY, nullptr},
+            {last, FILE_ATTRIBUTE_HIDDEN, nullptr},
+            {last, 0, L".quillmere-new"},
+            {last, 0, L".quillmere-old"},
         };
         for (const Failure& f : failures) {
             SCOPED_TRACE(testing::Message() << f.name << " attribute " << f.attribute);
@@ -541,7 +545,7 @@ TEST_F(UefiActions, FailedCopyStopsWithoutRecording) {
             if (f.attribute) {
                 ASSERT_TRUE(SetFileAttributesW(drive.Path(EfiBoot(f.name)).c_str(), f.attribute));
             } else {
-                ASSERT_TRUE(drive.MakeDir(EfiBoot(f.name) + L".quillmere-new"));
+                ASSERT_TRUE(drive.MakeDir(EfiBoot(f.name) + f.blocked));
             }
             boxes = Run(c.install);
             EXPECT_EQ(boxes,
@@ -552,8 +556,11 @@ TEST_F(UefiActions, FailedCopyStopsWithoutRecording) {
             for (const wchar_t* old : EfiFiles) {
                 EXPECT_EQ(drive.Read(EfiBoot(old)), "old" + Ascii(old))
                     << c.stateValue << Ascii(old);
-                if (f.attribute || std::wstring(old) != f.name) {
-                    EXPECT_FALSE(drive.Exists(EfiBoot(old) + L".quillmere-new")) << Ascii(old);
+                for (const wchar_t* made : {L".quillmere-new", L".quillmere-old"}) {
+                    if (f.attribute || std::wstring(old) != f.name ||
+                        made != std::wstring(f.blocked)) {
+                        EXPECT_FALSE(drive.Exists(EfiBoot(old) + made)) << Ascii(old) << made;
+                    }
                 }
             }
             EXPECT_FALSE(drive.Exists(std::wstring(Boot) + L"\\bootstate.txt"));
