@@ -147,6 +147,8 @@ void AppContext::PaintWindow(HDC dc) {
     const FrameState now = FrameStateOf(*this, width, height);
     if (!keptFrame.drawn || keptFrame.shows != now) {
         if (!PrepareKeptFrame(keptFrame, dc, now)) {
+            // Without memory for a kept frame the window is still drawn, only not off screen.
+            DrawFrame(*this, now, dc);
             return;
         }
         DrawFrame(*this, now, keptFrame.dc.Get());
