@@ -88,7 +88,7 @@ int RunMessageLoop() {
     return static_cast<int>(message.wParam);
 }
 
-// The root ("D:\\") of the first drive C to Z holding the data marker; with the installer's disk
+// The root ("D:\") of the first drive C to Z holding the data marker; with the installer's disk
 // known, only a drive on that disk counts, so the cleanup never reaches another disk.
 std::wstring FindDataRoot(int installerDisk) {
     for (wchar_t letter = L'C'; letter <= L'Z'; ++letter) {

@@ -216,6 +216,7 @@ TEST_F(Cleanup, OnePartitionGivenTwiceIsCleanedOnce) {
         {L"K:\\", L"k:\\", {"cleanup: cleared LOST.DIR in K:\\"}},
         {L"k:\\", L"K:\\", {"cleanup: cleared LOST.DIR in k:\\"}},
         {L"K:\\", L"", {"cleanup: cleared LOST.DIR in K:\\"}},
+        {L"K:", L"K:\\", {"cleanup: cleared LOST.DIR in K:\\"}},
         {L"", L"L:\\", {"cleanup: cleared LOST.DIR in L:\\"}},
         {L"K:\\",
          L"L:\\",
@@ -228,6 +229,19 @@ TEST_F(Cleanup, OnePartitionGivenTwiceIsCleanedOnce) {
             << std::string(c.firstRoot.begin(), c.firstRoot.end()) << " / "
             << std::string(c.secondRoot.begin(), c.secondRoot.end());
     }
+}
+
+TEST_F(Cleanup, ARootGivenWithoutItsSeparatorIsStillTheRoot) {
+    // "K:" alone names K's current directory: the cleanup must still act on K:\ only.
+    ASSERT_TRUE(first.MakeDir(L"\\Android"));
+    ASSERT_TRUE(first.MakeDir(L"\\user\\Android"));
+    wchar_t previous[MAX_PATH] = {};
+    ASSERT_NE(GetCurrentDirectoryW(MAX_PATH, previous), 0u);
+    ASSERT_TRUE(SetCurrentDirectoryW(first.Path(L"\\user").c_str()));
+    CleanupDriveRoot(first.Root());
+    SetCurrentDirectoryW(previous);
+    EXPECT_FALSE(first.Exists(L"\\Android"));
+    EXPECT_TRUE(first.Exists(L"\\user\\Android"));
 }
 
 TEST_F(Cleanup, LinksAreNeverEnteredAndTheirTargetsSurvive) {
