@@ -20,6 +20,18 @@ constexpr HitZone OnButton(int i) {
     return {ZoneKind::Button, i};
 }
 
+// Puts what a frame shows into the context, as the poll and the actions would.
+void Show(AppContext& c, bool busy, bool modal, int running, int legacy, int uefi, HitZone hover,
+          bool down) {
+    c.busy = busy;
+    c.modalShown = modal;
+    c.runningAction = running;
+    c.legacyLoader = legacy;
+    c.uefiLoader = uefi;
+    c.hoverZone = hover;
+    c.pointerDown = down;
+}
+
 TEST(ChooseButtonLook, EveryLook) {
     struct Row {
         const char* name;
@@ -74,15 +86,9 @@ TEST(ChooseButtonLook, EveryLook) {
          0xD5DAE2, 0xA7AEBA},
     };
     for (const Row& row : rows) {
-        FrameState frame;
-        frame.busy = row.busy;
-        frame.runningAction = row.running;
-        frame.modalShown = row.modal;
-        frame.legacyLoader = row.legacy;
-        frame.uefiLoader = row.uefi;
-        frame.hover = row.hover;
-        frame.down = row.down;
-        ButtonLook look = ChooseButtonLook(frame, row.index);
+        AppContext context;
+        Show(context, row.busy, row.modal, row.running, row.legacy, row.uefi, row.hover, row.down);
+        ButtonLook look = ChooseButtonLook(FrameStateOf(context, 376, 208), row.index);
         EXPECT_EQ(look.face, ToColorRef(row.face)) << row.name;
         EXPECT_EQ(look.border, ToColorRef(row.border)) << row.name;
         EXPECT_EQ(look.text, ToColorRef(row.text)) << row.name;
@@ -185,13 +191,7 @@ struct Look {
 };
 
 void Show(AppContext& c, const Look& look) {
-    c.busy = look.busy;
-    c.modalShown = look.modal;
-    c.runningAction = look.running;
-    c.legacyLoader = look.legacy;
-    c.uefiLoader = look.uefi;
-    c.hoverZone = look.hover;
-    c.pointerDown = look.down;
+    Show(c, look.busy, look.modal, look.running, look.legacy, look.uefi, look.hover, look.down);
 }
 
 TEST(PaintWindow, DrawsTheTableForEveryLook) {
