@@ -77,16 +77,6 @@ struct AppContext {
     // Dispatch and messages (ui/dispatch.cpp).
     void RunAction(int32_t index);
     void ShowModalMessage(const std::wstring& text, UINT style);
-    void ReportLoaderChanged(const std::wstring& loaderName);
-
-    // Loader actions (loaders/legacy.cpp, loaders/grub2_legacy.cpp, loaders/uefi.cpp).
-    void InstallXorBootLegacy();
-    void InstallBootmgrLegacy();
-    void InstallGrub4DosLegacy();
-    void InstallGrub2Legacy();
-    void InstallBootmgrUefi();
-    void InstallGrub2Uefi();
-    void InstallXorbootUefi();
 
     // Boot state (loaders/boot_state.cpp).
     void LoadBootState();
@@ -95,9 +85,8 @@ struct AppContext {
 // What makes a loader button what it is. Nothing outside this table knows a loader by number.
 struct LoaderFacts {
     Loader loader;
-    const wchar_t* label;          // on the button
-    PixelRect place;               // at 96 dpi; the layout scales it
-    void (AppContext::*install)(); // the action a click runs
+    const wchar_t* label; // on the button
+    PixelRect place;      // at 96 dpi; the layout scales it
     BootMode mode;
     int32_t stateValue;  // in bootstate.txt and in legacyLoader or uefiLoader
     const wchar_t* name; // in the success message

@@ -2,6 +2,7 @@
 
 #include "app/app_context.h"
 #include "cleanup/android_cleanup.h"
+#include "loaders/switch.h"
 #include "sys/file_utils.h"
 #include "sys/handles.h"
 #include "sys/physical_drive.h"
@@ -101,6 +102,22 @@ std::wstring FindDataRoot(int installerDisk) {
     return {};
 }
 
+void ReportPendingSwitch(PendingSwitch pending, const std::wstring& backupFolder) {
+    switch (pending) {
+    case PendingSwitch::Restored:
+        ShowStartupMessage(InterruptedSwitchText(true, backupFolder), MB_ICONINFORMATION);
+        break;
+    case PendingSwitch::NotRestored:
+        ShowStartupMessage(InterruptedSwitchText(false, backupFolder), MB_ICONERROR);
+        break;
+    case PendingSwitch::LayoutChanged:
+        ShowStartupMessage(LayoutChangedText(backupFolder), MB_ICONERROR);
+        break;
+    case PendingSwitch::None:
+        break;
+    }
+}
+
 } // namespace
 
 void HardenProcess() {
@@ -188,11 +205,17 @@ int RunQuillmere(HINSTANCE instance) {
     }
 
     // The loader of the disk Windows boots from is never this program's to change.
-    const int installerDisk = GetPhysicalDriveNumber(context.installerRoot[0]);
+    const SwitchTarget target =
+        LocateTarget(context.installerRoot, context.bootDir, context.bootIcePath);
+    const int installerDisk = target.disk;
     if (IsWindowsDisk(installerDisk, WindowsDiskNumber())) {
         ShowStartupMessage(WindowsDiskText(context.installerRoot), MB_ICONERROR);
         return 1;
     }
+
+    // A switch that was stopped halfway (a pulled plug, a forced shutdown) is undone before
+    // anything else touches the drive; the window then shows the restored state.
+    ReportPendingSwitch(RestorePendingSwitch(target), BackupFolderOf(context.bootDir));
 
     const std::wstring dataRoot = FindDataRoot(installerDisk);
     if (dataRoot.empty()) {

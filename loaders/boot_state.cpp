@@ -4,13 +4,8 @@
 
 #include "app/app_context.h"
 #include "sys/debug_log.h"
+#include "sys/file_utils.h"
 #include "sys/handles.h"
-
-namespace {
-
-const wchar_t* const BootStateFileName = L"\\bootstate.txt";
-
-} // namespace
 
 int32_t ParseBootStateValue(const char* content, size_t length, const char* key) {
     if (content == nullptr || key == nullptr) {
@@ -76,19 +71,7 @@ bool SaveBootState(const std::wstring& bootDir, int32_t legacy, int32_t uefi) {
     if (uefi < 0) {
         uefi = ReadBootStateValue(path, "uefi");
     }
-    const std::string text = FormatBootState(legacy, uefi);
-    FileHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.Valid()) {
-        DebugLog(L"bootstate: cannot write %ls", path.c_str());
-        return false;
-    }
-    DWORD written = 0;
-    const bool whole =
-        WriteFile(file.Get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
-        written == text.size();
-    FlushFileBuffers(file.Get());
-    if (!whole) {
+    if (!ReplaceFileContent(path, FormatBootState(legacy, uefi))) {
         DebugLog(L"bootstate: cannot write %ls", path.c_str());
         return false;
     }

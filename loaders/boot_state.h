@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+// In the boot directory.
+constexpr const wchar_t* BootStateFileName = L"\\bootstate.txt";
 // Only this many bytes from the start of the file are ever looked at.
 constexpr size_t BootStateReadLimit = 255;
 
@@ -15,5 +17,6 @@ int32_t ParseBootStateValue(const char* content, size_t length, const char* key)
 std::string FormatBootState(int32_t legacy, int32_t uefi);
 
 int32_t ReadBootStateValue(const std::wstring& path, const char* key);
-// False when the file could not be written whole.
+// False when the file could not be written whole. The new text replaces the old one through a
+// temporary, so a stop never leaves the file cut or empty.
 bool SaveBootState(const std::wstring& bootDir, int32_t legacy, int32_t uefi);

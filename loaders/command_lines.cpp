@@ -103,6 +103,13 @@ std::wstring BuildSectorWriteCommandLine(const std::wstring& bootIcePath,
            std::to_wstring(sectors) + L" /quiet";
 }
 
+std::wstring BuildPbrRestoreCommandLine(const std::wstring& bootIcePath,
+                                        const std::wstring& installerRoot,
+                                        const std::wstring& file) {
+    return Quoted(bootIcePath) + L" /DEVICE=" + installerRoot + L" /pbr /restore /file=" +
+           Quoted(file) + L" /quiet";
+}
+
 std::vector<std::wstring> LoaderSourceFiles(Loader loader, const std::wstring& bootDir) {
     if (loader == Loader::XorBoot) {
         return {bootDir + L"\\xor\\xmbr.bin", bootDir + L"\\xor\\xpbr.bin"};
@@ -153,6 +160,37 @@ std::wstring MbrImageBadText(const std::wstring& path) {
 
 std::wstring StateNotSavedText(const std::wstring& changedText) {
     return changedText + L"\r\nНе удалось записать bootstate.txt.";
+}
+
+std::wstring LoaderChangedText(const std::wstring& loaderName) {
+    return L"Загрузчик изменён: " + loaderName;
+}
+
+std::wstring BackupFailedText(const std::wstring& path) {
+    return L"Не удалось сохранить резервную копию загрузчика:\r\n" + path;
+}
+
+const wchar_t* const SectorSizeRefusedText = L"Диск с секторами не по 512 байт не поддерживается.";
+
+std::wstring SectorMismatchText(long long sector) {
+    return L"Записанные секторы не совпадают с ожидаемыми (сектор " + std::to_wstring(sector) +
+           L").";
+}
+
+std::wstring RestoreLine(bool restored, const std::wstring& backupFolder) {
+    return restored
+               ? L"\r\nПрежний загрузчик восстановлен."
+               : L"\r\nВосстановить прежний загрузчик не удалось. Резервная копия: " + backupFolder;
+}
+
+std::wstring InterruptedSwitchText(bool restored, const std::wstring& backupFolder) {
+    return L"Прошлая смена загрузчика была прервана." + RestoreLine(restored, backupFolder);
+}
+
+std::wstring LayoutChangedText(const std::wstring& backupFolder) {
+    return L"Прошлая смена загрузчика была прервана, но разметка диска с тех пор изменилась.\r\n"
+           L"Восстановление не выполнено. Резервная копия: " +
+           backupFolder;
 }
 
 std::wstring MissingSourceText(const std::wstring& path) {

@@ -23,6 +23,10 @@ std::wstring BuildMbrScriptCommandLine(const std::wstring& grubDir, int disk);
 std::wstring BuildSectorWriteCommandLine(const std::wstring& bootIcePath,
                                          const std::wstring& installerRoot,
                                          const std::wstring& file, int lba, int sectors);
+// Puts saved partition sectors back from the partition's first sector on, BPB included.
+std::wstring BuildPbrRestoreCommandLine(const std::wstring& bootIcePath,
+                                        const std::wstring& installerRoot,
+                                        const std::wstring& file);
 
 // The files under bootDir an action copies, which must all exist before it touches the drive.
 // Empty for the GRUB2 Legacy action, which checks its sources itself.
@@ -43,6 +47,15 @@ bool CoreImageSizeFits(unsigned long long bytes);
 // The image the MBR script leaves must be one whole sector ending in the boot signature.
 bool IsMbrImage(const std::string& bytes);
 
+std::wstring LoaderChangedText(const std::wstring& loaderName);
+std::wstring BackupFailedText(const std::wstring& path);
+extern const wchar_t* const SectorSizeRefusedText;
+std::wstring SectorMismatchText(long long sector);
+// The line a failed switch's text gains: the old loader is back, or where its backup lies.
+std::wstring RestoreLine(bool restored, const std::wstring& backupFolder);
+// What the start tells of a switch that was stopped before it ended.
+std::wstring InterruptedSwitchText(bool restored, const std::wstring& backupFolder);
+std::wstring LayoutChangedText(const std::wstring& backupFolder);
 std::wstring MissingSourceText(const std::wstring& path);
 std::wstring CoreImageUnfitText(const std::wstring& path);
 std::wstring MbrImageBadText(const std::wstring& path);

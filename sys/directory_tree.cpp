@@ -1,6 +1,9 @@
 #include "sys/directory_tree.h"
 
+#include "sys/file_utils.h"
 #include "sys/handles.h"
+
+#include <algorithm>
 
 namespace {
 
@@ -120,4 +123,53 @@ void RemoveEmptySubdirectories(const std::wstring& folder) {
             RemoveDirectoryW(child.c_str());
         }
     }
+}
+
+bool CopyTree(const std::wstring& from, const std::wstring& to) {
+    if (!CreateDirectoryW(to.c_str(), nullptr)) {
+        return false;
+    }
+    for (const DirectoryEntry& entry : ListEntriesWithAttributes(from)) {
+        const std::wstring source = from + L"\\" + entry.name;
+        const std::wstring target = to + L"\\" + entry.name;
+        std::string bytes;
+        const bool copied = IsLink(entry.attributes) ? true
+                            : IsFolder(entry.attributes)
+                                ? CopyTree(source, target)
+                                : ReadWholeFile(source, bytes) && WriteFileFlushed(target, bytes);
+        if (!copied) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool TreesEqual(const std::wstring& left, const std::wstring& right) {
+    std::vector<DirectoryEntry> a = ListEntriesWithAttributes(left);
+    std::vector<DirectoryEntry> b = ListEntriesWithAttributes(right);
+    if (!IsFolder(GetFileAttributesW(left.c_str())) ||
+        !IsFolder(GetFileAttributesW(right.c_str())) || a.size() != b.size()) {
+        return false;
+    }
+    auto byName = [](const DirectoryEntry& x, const DirectoryEntry& y) { return x.name < y.name; };
+    std::sort(a.begin(), a.end(), byName);
+    std::sort(b.begin(), b.end(), byName);
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (a[i].name != b[i].name || IsFolder(a[i].attributes) != IsFolder(b[i].attributes)) {
+            return false;
+        }
+        const std::wstring l = left + L"\\" + a[i].name;
+        const std::wstring r = right + L"\\" + b[i].name;
+        if (IsFolder(a[i].attributes)) {
+            if (!TreesEqual(l, r)) {
+                return false;
+            }
+            continue;
+        }
+        std::string lb, rb;
+        if (!ReadWholeFile(l, lb) || !ReadWholeFile(r, rb) || lb != rb) {
+            return false;
+        }
+    }
+    return true;
 }

@@ -23,3 +23,8 @@ bool DeleteTree(const std::wstring& path);
 void ClearDirectory(const std::wstring& folder);
 // Removes every folder below `folder` that holds, once its own empty folders are gone, nothing.
 void RemoveEmptySubdirectories(const std::wstring& folder);
+// Copies the folder `from` with everything in it to `to`, which must not exist yet; each file
+// is on the disk before the call returns. Links are not followed.
+bool CopyTree(const std::wstring& from, const std::wstring& to);
+// Whether two folders hold the same names, folders and file contents, however deep.
+bool TreesEqual(const std::wstring& left, const std::wstring& right);

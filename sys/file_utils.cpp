@@ -66,6 +66,86 @@ std::string ReadFileStart(const std::wstring& path, size_t maxBytes) {
     return bytes;
 }
 
+bool ReadWholeFile(const std::wstring& path, std::string& bytes) {
+    FileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.Valid()) {
+        return false;
+    }
+    bytes.clear();
+    char buffer[65536];
+    DWORD got = 0;
+    for (;;) {
+        if (!ReadFile(file.Get(), buffer, sizeof buffer, &got, nullptr)) {
+            return false;
+        }
+        if (got == 0) {
+            return true;
+        }
+        bytes.append(buffer, got);
+    }
+}
+
+bool WriteFileFlushed(const std::wstring& path, const std::string& bytes) {
+    FileHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    DWORD written = 0;
+    return file.Valid() &&
+           WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
+                     nullptr) &&
+           written == bytes.size() && FlushFileBuffers(file.Get());
+}
+
+std::wstring TemporaryName(const std::wstring& target) {
+    return target + L".quillmere-new";
+}
+
+bool ReplaceFileContent(const std::wstring& path, const std::string& bytes) {
+    const std::wstring temporary = TemporaryName(path);
+    if (WriteFileFlushed(temporary, bytes) && MoveFileReplacing(temporary, path)) {
+        return true;
+    }
+    DiscardFile(temporary);
+    return false;
+}
+
+bool DiscardFile(const std::wstring& path) {
+    if (DeleteFileW(path.c_str())) {
+        return true;
+    }
+    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    DeleteFileW(path.c_str());
+    return GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES;
+}
+
+bool ReadDiskSectors(const std::wstring& diskPath, unsigned long long first, unsigned count,
+                     std::string& bytes) {
+    constexpr DWORD SectorBytes = 512;
+    // Windows lets a disk be read under its mounted volumes only with both kinds of sharing.
+    FileHandle disk(CreateFileW(diskPath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                nullptr, OPEN_EXISTING, 0, nullptr));
+    if (!disk.Valid() || count == 0) {
+        return false;
+    }
+    // A page-aligned buffer meets any alignment a disk driver asks of direct reads.
+    const SIZE_T size = static_cast<SIZE_T>(count) * SectorBytes;
+    void* buffer = VirtualAlloc(nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+    if (buffer == nullptr) {
+        return false;
+    }
+    LARGE_INTEGER offset;
+    offset.QuadPart = static_cast<LONGLONG>(first * SectorBytes);
+    DWORD got = 0;
+    const bool read = SetFilePointerEx(disk.Get(), offset, nullptr, FILE_BEGIN) &&
+                      ReadFile(disk.Get(), buffer, static_cast<DWORD>(size), &got, nullptr) &&
+                      got == size;
+    if (read) {
+        bytes.assign(static_cast<const char*>(buffer), size);
+    }
+    VirtualFree(buffer, 0, MEM_RELEASE);
+    return read;
+}
+
 bool FileSizeOf(const std::wstring& path, unsigned long long& bytes) {
     WIN32_FILE_ATTRIBUTE_DATA data;
     if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data) ||

@@ -13,6 +13,21 @@ bool CopyFileOverwrite(const std::wstring& source, const std::wstring& target);
 bool MoveFileReplacing(const std::wstring& source, const std::wstring& target);
 // Up to `maxBytes` from the start of a file; empty when it cannot be read.
 std::string ReadFileStart(const std::wstring& path, size_t maxBytes);
+// The whole content of a file; false when it cannot be read.
+bool ReadWholeFile(const std::wstring& path, std::string& bytes);
+// Creates or replaces a file with `bytes` and returns only once they are on the disk.
+bool WriteFileFlushed(const std::wstring& path, const std::string& bytes);
+// Replaces a file with `bytes` through a temporary beside it, so a stop leaves either the old
+// content or the new one, never a cut file.
+bool ReplaceFileContent(const std::wstring& path, const std::string& bytes);
+// The name a new file waits under beside its target until it replaces it.
+std::wstring TemporaryName(const std::wstring& target);
+// Removes a file even when it carries a read-only mark; true when it is gone.
+bool DiscardFile(const std::wstring& path);
+// `count` whole 512-byte sectors from sector `first` of a disk, through a handle that lets the
+// mounted volumes go on; false unless every byte was read.
+bool ReadDiskSectors(const std::wstring& diskPath, unsigned long long first, unsigned count,
+                     std::string& bytes);
 // The size of an existing file that is not a directory; false otherwise.
 bool FileSizeOf(const std::wstring& path, unsigned long long& bytes);
 bool DeleteFileIfAny(const std::wstring& path);

@@ -1,22 +1,57 @@
-// The disk query of the test build: tests under Wine, where a drive letter has no disk, name the
-// disks in QUILLMERE_TEST_PHYSICAL_DRIVE. Linked only into quillmere-testdisk.exe.
+// The disk queries of the test build: tests under Wine, where a drive letter has no disk, name
+// the disks in QUILLMERE_TEST_PHYSICAL_DRIVE, the partition starts in
+// QUILLMERE_TEST_PARTITION_START and the file standing for disk N in QUILLMERE_TEST_DISK_<N>.
+// Linked only into quillmere-testdisk.exe.
 #include "sys/physical_drive.h"
 #include "sys/test_disk_number.h"
 
-int GetPhysicalDriveNumber(wchar_t driveLetter) {
-    const DWORD needed = GetEnvironmentVariableW(L"QUILLMERE_TEST_PHYSICAL_DRIVE", nullptr, 0);
+namespace {
+
+// The variable's value; empty when unset.
+std::wstring Variable(const std::wstring& name) {
+    const DWORD needed = GetEnvironmentVariableW(name.c_str(), nullptr, 0);
     if (needed == 0) {
-        return -1;
+        return {};
     }
     std::wstring value(needed, L'\0');
-    const DWORD length =
-        GetEnvironmentVariableW(L"QUILLMERE_TEST_PHYSICAL_DRIVE", &value[0], needed);
-    if (length == 0 || length >= needed) {
-        return -1;
-    }
-    value.resize(length);
+    const DWORD length = GetEnvironmentVariableW(name.c_str(), &value[0], needed);
+    value.resize(length < needed ? length : 0);
+    return value;
+}
+
+} // namespace
+
+VolumeLocation GetVolumeLocation(wchar_t driveLetter) {
     wchar_t windows[MAX_PATH + 1] = {};
     const UINT windowsLength = GetWindowsDirectoryW(windows, MAX_PATH + 1);
     const wchar_t windowsLetter = windowsLength >= 2 && windows[1] == L':' ? windows[0] : L'\0';
-    return TestDiskNumber(value, driveLetter, windowsLetter);
+    VolumeLocation location;
+    location.disk =
+        TestDiskNumber(Variable(L"QUILLMERE_TEST_PHYSICAL_DRIVE"), driveLetter, windowsLetter);
+    if (location.disk >= 0) {
+        location.startSector =
+            TestPartitionStart(Variable(L"QUILLMERE_TEST_PARTITION_START"), driveLetter);
+    }
+    return location;
+}
+
+int GetPhysicalDriveNumber(wchar_t driveLetter) {
+    return GetVolumeLocation(driveLetter).disk;
+}
+
+std::wstring PhysicalDrivePath(int disk) {
+    return disk < 0 ? std::wstring() : Variable(L"QUILLMERE_TEST_DISK_" + std::to_wstring(disk));
+}
+
+// A disk image has the sectors of the disks the program supports.
+unsigned long DiskSectorBytes(const std::wstring& diskPath) {
+    return GetFileAttributesW(diskPath.c_str()) == INVALID_FILE_ATTRIBUTES ? 0 : 512;
+}
+
+// QUILLMERE_TEST_STOP_AT names the point at which the program ends at once, as a forced
+// shutdown or a pulled plug would end it.
+void AtTestStopPoint(const wchar_t* point) {
+    if (Variable(L"QUILLMERE_TEST_STOP_AT") == point) {
+        TerminateProcess(GetCurrentProcess(), 99);
+    }
 }

@@ -2,19 +2,15 @@
 
 #include "app/app_context.h"
 #include "app/startup.h"
+#include "loaders/loader_plans.h"
 #include "sys/debug_log.h"
 #include "sys/file_utils.h"
 #include "sys/handles.h"
-#include "sys/physical_drive.h"
 #include "sys/process.h"
 
 std::wstring TargetRefusalText(const std::wstring& installerRoot) {
     return L"Целевой диск не подтверждён:\r\n" + installerRoot +
            L"\r\nнет \\efi\\Telvorn\\Boot\\NOT.DEL или не найден PhysicalDrive.";
-}
-
-std::wstring LoaderChangedText(const std::wstring& loaderName) {
-    return L"Загрузчик изменён: " + loaderName;
 }
 
 namespace {
@@ -27,25 +23,32 @@ void AppContext::RunAction(int32_t index) {
     if (busy) {
         return;
     }
-    int disk = installerRoot.empty() ? -1 : GetPhysicalDriveNumber(installerRoot[0]);
-    DebugLog(L"RunAction index=%d disk=%ls physical=%d", index, installerRoot.c_str(), disk);
-    bool confirmed = FileExists(bootDir + L"\\NOT.DEL") && disk >= 0;
+    const SwitchTarget target = LocateTarget(installerRoot, bootDir, bootIcePath);
+    DebugLog(L"RunAction index=%d disk=%ls physical=%d", index, installerRoot.c_str(), target.disk);
+    bool confirmed = FileExists(bootDir + L"\\NOT.DEL") && target.disk >= 0;
     if (!confirmed) {
         ShowModalMessage(TargetRefusalText(installerRoot), MB_ICONINFORMATION);
         return;
     }
-    if (IsWindowsDisk(disk, WindowsDiskNumber())) {
+    if (IsWindowsDisk(target.disk, WindowsDiskNumber())) {
         ShowModalMessage(WindowsDiskText(installerRoot), MB_ICONINFORMATION);
         return;
     }
     busy = true;
     runningAction = index;
-    ShutdownBlock holdOffLogoff(window, ShutdownBlockText);
     // The running look must be on screen even for an action that pumps no messages.
     InvalidateRect(window, nullptr, FALSE);
     UpdateWindow(window);
+    SwitchOutcome outcome;
     if (const LoaderFacts* facts = FactsAtIndex(index)) {
-        (this->*facts->install)();
+        ShutdownBlock holdOffLogoff(window, ShutdownBlockText);
+        outcome = InstallLoader(facts->loader, target);
+        if (outcome.switched) {
+            (facts->mode == BootMode::Uefi ? uefiLoader : legacyLoader) = facts->stateValue;
+        }
+    }
+    if (!outcome.text.empty()) {
+        ShowModalMessage(outcome.text, MB_ICONINFORMATION);
     }
     busy = false;
     runningAction = -1;
@@ -72,8 +75,4 @@ void AppContext::ShowModalMessage(const std::wstring& text, UINT style) {
     if (!busy) {
         PostHeldQuit(heldQuit);
     }
-}
-
-void AppContext::ReportLoaderChanged(const std::wstring& loaderName) {
-    ShowModalMessage(LoaderChangedText(loaderName), MB_ICONINFORMATION);
 }

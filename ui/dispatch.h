@@ -4,5 +4,3 @@
 
 // Shown when the drive can no longer be confirmed as the assembly's drive.
 std::wstring TargetRefusalText(const std::wstring& installerRoot);
-// Shown after a successful install.
-std::wstring LoaderChangedText(const std::wstring& loaderName);

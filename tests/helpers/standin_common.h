@@ -164,6 +164,31 @@ inline bool HasToken(const std::vector<std::wstring>& tokens, const wchar_t* nam
     return false;
 }
 
+// QUILLMERE_STANDIN_FAIL_RUN as "N=C": run number N exits with code C.
+inline bool FailRunRequested(int& run, int& code) {
+    const std::wstring value = EnvValue(L"QUILLMERE_STANDIN_FAIL_RUN");
+    return swscanf(value.c_str(), L"%d=%d", &run, &code) == 2;
+}
+
+// How many stand-in runs have begun, this one included, by the events file's begin lines.
+inline int RunsBegun(const std::wstring& events) {
+    std::string text;
+    if (events.empty() || !ReadWholeFile(events, text)) {
+        return 0;
+    }
+    int runs = 0;
+    for (size_t at = 0; (at = text.find("begin ", at)) != std::string::npos; at += 6) {
+        runs += at == 0 || text[at - 1] == '\n';
+    }
+    return runs;
+}
+
+// Whether the variable's comma-separated run numbers hold `run`.
+inline bool RunListed(const wchar_t* name, int run) {
+    const std::wstring value = L"," + EnvValue(name) + L",";
+    return run > 0 && value.find(L"," + std::to_wstring(run) + L",") != std::wstring::npos;
+}
+
 // Keeps a run going until QUILLMERE_STANDIN_SLEEP_MS have passed since `startedTicks`.
 inline void LastAtLeastSleepTime(DWORD startedTicks) {
     int sleepMs = 0;

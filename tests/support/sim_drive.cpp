@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <atomic>
 
 #include "sys/handles.h"
@@ -302,6 +303,48 @@ void PutLittleEndian(std::string& bytes, size_t offset, uint32_t value) {
     for (int i = 0; i < 4; ++i) {
         bytes[offset + i] = static_cast<char>((value >> (8 * i)) & 0xFF);
     }
+}
+
+std::string DiskImage(std::initializer_list<PartitionSlot> slots, bool gptHeader) {
+    constexpr size_t Sector = 512;
+    std::string image(4096 * Sector, '\0');
+    for (size_t i = 0; i < image.size(); ++i) {
+        image[i] = static_cast<char>(0x80 | ((i / Sector) & 0x7F));
+    }
+    std::fill(image.begin(), image.begin() + 440, '\xC3');
+    PutLittleEndian(image, 440, 0x4C4F4144);
+    std::fill(image.begin() + 444, image.begin() + 510, '\0');
+    for (const PartitionSlot& s : slots) {
+        const size_t entry = 446 + 16 * static_cast<size_t>(s.index);
+        image[entry] = static_cast<char>(s.flag);
+        image[entry + 4] = static_cast<char>(s.type);
+        PutLittleEndian(image, entry + 8, s.start);
+        PutLittleEndian(image, entry + 12, 1000);
+        const size_t boot = s.start * Sector;
+        if (s.start > 0 && boot + Sector <= image.size()) {
+            image.replace(boot, 11, "\xEB\x58\x90MSWIN4.1");
+            std::fill(image.begin() + boot + 11, image.begin() + boot + 90, '\x42');
+            image[boot + 510] = '\x55';
+            image[boot + 511] = '\xAA';
+        }
+    }
+    image[510] = '\x55';
+    image[511] = '\xAA';
+    if (gptHeader) {
+        image.replace(Sector, 8, "EFI PART");
+    }
+    return image;
+}
+
+std::string ValidDiskImage() {
+    return DiskImage({{0, 0x80, 0x0C, 2048}});
+}
+
+std::vector<std::pair<std::wstring, std::wstring>> DiskVariables(int disk,
+                                                                 const std::wstring& imagePath) {
+    return {{L"QUILLMERE_TEST_DISK_" + std::to_wstring(disk), imagePath},
+            {L"QUILLMERE_TEST_PARTITION_START", L"2048"},
+            {L"QUILLMERE_STANDIN_DISK_IMAGE", imagePath}};
 }
 
 std::string GrubBootImage() {

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <initializer_list>
 #include <string>
+#include <utility>
+#include <vector>
 
 // True when the tests run under Wine rather than Windows.
 bool UnderWine();
@@ -66,6 +68,22 @@ bool LayOutLoaderSources(const SimDrive& drive);
 // A GRUB2 boot image as the MBR rules expect it: a jump EB 63 90, LBA 1 at 0x5C, 0xFF at 0x64,
 // the boot-drive check at 0x66 and 55 AA.
 std::string GrubBootImage();
+// One used entry of a disk image's MBR partition table.
+struct PartitionSlot {
+    int index;
+    uint8_t flag, type;
+    uint32_t start;
+};
+// A disk image of 4096 sectors, each filled with its own number, under an MBR with old loader
+// code, signature 0x4C4F4144 and the given table; every partition within the image starts with
+// a FAT32 boot sector (its BPB and 55 AA). With `gptHeader` sector 1 starts "EFI PART".
+std::string DiskImage(std::initializer_list<PartitionSlot> slots, bool gptHeader = false);
+// The disk image of a Telvorn drive: one partition at sector 2048.
+std::string ValidDiskImage();
+// The test build's disk variables for disk `disk` read from the image at `imagePath`, its
+// installer partition at sector 2048, and the stand-in tool writing into the same image.
+std::vector<std::pair<std::wstring, std::wstring>> DiskVariables(int disk,
+                                                                 const std::wstring& imagePath);
 // Writes `value` as four little-endian bytes at `offset`, as disk structures hold numbers.
 void PutLittleEndian(std::string& bytes, size_t offset, uint32_t value);
 // The data partition marker ISO\Ventoy\NOT.DEL.

@@ -23,8 +23,6 @@ TEST(DispatchTexts, AreTheUsersWordsAroundTheirValue) {
               L"Целевой диск не подтверждён:\r\nE:\r\nнет \\efi\\Telvorn\\Boot\\NOT.DEL или не "
               L"найден PhysicalDrive.");
     EXPECT_EQ(TargetRefusalText(L"Q:").substr(28, 6), L"\r\nQ:\r\n");
-    EXPECT_EQ(LoaderChangedText(L"UEFI Xorboot"), L"Загрузчик изменён: UEFI Xorboot");
-    EXPECT_EQ(LoaderChangedText(L"Grub2 (Legacy)"), L"Загрузчик изменён: Grub2 (Legacy)");
 }
 
 // The program's window over a boot folder that may carry the marker; Q: is no volume.
@@ -165,7 +163,7 @@ TEST(ShowModalMessage, LeavesTheModalFlagAsItFoundIt) {
         test.context.modalShown = alreadyShown;
         BoxAnswerer answerer;
         answerer.Start();
-        test.context.ReportLoaderChanged(L"UEFI Xorboot");
+        test.context.ShowModalMessage(L"Загрузчик изменён: UEFI Xorboot", MB_ICONINFORMATION);
         EXPECT_EQ(answerer.Finish(), std::vector<std::wstring>{L"Загрузчик изменён: UEFI Xorboot"});
         ASSERT_EQ(answerer.boxes.size(), 1u);
         EXPECT_EQ(answerer.boxes[0].caption, L"Quillmere");

@@ -1,25 +1,25 @@
-// The loader actions run in this process against a simulated drive K: with the stand-in
-// boot-sector tool; a second thread answers their message boxes and records the texts.
-#include "app/app_context.h"
+// The loader switches run in this process against a simulated drive K: whose disk is a disk
+// image: the stand-in boot-sector tool writes into it and the switch reads it back.
+#include "loaders/loader_plans.h"
 #include "sys/handles.h"
-#include "tests/support/box_answerer.h"
 #include "tests/support/sim_drive.h"
-#include "tests/support/test_window.h"
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <vector>
 
 namespace {
 
-using Install = void (AppContext::*)();
-
 const wchar_t* const Boot = L"\\efi\\Telvorn\\Boot";
 const wchar_t* const StandInVariables[] = {
-    L"QUILLMERE_STANDIN_LOG",        L"QUILLMERE_STANDIN_EVENTS",   L"QUILLMERE_STANDIN_WATCH",
-    L"QUILLMERE_STANDIN_SLEEP_MS",   L"QUILLMERE_STANDIN_EXIT_MBR", L"QUILLMERE_STANDIN_EXIT_PBR",
-    L"QUILLMERE_STANDIN_DISK_IMAGE",
+    L"QUILLMERE_STANDIN_LOG",         L"QUILLMERE_STANDIN_EVENTS",
+    L"QUILLMERE_STANDIN_WATCH",       L"QUILLMERE_STANDIN_SLEEP_MS",
+    L"QUILLMERE_STANDIN_DISK_IMAGE",  L"QUILLMERE_STANDIN_FAIL_RUN",
+    L"QUILLMERE_STANDIN_SPOIL",       L"QUILLMERE_STANDIN_PS_EXIT",
+    L"QUILLMERE_TEST_PHYSICAL_DRIVE",
 };
+const std::wstring Restored = L"\r\nПрежний загрузчик восстановлен.";
 
 std::vector<std::string> Lines(const std::string& text) {
     std::vector<std::string> lines;
@@ -63,22 +63,44 @@ bool EmptyFolder(const std::wstring& folder) {
     return emptied;
 }
 
-class LoaderActions : public ::testing::Test {
+// Every file below `folder` (relative name to content) and every folder (to "<folder>").
+void Collect(const std::wstring& folder, const std::wstring& relative,
+             std::map<std::string, std::string>& out) {
+    WIN32_FIND_DATAW found;
+    FindHandle search(FindFirstFileW((folder + relative + L"\\*").c_str(), &found));
+    if (!search.Valid()) {
+        return;
+    }
+    do {
+        const std::wstring name = found.cFileName;
+        if (name == L"." || name == L".." ||
+            relative + L"\\" + name == std::wstring(Boot) + L"\\backup") {
+            continue;
+        }
+        const std::wstring path = relative + L"\\" + name;
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            out[Ascii(path)] = "<folder>";
+            Collect(folder, path, out);
+        } else {
+            out[Ascii(path)] = ReadBytes(folder + path);
+        }
+    } while (FindNextFileW(search.Get(), &found));
+}
+
+class Switches : public ::testing::Test {
   protected:
     static SimDrive drive;
-    ProgramWindow program;
-    AppContext& context = program.context;
+    SwitchTarget target;
+    std::wstring imagePath = BuildDir() + L"\\scratch\\switch-disk.img";
     std::wstring logPath = BuildDir() + L"\\scratch\\loaders-unit-tool.log";
     std::wstring eventsPath = BuildDir() + L"\\scratch\\loaders-unit-events.log";
 
     static void SetUpTestSuite() { ASSERT_TRUE(drive.Map(L'K', L"loaders-unit")); }
     static void TearDownTestSuite() { drive.Unmap(); }
 
-    // A fresh drive and context for one case; the tests with tables call it per row. The drive
-    // stays mapped: emptying it from this side is much quicker than mapping it again.
+    // A fresh drive, disk image and target for one case; the tests with tables call it per row.
+    // The drive stays mapped: emptying it from this side is much quicker than mapping it again.
     void Fresh() {
-        program.Destroy();
-        context = AppContext();
         ASSERT_TRUE(drive.letter != 0);
         ASSERT_TRUE(EmptyFolder(drive.Root()));
         ASSERT_TRUE(drive.Write(std::wstring(Boot) + L"\\NOT.DEL", ""));
@@ -86,17 +108,33 @@ class LoaderActions : public ::testing::Test {
             CopyProgram(HelperPath(L"bootice"), drive.Path(std::wstring(Boot) + L"\\bootice.exe")));
         ASSERT_TRUE(LayOutLoaderSources(drive));
         MakeFolders(BuildDir() + L"\\scratch");
+        ASSERT_TRUE(WriteBytes(imagePath, ValidDiskImage()));
         DeleteFileW(logPath.c_str());
         DeleteFileW(eventsPath.c_str());
         ClearStandInVariables();
         SetEnvironmentVariableW(L"QUILLMERE_STANDIN_LOG", logPath.c_str());
         SetEnvironmentVariableW(L"QUILLMERE_STANDIN_EVENTS", eventsPath.c_str());
-        context.installerRoot = drive.Root();
-        context.bootDir = drive.Root() + Boot;
-        context.bootIcePath = context.bootDir + L"\\bootice.exe";
-        ASSERT_TRUE(program.Create(false));
+        SetEnvironmentVariableW(L"QUILLMERE_STANDIN_DISK_IMAGE", imagePath.c_str());
+        // The PowerShell stand-in answers for "powershell.exe" and for the script's own disk.
+        SetEnvironmentVariableW(L"QUILLMERE_TEST_PHYSICAL_DRIVE", L"3");
+        target = SwitchTarget();
+        target.installerRoot = drive.Root();
+        target.bootDir = drive.Root() + Boot;
+        target.bootIcePath = target.bootDir + L"\\bootice.exe";
+        target.disk = 3;
+        target.partitionStart = 2048;
+        target.diskPath = imagePath;
+        target.sectorBytes = 512;
     }
 
+    void SetUp() override {
+        static const std::wstring path = [] {
+            wchar_t old[8192] = {};
+            GetEnvironmentVariableW(L"PATH", old, 8192);
+            return BuildDir() + L"\\test-helpers;" + old;
+        }();
+        SetEnvironmentVariableW(L"PATH", path.c_str());
+    }
     void TearDown() override { ClearStandInVariables(); }
 
     static void ClearStandInVariables() {
@@ -105,17 +143,7 @@ class LoaderActions : public ::testing::Test {
         }
     }
 
-    std::vector<std::wstring> Run(Install install) {
-        BoxAnswerer answerer;
-        answerer.Start();
-        (context.*install)();
-        std::vector<std::wstring> texts = answerer.Finish();
-        for (const MessageBoxInfo& box : answerer.boxes) {
-            EXPECT_EQ(box.caption, L"Quillmere");
-            EXPECT_EQ(box.icon, "information");
-        }
-        return texts;
-    }
+    SwitchOutcome Run(Loader loader) { return InstallLoader(loader, target); }
 
     std::vector<std::string> ToolLog() const { return Lines(ReadBytes(logPath)); }
     std::vector<std::string> Events() const { return Lines(ReadBytes(eventsPath)); }
@@ -129,177 +157,301 @@ class LoaderActions : public ::testing::Test {
     void MakeReadOnly(const std::wstring& relative) const {
         ASSERT_TRUE(SetFileAttributesW(drive.Path(relative).c_str(), FILE_ATTRIBUTE_READONLY));
     }
-    // A fresh drive with an earlier loader's root files and state file, as the context knows it.
-    void FreshAfterLegacy(const std::string& state, int32_t legacy) {
-        ASSERT_NO_FATAL_FAILURE(Fresh());
-        ASSERT_NO_FATAL_FAILURE(PutRootFiles());
-        ASSERT_NO_FATAL_FAILURE(SetState(state));
-        context.legacyLoader = legacy;
+    bool JournalPending() const {
+        return drive.Exists(std::wstring(Boot) + L"\\backup\\journal.txt");
     }
-    void PutRootFiles() const {
+    // The disk image and every file and folder on the drive but the backup.
+    std::map<std::string, std::string> Snapshot() const {
+        std::map<std::string, std::string> files;
+        Collect(drive.Root(), L"", files);
+        files["<disk>"] = ReadBytes(imagePath);
+        return files;
+    }
+    // A drive with an earlier loader's root files, \efi\boot files and state file.
+    void FreshWithOldLoaders(const std::string& state) {
+        ASSERT_NO_FATAL_FAILURE(Fresh());
         ASSERT_TRUE(drive.Write(L"\\bootmgr", "old bootmgr"));
         ASSERT_TRUE(drive.Write(L"\\grldr", "old grldr"));
+        for (const wchar_t* name :
+             {L"\\bootx64.efi", L"\\bootia32.efi", L"\\fbx64.efi", L"\\mmx64.efi"}) {
+            ASSERT_TRUE(drive.Write(std::wstring(L"\\efi\\boot") + name, "old" + Ascii(name)));
+        }
+        ASSERT_TRUE(drive.Write(L"\\efi\\boot\\keep.txt", "not a loader"));
+        ASSERT_NO_FATAL_FAILURE(SetState(state));
     }
 };
 
-SimDrive LoaderActions::drive;
+SimDrive Switches::drive;
 
 struct LegacyCase {
-    int32_t stateValue; // recorded in bootstate.txt and the context
-    Install install;
+    Loader loader;
     const char* mbr;
     const char* pbr;
-    const wchar_t* name;
     const wchar_t* copiedRootFile; // null for XorBoot
     const wchar_t* source;
 };
 
 const LegacyCase LegacyCases[] = {
-    {0, &AppContext::InstallXorBootLegacy,
+    {Loader::XorBoot,
      "K:\\efi\\Telvorn\\Boot\\bootice.exe /DEVICE=K: /mbr /restore "
      "/file=K:\\efi\\Telvorn\\Boot\\xor\\xmbr.bin /keep_dpt /quiet",
      "K:\\efi\\Telvorn\\Boot\\bootice.exe /DEVICE=K: /pbr /restore "
      "/file=K:\\efi\\Telvorn\\Boot\\xor\\xpbr.bin /keep_bpb /quiet",
-     L"XorBoot", nullptr, nullptr},
-    {1, &AppContext::InstallBootmgrLegacy,
+     nullptr, nullptr},
+    {Loader::Bootmgr,
      "K:\\efi\\Telvorn\\Boot\\bootice.exe /DEVICE=K: /mbr /install /type=nt60 /quiet",
      "K:\\efi\\Telvorn\\Boot\\bootice.exe /DEVICE=K: /pbr /install /type=bootmgr /quiet",
-     L"Bootmgr", L"\\bootmgr", L"\\mgr\\bootmgr"},
-    {2, &AppContext::InstallGrub4DosLegacy,
+     L"\\bootmgr", L"\\mgr\\bootmgr"},
+    {Loader::Grub4Dos,
      "K:\\efi\\Telvorn\\Boot\\bootice.exe /DEVICE=K: /mbr /install /type=GRUB4DOS /quiet",
      "K:\\efi\\Telvorn\\Boot\\bootice.exe /DEVICE=K: /pbr /install /type=GRUB4DOS /quiet",
-     L"Grub4Dos", L"\\grldr", L"\\g4d\\grldr"},
+     L"\\grldr", L"\\g4d\\grldr"},
 };
 
-TEST_F(LoaderActions, LegacyToolRunsFollowEachOtherThenTheStateIsRecorded) {
+TEST_F(Switches, LegacyRunsThePbrThenTheMbrThenRecords) {
     for (const LegacyCase& c : LegacyCases) {
-        SCOPED_TRACE(testing::Message() << c.name);
-        ASSERT_NO_FATAL_FAILURE(FreshAfterLegacy("legacy=3\nuefi=2\n", 3));
-        context.uefiLoader = 0; // the file, not the context, gives the other mode's value
+        const LoaderFacts& facts = FactsOf(c.loader);
+        SCOPED_TRACE(testing::Message() << Ascii(facts.name));
+        ASSERT_NO_FATAL_FAILURE(FreshWithOldLoaders("legacy=3\nuefi=2\n"));
         // A slow tool: a run started before the previous one ended would show in the events.
         SetEnvironmentVariableW(L"QUILLMERE_STANDIN_SLEEP_MS", L"300");
-        std::wstring statePath = context.bootDir + L"\\bootstate.txt";
+        std::wstring statePath = target.bootDir + L"\\bootstate.txt";
         SetEnvironmentVariableW(L"QUILLMERE_STANDIN_WATCH", statePath.c_str());
+        const std::string before = ReadBytes(imagePath);
 
-        std::vector<std::wstring> boxes = Run(c.install);
+        SwitchOutcome outcome = Run(c.loader);
 
-        EXPECT_EQ(boxes, std::vector<std::wstring>{L"Загрузчик изменён: " + std::wstring(c.name)});
-        EXPECT_EQ(ToolLog(), (std::vector<std::string>{c.mbr, c.pbr})) << c.stateValue;
-        EXPECT_EQ(Events(),
-                  (std::vector<std::string>{"begin mbr watch=legacy=3\\nuefi=2\\n", "end mbr 0",
-                                            "begin pbr watch=legacy=3\\nuefi=2\\n", "end pbr 0"}))
-            << c.stateValue;
-        EXPECT_EQ(State(), "legacy=" + std::to_string(c.stateValue) + "\nuefi=2\n");
-        EXPECT_EQ(context.legacyLoader, c.stateValue);
-        EXPECT_EQ(context.uefiLoader, 0);
+        EXPECT_TRUE(outcome.switched);
+        EXPECT_EQ(outcome.text, L"Загрузчик изменён: " + std::wstring(facts.name));
+        EXPECT_EQ(ToolLog(), (std::vector<std::string>{c.pbr, c.mbr}));
+        EXPECT_EQ(Events(), (std::vector<std::string>{
+                                "begin pbr watch=legacy=3\\nuefi=2\\n", "wrote pbr", "end pbr 0",
+                                "begin mbr watch=legacy=3\\nuefi=2\\n", "wrote mbr", "end mbr 0"}));
+        EXPECT_EQ(State(), "legacy=" + std::to_string(facts.stateValue) + "\nuefi=2\n");
+        // The tool's own boot code went in; the table and the BPB it had to keep are there.
+        const std::string after = ReadBytes(imagePath);
+        EXPECT_NE(after.substr(0, 440), before.substr(0, 440));
+        EXPECT_EQ(after.substr(440, 72), before.substr(440, 72));
+        EXPECT_EQ(after.substr(2048 * 512 + 3, 87), before.substr(2048 * 512 + 3, 87));
         for (const wchar_t* root : {L"\\bootmgr", L"\\grldr"}) {
             bool copied = c.copiedRootFile && std::wstring(root) == c.copiedRootFile;
-            EXPECT_EQ(drive.Exists(root), copied) << c.stateValue << Ascii(root);
-            if (copied) {
-                EXPECT_EQ(drive.Read(root), Source(c.source));
-            }
+            EXPECT_EQ(drive.Read(root), copied ? Source(c.source) : "") << Ascii(root);
+            EXPECT_FALSE(drive.Exists(std::wstring(root) + L".quillmere-new"));
         }
+        EXPECT_FALSE(JournalPending());
     }
 }
 
-TEST_F(LoaderActions, FirstLegacyInstallWritesTheSeventeenByteState) {
+TEST_F(Switches, FirstLegacyInstallWritesTheSeventeenByteState) {
     ASSERT_NO_FATAL_FAILURE(Fresh());
-    std::vector<std::wstring> boxes = Run(&AppContext::InstallGrub4DosLegacy);
-    EXPECT_EQ(boxes, std::vector<std::wstring>{L"Загрузчик изменён: Grub4Dos"});
+    EXPECT_EQ(Run(Loader::Grub4Dos).text, L"Загрузчик изменён: Grub4Dos");
     EXPECT_EQ(State(), std::string("legacy=2\nuefi=-1\n", 17));
     // Neither root file was there before: the missing deletions pass unnoticed.
     EXPECT_EQ(drive.Read(L"\\grldr"), Source(L"\\g4d\\grldr"));
 }
 
-TEST_F(LoaderActions, LegacyMissingSourceStopsBeforeTheDriveChanges) {
+TEST_F(Switches, ChecksThatFailStopBeforeAnythingChanges) {
+    const std::wstring backup = L"K:" + std::wstring(Boot) + L"\\backup";
     struct Case {
-        Install install;
-        const wchar_t* missing;
+        const char* name;
+        Loader loader;
+        const wchar_t* missingSource; // relative to the boot directory
+        const wchar_t* readOnly;      // relative to the drive
+        unsigned long sectorBytes;
+        long long partitionStart;
+        const wchar_t* diskPath;
+        std::wstring message;
     } cases[] = {
-        {&AppContext::InstallXorBootLegacy, L"\\xor\\xmbr.bin"},
-        {&AppContext::InstallXorBootLegacy, L"\\xor\\xpbr.bin"},
-        {&AppContext::InstallBootmgrLegacy, L"\\mgr\\bootmgr"},
-        {&AppContext::InstallGrub4DosLegacy, L"\\g4d\\grldr"},
+        {"XorBoot source", Loader::XorBoot, L"\\xor\\xpbr.bin", nullptr, 512, 2048, nullptr,
+         L"Файлы загрузчика не найдены:\r\nK:" + std::wstring(Boot) + L"\\xor\\xpbr.bin"},
+        {"UEFI source", Loader::UefiGrub2, L"\\loaders\\grub2\\mmx64.efi", nullptr, 512, 2048,
+         nullptr,
+         L"Файлы загрузчика не найдены:\r\nK:" + std::wstring(Boot) +
+             L"\\loaders\\grub2\\mmx64.efi"},
+        {"read-only root file", Loader::Bootmgr, nullptr, L"\\bootmgr", 512, 2048, nullptr,
+         L"Не удалось скопировать файл загрузчика:\r\nK:\\bootmgr"},
+        {"read-only entry file", Loader::UefiXorboot, nullptr, L"\\efi\\boot\\bootia32.efi", 512,
+         2048, nullptr, L"Не удалось скопировать файл загрузчика:\r\nK:\\efi\\boot\\bootia32.efi"},
+        {"4096-byte sectors", Loader::Grub4Dos, nullptr, nullptr, 4096, 2048, nullptr,
+         L"Диск с секторами не по 512 байт не поддерживается."},
+        {"partition start unknown", Loader::Bootmgr, nullptr, nullptr, 512, -1, nullptr,
+         L"Не удалось сохранить резервную копию загрузчика:\r\n" + backup +
+             L"\\partition-sectors.bin"},
+        {"disk unreadable", Loader::Grub2, nullptr, nullptr, 512, 2048, L"K:\\no-such-disk.img",
+         L"Не удалось сохранить резервную копию загрузчика:\r\nK:\\no-such-disk.img"},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << "missing " << c.missing);
-        ASSERT_NO_FATAL_FAILURE(FreshAfterLegacy("legacy=1\nuefi=1\n", 1));
-        ASSERT_TRUE(DeleteFileW((context.bootDir + c.missing).c_str()));
-
-        std::vector<std::wstring> boxes = Run(c.install);
-
-        EXPECT_EQ(boxes, std::vector<std::wstring>{L"Файлы загрузчика не найдены:\r\nK:" +
-                                                   std::wstring(Boot) + c.missing});
-        EXPECT_TRUE(ToolLog().empty()) << Ascii(c.missing);
-        EXPECT_EQ(drive.Read(L"\\bootmgr"), "old bootmgr");
-        EXPECT_EQ(drive.Read(L"\\grldr"), "old grldr");
-        EXPECT_EQ(State(), "legacy=1\nuefi=1\n");
-        EXPECT_EQ(context.legacyLoader, 1);
-    }
-}
-
-TEST_F(LoaderActions, LegacyCopyThatCannotReplaceTheRootFileStopsBeforeTheTool) {
-    for (const LegacyCase& c : LegacyCases) {
-        for (bool folderInTheWay : {false, true}) {
-            SCOPED_TRACE(testing::Message()
-                         << c.name << (folderInTheWay ? ": folder in the way" : ": read-only"));
-            if (!c.copiedRootFile) {
-                continue;
-            }
-            ASSERT_NO_FATAL_FAILURE(Fresh());
-            ASSERT_NO_FATAL_FAILURE(PutRootFiles());
-            if (folderInTheWay) {
-                ASSERT_TRUE(DeleteFileW(drive.Path(c.copiedRootFile).c_str()));
-                ASSERT_TRUE(drive.MakeDir(c.copiedRootFile));
-            } else {
-                ASSERT_NO_FATAL_FAILURE(MakeReadOnly(c.copiedRootFile));
-            }
-
-            std::vector<std::wstring> boxes = Run(c.install);
-
-            EXPECT_EQ(boxes,
-                      std::vector<std::wstring>{L"Не удалось скопировать файл загрузчика:\r\nK:" +
-                                                std::wstring(c.copiedRootFile)})
-                << folderInTheWay;
-            EXPECT_TRUE(ToolLog().empty());
-            if (folderInTheWay) {
-                EXPECT_TRUE(IsFolder(drive.Path(c.copiedRootFile)));
-            } else {
-                EXPECT_EQ(drive.Read(c.copiedRootFile), "old " + Ascii(c.copiedRootFile).substr(1));
-            }
-            // The previous loader's root file is still there for its boot records.
-            const wchar_t* other =
-                std::wstring(c.copiedRootFile) == L"\\bootmgr" ? L"\\grldr" : L"\\bootmgr";
-            EXPECT_EQ(drive.Read(other), "old " + Ascii(other).substr(1));
-            EXPECT_FALSE(drive.Exists(std::wstring(Boot) + L"\\bootstate.txt"));
-            EXPECT_EQ(context.legacyLoader, -1);
+        SCOPED_TRACE(c.name);
+        ASSERT_NO_FATAL_FAILURE(FreshWithOldLoaders("legacy=1\nuefi=1\n"));
+        if (c.missingSource) {
+            ASSERT_TRUE(DeleteFileW((target.bootDir + c.missingSource).c_str()));
         }
+        if (c.readOnly) {
+            ASSERT_NO_FATAL_FAILURE(MakeReadOnly(c.readOnly));
+        }
+        target.sectorBytes = c.sectorBytes;
+        target.partitionStart = c.partitionStart;
+        if (c.diskPath) {
+            target.diskPath = c.diskPath;
+        }
+        const auto before = Snapshot();
+
+        SwitchOutcome outcome = Run(c.loader);
+
+        EXPECT_FALSE(outcome.switched);
+        EXPECT_EQ(outcome.text, c.message);
+        EXPECT_TRUE(ToolLog().empty());
+        EXPECT_EQ(Snapshot(), before);
+        EXPECT_FALSE(JournalPending());
     }
 }
 
-TEST_F(LoaderActions, LegacyReadOnlyRootFileOfAnotherLoaderStaysAndTheInstallGoesOn) {
+// Whatever step fails once something has changed, the disk's first sectors, the partition's,
+// the root files, \efi\boot, the GRUB2 folder and bootstate.txt are put back byte for byte.
+TEST_F(Switches, AFailedStepPutsTheDriveBackByteForByte) {
     struct Case {
-        Install install;
+        const char* name;
+        Loader loader;
+        const wchar_t* variable; // null: `blocked` is made a folder instead
+        const wchar_t* value;
+        const wchar_t* blocked; // a folder in the place of one of the switch's temporaries
+        std::wstring message;
+    } cases[] = {
+        {"XorBoot PBR run", Loader::XorBoot, L"QUILLMERE_STANDIN_FAIL_RUN", L"1=7", nullptr,
+         L"Ошибка записи PBR (код 7)."},
+        {"XorBoot MBR run", Loader::XorBoot, L"QUILLMERE_STANDIN_FAIL_RUN", L"2=5", nullptr,
+         L"Ошибка записи MBR (код 5)."},
+        {"Bootmgr root copy", Loader::Bootmgr, nullptr, nullptr, L"\\bootmgr.quillmere-new",
+         L"Не удалось скопировать файл загрузчика:\r\nK:\\bootmgr"},
+        {"Bootmgr PBR run", Loader::Bootmgr, L"QUILLMERE_STANDIN_FAIL_RUN", L"1=2", nullptr,
+         L"Ошибка записи PBR (код 2)."},
+        {"Bootmgr MBR run", Loader::Bootmgr, L"QUILLMERE_STANDIN_FAIL_RUN", L"2=3", nullptr,
+         L"Ошибка записи MBR (код 3)."},
+        {"Grub4Dos MBR run", Loader::Grub4Dos, L"QUILLMERE_STANDIN_FAIL_RUN", L"2=1", nullptr,
+         L"Ошибка записи MBR (код 1)."},
+        {"Grub4Dos table read back", Loader::Grub4Dos, L"QUILLMERE_STANDIN_SPOIL", L"2", nullptr,
+         L"Записанные секторы не совпадают с ожидаемыми (сектор 0)."},
+        {"Grub4Dos BPB read back", Loader::Grub4Dos, L"QUILLMERE_STANDIN_SPOIL", L"1", nullptr,
+         L"Записанные секторы не совпадают с ожидаемыми (сектор 2048)."},
+        {"GRUB2 image copy", Loader::Grub2, nullptr, nullptr,
+         L"\\efi\\Telvorn\\Boot\\grub2\\bios\\core.img.quillmere-new",
+         L"Не удалось скопировать файл "
+         L"загрузчика:\r\nK:\\efi\\Telvorn\\Boot\\grub2\\bios\\core.img"},
+        {"GRUB2 script", Loader::Grub2, L"QUILLMERE_STANDIN_FAIL_RUN", L"1=1", nullptr,
+         L"Не удалось сформировать MBR-образ (код 1)."},
+        {"GRUB2 core write", Loader::Grub2, L"QUILLMERE_STANDIN_FAIL_RUN", L"2=6", nullptr,
+         L"Ошибка записи core.img (код 6)."},
+        {"GRUB2 MBR write after the core", Loader::Grub2, L"QUILLMERE_STANDIN_FAIL_RUN", L"3=4",
+         nullptr, L"Ошибка записи MBR (код 4)."},
+        {"GRUB2 read back", Loader::Grub2, L"QUILLMERE_STANDIN_SPOIL", L"2", nullptr,
+         L"Записанные секторы не совпадают с ожидаемыми (сектор 1)."},
+        {"UEFI Bootmgr second replace", Loader::UefiBootmgr, nullptr, nullptr,
+         L"\\efi\\boot\\bootia32.efi.quillmere-new",
+         L"Не удалось скопировать файл загрузчика:\r\nK:\\efi\\boot\\bootia32.efi"},
+        {"UEFI GRUB2 entry file after its companions", Loader::UefiGrub2, nullptr, nullptr,
+         L"\\efi\\boot\\bootx64.efi.quillmere-new",
+         L"Не удалось скопировать файл загрузчика:\r\nK:\\efi\\boot\\bootx64.efi"},
+        {"UEFI Xorboot first replace", Loader::UefiXorboot, nullptr, nullptr,
+         L"\\efi\\boot\\bootx64.efi.quillmere-new",
+         L"Не удалось скопировать файл загрузчика:\r\nK:\\efi\\boot\\bootx64.efi"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_NO_FATAL_FAILURE(FreshWithOldLoaders("legacy=2\nuefi=0\n"));
+        // An earlier GRUB2 install's copies and modules, which the switch replaces.
+        ASSERT_TRUE(drive.Write(std::wstring(Boot) + L"\\grub2\\bios\\core.img", "old core"));
+        ASSERT_TRUE(drive.Write(std::wstring(Boot) + L"\\grub2\\bios\\i386-pc\\old.mod", "old"));
+        if (c.variable) {
+            SetEnvironmentVariableW(c.variable, c.value);
+        } else {
+            ASSERT_TRUE(drive.MakeDir(c.blocked));
+        }
+        const auto before = Snapshot();
+
+        SwitchOutcome outcome = Run(c.loader);
+
+        EXPECT_FALSE(outcome.switched);
+        EXPECT_EQ(outcome.text, c.message + Restored);
+        EXPECT_TRUE(Snapshot() == before);
+        EXPECT_FALSE(JournalPending());
+    }
+}
+
+// A restore that cannot read back what it saved keeps the journal; each later start tries
+// again, and a switch meanwhile keeps the backup of the drive before the failed switch.
+TEST_F(Switches, AFailedRestoreKeepsItsBackupUntilARestoreSucceeds) {
+    ASSERT_NO_FATAL_FAILURE(FreshWithOldLoaders("legacy=0\nuefi=2\n"));
+    const auto original = Snapshot();
+    // The PBR run and the restore's own PBR run (after the restore's sector write).
+    SetEnvironmentVariableW(L"QUILLMERE_STANDIN_SPOIL", L"1,4");
+
+    SwitchOutcome outcome = Run(Loader::Bootmgr);
+
+    EXPECT_EQ(outcome.text,
+              L"Записанные секторы не совпадают с ожидаемыми (сектор 2048).\r\nВосстановить "
+              L"прежний загрузчик не удалось. Резервная копия: K:" +
+                  std::wstring(Boot) + L"\\backup");
+    EXPECT_TRUE(JournalPending());
+    SetEnvironmentVariableW(L"QUILLMERE_STANDIN_SPOIL", L"1,4,5"); // the next start's PBR run
+    EXPECT_EQ(RestorePendingSwitch(target), PendingSwitch::NotRestored);
+    EXPECT_TRUE(JournalPending());
+
+    SetEnvironmentVariableW(L"QUILLMERE_STANDIN_SPOIL", nullptr);
+    SetEnvironmentVariableW(L"QUILLMERE_STANDIN_FAIL_RUN", L"2=9"); // the next MBR run
+    DeleteFileW(eventsPath.c_str());
+    EXPECT_EQ(Run(Loader::Grub4Dos).text, L"Ошибка записи MBR (код 9)." + Restored);
+    EXPECT_TRUE(Snapshot() == original);
+    EXPECT_FALSE(JournalPending());
+}
+
+TEST_F(Switches, AStoppedSwitchIsRestoredAtTheNextStartUnlessTheDiskChanged) {
+    for (bool layoutChanged : {false, true}) {
+        SCOPED_TRACE(layoutChanged ? "table changed since" : "same disk");
+        ASSERT_NO_FATAL_FAILURE(FreshWithOldLoaders("legacy=1\nuefi=0\n"));
+        const auto original = Snapshot();
+        // The core write and then the restore's sector write go wrong: the journal stays, as
+        // after a stop.
+        SetEnvironmentVariableW(L"QUILLMERE_STANDIN_SPOIL", L"2,4");
+        EXPECT_NE(Run(Loader::Grub2).text.find(L"Резервная копия"), std::wstring::npos);
+        ASSERT_TRUE(JournalPending());
+        SetEnvironmentVariableW(L"QUILLMERE_STANDIN_SPOIL", nullptr);
+        std::string disk = ReadBytes(imagePath);
+        if (layoutChanged) {
+            disk[446 + 16 + 4] = 0x07;
+            ASSERT_TRUE(WriteBytes(imagePath, disk));
+        }
+
+        const PendingSwitch pending = RestorePendingSwitch(target);
+
+        EXPECT_FALSE(JournalPending());
+        if (layoutChanged) {
+            EXPECT_EQ(pending, PendingSwitch::LayoutChanged);
+            EXPECT_EQ(ReadBytes(imagePath), disk);
+        } else {
+            EXPECT_EQ(pending, PendingSwitch::Restored);
+            EXPECT_TRUE(Snapshot() == original);
+        }
+        EXPECT_EQ(RestorePendingSwitch(target), PendingSwitch::None);
+    }
+}
+
+TEST_F(Switches, LegacyReadOnlyRootFileOfAnotherLoaderStaysAndTheSwitchGoesOn) {
+    struct Case {
+        Loader loader;
         const wchar_t* readOnly;
         const wchar_t* copied;
         const wchar_t* source;
     } cases[] = {
-        {&AppContext::InstallGrub4DosLegacy, L"\\bootmgr", L"\\grldr", L"\\g4d\\grldr"},
-        {&AppContext::InstallBootmgrLegacy, L"\\grldr", L"\\bootmgr", L"\\mgr\\bootmgr"},
-        {&AppContext::InstallXorBootLegacy, L"\\grldr", nullptr, nullptr},
+        {Loader::Grub4Dos, L"\\bootmgr", L"\\grldr", L"\\g4d\\grldr"},
+        {Loader::Bootmgr, L"\\grldr", L"\\bootmgr", L"\\mgr\\bootmgr"},
+        {Loader::XorBoot, L"\\grldr", nullptr, nullptr},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << "read-only " << c.readOnly << ", copied "
-                                        << (c.copied ? c.copied : L"nothing"));
-        ASSERT_NO_FATAL_FAILURE(Fresh());
-        ASSERT_NO_FATAL_FAILURE(PutRootFiles());
+        SCOPED_TRACE(testing::Message() << "read-only " << c.readOnly);
+        ASSERT_NO_FATAL_FAILURE(FreshWithOldLoaders("legacy=3\nuefi=0\n"));
         ASSERT_NO_FATAL_FAILURE(MakeReadOnly(c.readOnly));
 
-        std::vector<std::wstring> boxes = Run(c.install);
-
-        ASSERT_EQ(boxes.size(), 1u);
-        EXPECT_EQ(boxes[0].rfind(L"Загрузчик изменён: ", 0), 0u) << boxes[0].size();
-        EXPECT_EQ(ToolLog().size(), 2u);
+        EXPECT_TRUE(Run(c.loader).switched);
         EXPECT_EQ(drive.Read(c.readOnly), "old " + Ascii(c.readOnly).substr(1));
         if (c.copied) {
             EXPECT_EQ(drive.Read(c.copied), Source(c.source));
@@ -307,74 +459,25 @@ TEST_F(LoaderActions, LegacyReadOnlyRootFileOfAnotherLoaderStaysAndTheInstallGoe
     }
 }
 
-TEST_F(LoaderActions, LegacyToolFailureStopsWithItsCode) {
-    struct Failure {
-        int legacyCase;          // row of LegacyCases
-        const wchar_t* variable; // null: the tool is missing
-        const wchar_t* code;
-        const wchar_t* message;
-        size_t runs;
-    } failures[] = {
-        {0, L"QUILLMERE_STANDIN_EXIT_MBR", L"5", L"Ошибка записи MBR (код 5).", 1},
-        {1, L"QUILLMERE_STANDIN_EXIT_MBR", L"-3", L"Ошибка записи MBR (код -3).", 1},
-        {2, L"QUILLMERE_STANDIN_EXIT_MBR", L"1", L"Ошибка записи MBR (код 1).", 1},
-        {0, L"QUILLMERE_STANDIN_EXIT_PBR", L"7", L"Ошибка записи PBR (код 7).", 2},
-        {1, L"QUILLMERE_STANDIN_EXIT_PBR", L"2", L"Ошибка записи PBR (код 2).", 2},
-        {2, L"QUILLMERE_STANDIN_EXIT_PBR", L"255", L"Ошибка записи PBR (код 255).", 2},
-        {1, nullptr, nullptr, L"Ошибка записи MBR (код -1).", 0},
-    };
-    for (const Failure& f : failures) {
-        SCOPED_TRACE(testing::Message() << f.message);
-        const LegacyCase& c = LegacyCases[f.legacyCase];
-        ASSERT_NO_FATAL_FAILURE(FreshAfterLegacy("legacy=3\nuefi=0\n", 3));
-        if (f.variable) {
-            SetEnvironmentVariableW(f.variable, f.code);
-        } else {
-            ASSERT_TRUE(DeleteFileW(context.bootIcePath.c_str()));
-        }
-
-        std::vector<std::wstring> boxes = Run(c.install);
-
-        EXPECT_EQ(boxes, std::vector<std::wstring>{f.message}) << c.stateValue;
-        std::vector<std::string> expectedRuns = {c.mbr, c.pbr};
-        expectedRuns.resize(f.runs);
-        EXPECT_EQ(ToolLog(), expectedRuns) << c.stateValue;
-        EXPECT_EQ(State(), "legacy=3\nuefi=0\n");
-        EXPECT_EQ(context.legacyLoader, 3);
-        // Nothing is removed before both records are written; only the action's own root file
-        // is already the new one.
-        for (const wchar_t* root : {L"\\bootmgr", L"\\grldr"}) {
-            bool own = c.copiedRootFile && std::wstring(root) == c.copiedRootFile;
-            EXPECT_EQ(drive.Read(root), own ? Source(c.source) : "old " + Ascii(root).substr(1))
-                << c.stateValue << Ascii(root);
-        }
-    }
-}
-
-TEST_F(LoaderActions, UnwritableStateFileIsToldWithTheSuccess) {
+TEST_F(Switches, UnwritableStateFileIsToldWithTheSuccess) {
     ASSERT_NO_FATAL_FAILURE(Fresh());
     ASSERT_TRUE(drive.MakeDir(std::wstring(Boot) + L"\\bootstate.txt"));
-    EXPECT_EQ(Run(&AppContext::InstallXorBootLegacy),
-              std::vector<std::wstring>{
-                  L"Загрузчик изменён: XorBoot\r\nНе удалось записать bootstate.txt."});
-    EXPECT_EQ(context.legacyLoader, 0);
+    SwitchOutcome outcome = Run(Loader::XorBoot);
+    EXPECT_TRUE(outcome.switched);
+    EXPECT_EQ(outcome.text, L"Загрузчик изменён: XorBoot\r\nНе удалось записать bootstate.txt.");
 }
 
 // Loader files taken from an ISO are read-only; the copies must not be, or the next install of
 // the same loader would stop at its own copy.
-TEST_F(LoaderActions, TwoInstallsInARowFromReadOnlySources) {
+TEST_F(Switches, TwoInstallsInARowFromReadOnlySources) {
     ASSERT_NO_FATAL_FAILURE(Fresh());
     for (const wchar_t* source :
          {L"\\mgr\\bootmgr", L"\\mgr\\UEFI\\bootx64.efi", L"\\mgr\\UEFI\\bootia32.efi"}) {
         ASSERT_NO_FATAL_FAILURE(MakeReadOnly(std::wstring(Boot) + source));
     }
     for (int round = 0; round < 2; ++round) {
-        EXPECT_EQ(Run(&AppContext::InstallBootmgrLegacy),
-                  std::vector<std::wstring>{L"Загрузчик изменён: Bootmgr"})
-            << round;
-        EXPECT_EQ(Run(&AppContext::InstallBootmgrUefi),
-                  std::vector<std::wstring>{L"Загрузчик изменён: UEFI Bootmgr"})
-            << round;
+        EXPECT_EQ(Run(Loader::Bootmgr).text, L"Загрузчик изменён: Bootmgr") << round;
+        EXPECT_EQ(Run(Loader::UefiBootmgr).text, L"Загрузчик изменён: UEFI Bootmgr") << round;
     }
     for (const wchar_t* copy :
          {L"\\bootmgr", L"\\efi\\boot\\bootx64.efi", L"\\efi\\boot\\bootia32.efi"}) {
@@ -385,29 +488,15 @@ TEST_F(LoaderActions, TwoInstallsInARowFromReadOnlySources) {
 }
 
 struct UefiCase {
-    int32_t stateValue; // recorded in bootstate.txt and the context
-    Install install;
-    const wchar_t* name;
+    Loader loader;
     const wchar_t* sourceFolder;
-    std::vector<const wchar_t*> installed; // file names in \efi\boot after the action
+    std::vector<const wchar_t*> installed; // file names in \efi\boot after the switch
 };
 
 const UefiCase UefiCases[] = {
-    {0,
-     &AppContext::InstallBootmgrUefi,
-     L"UEFI Bootmgr",
-     L"\\mgr\\UEFI",
-     {L"\\bootx64.efi", L"\\bootia32.efi"}},
-    {1,
-     &AppContext::InstallGrub2Uefi,
-     L"UEFI GRUB2",
-     L"\\loaders\\grub2",
-     {L"\\bootx64.efi", L"\\fbx64.efi", L"\\mmx64.efi"}},
-    {2,
-     &AppContext::InstallXorbootUefi,
-     L"UEFI Xorboot",
-     L"\\xor\\UEFI",
-     {L"\\bootx64.efi", L"\\bootia32.efi"}},
+    {Loader::UefiBootmgr, L"\\mgr\\UEFI", {L"\\bootx64.efi", L"\\bootia32.efi"}},
+    {Loader::UefiGrub2, L"\\loaders\\grub2", {L"\\bootx64.efi", L"\\fbx64.efi", L"\\mmx64.efi"}},
+    {Loader::UefiXorboot, L"\\xor\\UEFI", {L"\\bootx64.efi", L"\\bootia32.efi"}},
 };
 
 const wchar_t* const EfiFiles[] = {L"\\bootx64.efi", L"\\bootia32.efi", L"\\fbx64.efi",
@@ -417,29 +506,16 @@ std::wstring EfiBoot(const wchar_t* name) {
     return std::wstring(L"\\efi\\boot") + name;
 }
 
-class UefiActions : public LoaderActions {
-  protected:
-    void PutOldEfiFiles() const {
-        for (const wchar_t* name : EfiFiles) {
-            ASSERT_TRUE(drive.Write(EfiBoot(name), "old" + Ascii(name)));
-        }
-        ASSERT_TRUE(drive.Write(EfiBoot(L"\\keep.txt"), "not a loader"));
-    }
-};
-
-TEST_F(UefiActions, ReplaceTheLoaderFilesAndKeepTheLegacyEntry) {
+TEST_F(Switches, UefiReplacesTheLoaderFilesAndKeepsTheLegacyEntry) {
     for (const UefiCase& c : UefiCases) {
-        SCOPED_TRACE(testing::Message() << c.name);
-        ASSERT_NO_FATAL_FAILURE(Fresh());
-        ASSERT_NO_FATAL_FAILURE(PutOldEfiFiles());
-        // Left by a run that was cut off between its copies and its moves.
-        ASSERT_TRUE(drive.Write(EfiBoot(L"\\bootia32.efi.quillmere-new"), "stale"));
-        ASSERT_NO_FATAL_FAILURE(SetState("legacy=3\nuefi=-1\n"));
-        context.legacyLoader = 0;
+        const LoaderFacts& facts = FactsOf(c.loader);
+        SCOPED_TRACE(testing::Message() << Ascii(facts.name));
+        ASSERT_NO_FATAL_FAILURE(FreshWithOldLoaders("legacy=3\nuefi=-1\n"));
+        const std::string disk = ReadBytes(imagePath);
 
-        std::vector<std::wstring> boxes = Run(c.install);
+        SwitchOutcome outcome = Run(c.loader);
 
-        EXPECT_EQ(boxes, std::vector<std::wstring>{L"Загрузчик изменён: " + std::wstring(c.name)});
+        EXPECT_EQ(outcome.text, L"Загрузчик изменён: " + std::wstring(facts.name));
         for (const wchar_t* name : EfiFiles) {
             bool installed = false;
             for (const wchar_t* mine : c.installed) {
@@ -447,139 +523,22 @@ TEST_F(UefiActions, ReplaceTheLoaderFilesAndKeepTheLegacyEntry) {
             }
             if (installed) {
                 EXPECT_EQ(drive.Read(EfiBoot(name)), Source(c.sourceFolder + std::wstring(name)))
-                    << c.stateValue << Ascii(name);
-            } else if (c.install == &AppContext::InstallGrub2Uefi &&
-                       std::wstring(name) == L"\\bootia32.efi") {
+                    << Ascii(name);
+            } else if (c.loader == Loader::UefiGrub2 && std::wstring(name) == L"\\bootia32.efi") {
                 EXPECT_EQ(drive.Read(EfiBoot(name)), "old\\bootia32.efi");
             } else {
-                EXPECT_FALSE(drive.Exists(EfiBoot(name))) << c.stateValue << Ascii(name);
+                EXPECT_FALSE(drive.Exists(EfiBoot(name))) << Ascii(name);
             }
+            EXPECT_FALSE(drive.Exists(EfiBoot(name) + L".quillmere-new")) << Ascii(name);
         }
         EXPECT_EQ(drive.Read(EfiBoot(L"\\keep.txt")), "not a loader");
-        for (const wchar_t* name : EfiFiles) {
-            EXPECT_FALSE(drive.Exists(EfiBoot(name) + L".quillmere-new")) << Ascii(name);
-            EXPECT_FALSE(drive.Exists(EfiBoot(name) + L".quillmere-old")) << Ascii(name);
-        }
-        std::string expected = "legacy=3\nuefi=" + std::to_string(c.stateValue) + "\n";
-        EXPECT_EQ(State(), expected);
-        EXPECT_EQ(context.uefiLoader, c.stateValue);
-        EXPECT_EQ(context.legacyLoader, 0);
+        EXPECT_EQ(State(), "legacy=3\nuefi=" + std::to_string(facts.stateValue) + "\n");
         EXPECT_TRUE(ToolLog().empty());
+        EXPECT_EQ(ReadBytes(imagePath), disk); // a UEFI switch reads no disk and writes none
     }
 }
 
-TEST_F(UefiActions, Grub2KeepsTheEarlier32BitLoaderAndTheOthersDropGrub2sCompanions) {
-    ASSERT_NO_FATAL_FAILURE(Fresh());
-    ASSERT_NO_FATAL_FAILURE(PutOldEfiFiles());
-    ASSERT_EQ(Run(&AppContext::InstallBootmgrUefi).size(), 1u);
-    ASSERT_EQ(Run(&AppContext::InstallGrub2Uefi).size(), 1u);
-    EXPECT_EQ(drive.Read(EfiBoot(L"\\bootia32.efi")), Source(L"\\mgr\\UEFI\\bootia32.efi"));
-    EXPECT_EQ(drive.Read(EfiBoot(L"\\bootx64.efi")), Source(L"\\loaders\\grub2\\bootx64.efi"));
-    EXPECT_EQ(drive.Read(EfiBoot(L"\\mmx64.efi")), Source(L"\\loaders\\grub2\\mmx64.efi"));
-
-    ASSERT_EQ(Run(&AppContext::InstallXorbootUefi).size(), 1u);
-    EXPECT_FALSE(drive.Exists(EfiBoot(L"\\fbx64.efi")));
-    EXPECT_FALSE(drive.Exists(EfiBoot(L"\\mmx64.efi")));
-    EXPECT_EQ(drive.Read(EfiBoot(L"\\bootia32.efi")), Source(L"\\xor\\UEFI\\bootia32.efi"));
-    EXPECT_EQ(State(), "legacy=-1\nuefi=2\n");
-}
-
-TEST_F(UefiActions, MissingSourceStopsBeforeAnyFileIsDeleted) {
-    for (const UefiCase& c : UefiCases) {
-        SCOPED_TRACE(testing::Message() << c.name);
-        for (const wchar_t* name : c.installed) {
-            SCOPED_TRACE(testing::Message() << "missing " << name);
-            ASSERT_NO_FATAL_FAILURE(Fresh());
-            ASSERT_NO_FATAL_FAILURE(PutOldEfiFiles());
-            ASSERT_NO_FATAL_FAILURE(SetState("legacy=2\nuefi=0\n"));
-            context.uefiLoader = 0;
-            std::wstring missing = std::wstring(Boot) + c.sourceFolder + name;
-            ASSERT_TRUE(DeleteFileW(drive.Path(missing).c_str()));
-
-            std::vector<std::wstring> boxes = Run(c.install);
-
-            EXPECT_EQ(boxes,
-                      std::vector<std::wstring>{L"Файлы загрузчика не найдены:\r\nK:" + missing});
-            for (const wchar_t* old : EfiFiles) {
-                EXPECT_EQ(drive.Read(EfiBoot(old)), "old" + Ascii(old)) << c.stateValue;
-            }
-            EXPECT_EQ(State(), "legacy=2\nuefi=0\n");
-            EXPECT_EQ(context.uefiLoader, 0);
-        }
-    }
-}
-
-TEST_F(UefiActions, FailedCopyStopsWithoutRecording) {
-    for (const UefiCase& c : UefiCases) {
-        SCOPED_TRACE(testing::Message() << c.name);
-        // No \efi\boot at all: the first copy fails and the folder is not made.
-        ASSERT_NO_FATAL_FAILURE(Fresh());
-        ASSERT_TRUE(RemoveTreeForTest(drive.Path(L"\\efi\\boot")));
-        std::vector<std::wstring> boxes = Run(c.install);
-        EXPECT_EQ(boxes,
-                  std::vector<std::wstring>{
-                      L"Не удалось скопировать файл загрузчика:\r\nK:\\efi\\boot\\bootx64.efi"});
-        EXPECT_FALSE(drive.Exists(L"\\efi\\boot"));
-        EXPECT_FALSE(drive.Exists(std::wstring(Boot) + L"\\bootstate.txt"));
-        EXPECT_EQ(context.uefiLoader, -1);
-
-        // A target the copy refuses (read-only: the first; hidden: the last of the set), a copy
-        // that fails after another one succeeded (a folder in the place of its temporary), or a
-        // move that fails after another one succeeded (a folder where the last old file would
-        // wait): the whole old set stays, and nothing the action made is left.
-        const wchar_t* last = c.installed.back();
-        struct Failure {
-            const wchar_t* name;
-            DWORD attribute;        // 0: a folder blocks one of the action's own names instead
-            const wchar_t* blocked; // that name's ending
-        } failures[] = {
-            {L"\\bootx64.efi", FILE_ATTRIBUTE_READONLY, nullptr},
-            {last, FILE_ATTRIBUTE_HIDDEN, nullptr},
-            {last, 0, L".quillmere-new"},
-            {last, 0, L".quillmere-old"},
-        };
-        for (const Failure& f : failures) {
-            SCOPED_TRACE(testing::Message() << f.name << " attribute " << f.attribute);
-            ASSERT_NO_FATAL_FAILURE(Fresh());
-            ASSERT_NO_FATAL_FAILURE(PutOldEfiFiles());
-            if (f.attribute) {
-                ASSERT_TRUE(SetFileAttributesW(drive.Path(EfiBoot(f.name)).c_str(), f.attribute));
-            } else {
-                ASSERT_TRUE(drive.MakeDir(EfiBoot(f.name) + f.blocked));
-            }
-            boxes = Run(c.install);
-            EXPECT_EQ(boxes,
-                      std::vector<std::wstring>{
-                          L"Не удалось скопировать файл загрузчика:\r\nK:\\efi\\boot" +
-                          std::wstring(f.name)})
-                << c.stateValue << " " << f.attribute;
-            for (const wchar_t* old : EfiFiles) {
-                EXPECT_EQ(drive.Read(EfiBoot(old)), "old" + Ascii(old))
-                    << c.stateValue << Ascii(old);
-                for (const wchar_t* made : {L".quillmere-new", L".quillmere-old"}) {
-                    if (f.attribute || std::wstring(old) != f.name ||
-                        made != std::wstring(f.blocked)) {
-                        EXPECT_FALSE(drive.Exists(EfiBoot(old) + made)) << Ascii(old) << made;
-                    }
-                }
-            }
-            EXPECT_FALSE(drive.Exists(std::wstring(Boot) + L"\\bootstate.txt"));
-            EXPECT_EQ(context.uefiLoader, -1);
-        }
-    }
-}
-
-TEST_F(UefiActions, Grub2LeavesAReadOnly32BitLoaderAloneAndSucceeds) {
-    ASSERT_NO_FATAL_FAILURE(Fresh());
-    ASSERT_NO_FATAL_FAILURE(PutOldEfiFiles());
-    ASSERT_NO_FATAL_FAILURE(MakeReadOnly(EfiBoot(L"\\bootia32.efi")));
-    EXPECT_EQ(Run(&AppContext::InstallGrub2Uefi),
-              std::vector<std::wstring>{L"Загрузчик изменён: UEFI GRUB2"});
-    EXPECT_EQ(drive.Read(EfiBoot(L"\\bootia32.efi")), "old\\bootia32.efi");
-    EXPECT_EQ(State(), "legacy=-1\nuefi=1\n");
-}
-
-TEST_F(LoaderActions, Grub2LegacyRefusesBeforeChangingAnything) {
+TEST_F(Switches, Grub2LegacyRefusesBeforeChangingAnything) {
     const std::wstring source = std::wstring(Boot) + L"\\loaders\\grub2-bios";
     const std::wstring grub = std::wstring(Boot) + L"\\grub2\\bios";
     const std::wstring core = source + L"\\core.img";
@@ -589,6 +548,7 @@ TEST_F(LoaderActions, Grub2LegacyRefusesBeforeChangingAnything) {
         const wchar_t* removed; // relative to the drive; null: nothing removed
         std::wstring message;
         long coreBytes = -1; // 0 or more: core.img is rewritten with this many bytes
+        int disk = 3;
     } cases[] = {
         {nullptr, unfit, 0},
         {nullptr, unfit, 511},
@@ -599,31 +559,24 @@ TEST_F(LoaderActions, Grub2LegacyRefusesBeforeChangingAnything) {
          L"Файлы GRUB2 для Legacy BIOS не найдены:\r\nK:" + source},
         {L"\\efi\\Telvorn\\Boot\\grub2",
          L"Не найден основной grub.cfg:\r\nK:" + grub + L"\\grub.cfg"},
-        // This program's disk query knows no disk for a simulated drive.
-        {nullptr, L"Не удалось определить номер физического диска для K:"},
+        {nullptr, L"Не удалось определить номер физического диска для K:", -1, -1},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.message);
-        ASSERT_NO_FATAL_FAILURE(FreshAfterLegacy("legacy=0\nuefi=1\n", 0));
+        SCOPED_TRACE(testing::Message() << Ascii(c.message));
+        ASSERT_NO_FATAL_FAILURE(FreshWithOldLoaders("legacy=0\nuefi=1\n"));
         if (c.removed) {
             ASSERT_TRUE(RemoveTreeForTest(drive.Path(c.removed)));
         }
         if (c.coreBytes >= 0) {
             ASSERT_TRUE(drive.Write(core, std::string(static_cast<size_t>(c.coreBytes), 'c')));
         }
+        target.disk = c.disk;
+        const auto before = Snapshot();
 
-        std::vector<std::wstring> boxes = Run(&AppContext::InstallGrub2Legacy);
+        EXPECT_EQ(Run(Loader::Grub2).text, c.message);
 
-        EXPECT_EQ(boxes, std::vector<std::wstring>{c.message});
-        EXPECT_EQ(drive.Read(L"\\bootmgr"), "old bootmgr");
-        EXPECT_EQ(drive.Read(L"\\grldr"), "old grldr");
-        bool grubFolderRemoved = c.message.find(L"grub.cfg") != std::wstring::npos;
-        EXPECT_NE(drive.Exists(grub), grubFolderRemoved);
-        EXPECT_FALSE(drive.Exists(grub + L"\\boot.img"));
-        EXPECT_FALSE(drive.Exists(grub + L"\\i386-pc"));
+        EXPECT_TRUE(Snapshot() == before);
         EXPECT_TRUE(ToolLog().empty());
-        EXPECT_EQ(State(), "legacy=0\nuefi=1\n");
-        EXPECT_EQ(context.legacyLoader, 0);
     }
 }
 

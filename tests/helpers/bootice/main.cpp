@@ -15,6 +15,11 @@
 //   QUILLMERE_STANDIN_EXIT_PBR    exit code of a /pbr run (default 0)
 //   QUILLMERE_STANDIN_EXIT_SECTORS  exit code of a /sectors run (default 0)
 //   QUILLMERE_STANDIN_EXIT_LBA<L> exit code of a /sectors run at /lba=L; wins over _SECTORS
+//   QUILLMERE_STANDIN_FAIL_RUN    "N=C": the Nth run of the stand-ins (counted by the begin
+//                                 lines of QUILLMERE_STANDIN_EVENTS) exits with C
+//   QUILLMERE_STANDIN_SPOIL       "N,M,...": those runs also write what they should not (an
+//                                 /mbr run the table, a /pbr run the BPB, a /sectors run its
+//                                 first sector) and still exit 0, as a faulty tool would
 //   QUILLMERE_STANDIN_EXIT_OTHER  exit code of any other command line (default 0), so the
 //                                 stand-in can also pose as a logging command interpreter
 //   QUILLMERE_STANDIN_DISK_IMAGE  disk image file that the runs write into
@@ -24,9 +29,14 @@
 //     image; exit 2 when F cannot be read or an option is malformed, 3 when F is larger than
 //     N sectors, 4 when the image is missing or cannot be written. Without a disk image the
 //     checks on F are still made and nothing is written.
-//   /mbr writes "STANDIN MBR <type or file>" at byte 0 of the image (the partition table and
-//     signature stay); /pbr writes "STANDIN PBR <type or file>" at the first sector of the
-//     first partition when the image reaches it. Missing image: nothing written, exit 0.
+//   /mbr writes boot code of its own into sector 0 keeping bytes 440-511 (/restore: the file's
+//     first 440 bytes); /type=GRUB4DOS also fills sectors 1-17.
+//   /pbr writes the partition's first sector keeping bytes 3-89 (the BPB) and ending in 55 AA
+//     (/restore with /keep_bpb: the file's first sector so); /pbr /restore without /keep_bpb
+//     writes the whole file from the partition's first sector on. The partition starts where
+//     QUILLMERE_TEST_PARTITION_START puts the /DEVICE= letter's, else at the first table entry.
+//   A record run without a disk image writes nothing and exits 0; one that cannot write exits 4.
+//   After its writes every run adds "wrote <kind>" to the events, then lasts its sleep time.
 #include <windows.h>
 
 #include <algorithm>
@@ -34,6 +44,7 @@
 #include <string>
 #include <vector>
 
+#include "sys/test_disk_number.h"
 #include "tests/helpers/standin_common.h"
 
 namespace {
@@ -130,29 +141,102 @@ std::string RecordLabel(const std::vector<std::wstring>& tokens) {
     return standin::ToUtf8(value);
 }
 
-void WriteRecordMarker(const std::string& kind, const std::vector<std::wstring>& tokens,
-                       const std::wstring& image) {
-    if (image.empty()) {
-        return;
-    }
-    std::string marker = (kind == "mbr" ? "STANDIN MBR " : "STANDIN PBR ") + RecordLabel(tokens);
-    marker.resize(std::min<size_t>(marker.size(), 440));
-    if (kind == "mbr") {
-        standin::WriteAt(image, 0, marker);
-        return;
+// The first sector of the partition /DEVICE= names: the test build's partition start when the
+// test gave one, else the first entry of the image's partition table.
+bool PartitionStart(const std::vector<std::wstring>& tokens, const std::wstring& image,
+                    uint64_t& start) {
+    bool found = false;
+    const std::wstring device = standin::OptionValue(tokens, L"/DEVICE=", found);
+    const long long named = TestPartitionStart(standin::EnvValue(L"QUILLMERE_TEST_PARTITION_START"),
+                                               found && !device.empty() ? device[0] : 0);
+    if (named >= 0) {
+        start = static_cast<uint64_t>(named);
+        return true;
     }
     std::string sector0;
     if (!standin::ReadAt(image, 0, SectorSize, sector0)) {
-        return;
+        return false;
     }
-    uint64_t start = 0;
+    start = 0;
     for (int i = 0; i < 4; ++i) {
         start |= static_cast<uint64_t>(static_cast<uint8_t>(sector0[0x1C6 + i])) << (8 * i);
     }
-    std::string probe;
-    if (start > 0 && standin::ReadAt(image, start * SectorSize, SectorSize, probe)) {
-        standin::WriteAt(image, start * SectorSize, marker);
+    return start > 0;
+}
+
+// Writes `sector` at `at`, keeping the image's own bytes [keepFrom, keepTo).
+bool WriteKeeping(const std::wstring& image, uint64_t at, std::string sector, size_t keepFrom,
+                  size_t keepTo) {
+    std::string old;
+    if (!standin::ReadAt(image, at, SectorSize, old)) {
+        return false;
     }
+    sector.resize(SectorSize, '\0');
+    sector.replace(keepFrom, keepTo - keepFrom, old, keepFrom, keepTo - keepFrom);
+    return standin::WriteAt(image, at, sector);
+}
+
+// What a real tool writes, as far as a test can see it: boot code of its own around what each
+// record must keep (the MBR's signature and table, the partition's BPB).
+int WriteRecord(const std::string& kind, const std::vector<std::wstring>& tokens,
+                const std::wstring& image) {
+    if (image.empty()) {
+        return 0;
+    }
+    const bool restore = standin::HasToken(tokens, L"/restore");
+    bool hasFile = false;
+    const std::wstring file = standin::OptionValue(tokens, L"/file=", hasFile);
+    std::string content;
+    if (restore && (!hasFile || !standin::ReadWholeFile(file, content))) {
+        return 2;
+    }
+    if (kind == "mbr") {
+        std::string code = restore ? content.substr(0, 440) : "STANDIN MBR " + RecordLabel(tokens);
+        if (!WriteKeeping(image, 0, code, 440, SectorSize)) {
+            return 4;
+        }
+        // GRUB4DOS keeps the rest of its loader in the sectors behind the MBR.
+        if (RecordLabel(tokens) == "GRUB4DOS") {
+            std::string rest = std::string(17 * SectorSize, 'G');
+            return standin::WriteAt(image, SectorSize, rest) ? 0 : 4;
+        }
+        return 0;
+    }
+    uint64_t start = 0;
+    if (!PartitionStart(tokens, image, start)) {
+        return 4;
+    }
+    if (restore && !standin::HasToken(tokens, L"/keep_bpb")) {
+        return standin::WriteAt(image, start * SectorSize, content) ? 0 : 4;
+    }
+    std::string record =
+        restore ? content.substr(0, SectorSize)
+                : "\xEB\x58\x90" + std::string(87, '\0') + "STANDIN PBR " + RecordLabel(tokens);
+    record.resize(SectorSize, '\0');
+    record[510] = '\x55';
+    record[511] = '\xAA';
+    return WriteKeeping(image, start * SectorSize, record, 3, 90) ? 0 : 4;
+}
+
+// Damages what a run of `kind` must leave alone: the partition table, the BPB, or the first
+// sector a sector write was given.
+void Spoil(const std::string& kind, const std::vector<std::wstring>& tokens,
+           const std::wstring& image) {
+    uint64_t at = 0;
+    if (kind == "mbr") {
+        at = 446;
+    } else if (kind == "pbr") {
+        if (!PartitionStart(tokens, image, at)) {
+            return;
+        }
+        at = at * SectorSize + 11;
+    } else {
+        bool found = false;
+        uint64_t lba = 0;
+        ParseUnsigned(standin::OptionValue(tokens, L"/lba=", found), lba);
+        at = lba * SectorSize;
+    }
+    standin::WriteAt(image, at, "SPOILT");
 }
 
 } // namespace
@@ -176,11 +260,20 @@ int wmain() {
 
     std::wstring image = standin::EnvValue(L"QUILLMERE_STANDIN_DISK_IMAGE");
     int code = ChosenExitCode(kind, tokens);
+    int failRun = 0, failCode = 0;
+    if (standin::FailRunRequested(failRun, failCode) && standin::RunsBegun(events) == failRun) {
+        code = failCode;
+    }
     if (code == 0 && kind == "sectors") {
         code = WriteSectors(tokens, image);
     } else if (code == 0 && (kind == "mbr" || kind == "pbr")) {
-        WriteRecordMarker(kind, tokens, image);
+        code = WriteRecord(kind, tokens, image);
     }
+    if (code == 0 && !image.empty() &&
+        standin::RunListed(L"QUILLMERE_STANDIN_SPOIL", standin::RunsBegun(events))) {
+        Spoil(kind, tokens, image);
+    }
+    standin::AppendLine(events, "wrote " + kind);
 
     standin::LastAtLeastSleepTime(started);
     standin::AppendLine(events, "end " + kind + " " + std::to_string(code));

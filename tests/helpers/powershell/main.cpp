@@ -5,6 +5,7 @@
 //   QUILLMERE_STANDIN_LOG          raw command line appended as a UTF-8 line, as the tool's
 //                                  stand-in does, so one log shows every run in order
 //   QUILLMERE_STANDIN_EVENTS       "begin powershell" / "end powershell <exit code>"
+//   QUILLMERE_STANDIN_FAIL_RUN     "N=C": when this is the Nth stand-in run, exits with C
 //   QUILLMERE_STANDIN_PS_EXIT      forces this exit code; nothing is read or written
 //   QUILLMERE_STANDIN_SLEEP_MS     the run lasts at least this long
 //   QUILLMERE_STANDIN_DISK_IMAGE   the disk whose sectors 0 and 1 are read
@@ -137,7 +138,10 @@ int wmain() {
     std::wstring events = standin::EnvValue(L"QUILLMERE_STANDIN_EVENTS");
     standin::AppendLine(events, "begin powershell");
 
-    int code = Run(standin::SplitCommandLine(commandLine));
+    int failRun = 0, failCode = 0;
+    int code = standin::FailRunRequested(failRun, failCode) && standin::RunsBegun(events) == failRun
+                   ? failCode
+                   : Run(standin::SplitCommandLine(commandLine));
 
     standin::LastAtLeastSleepTime(started);
     standin::AppendLine(events, "end powershell " + std::to_string(code));

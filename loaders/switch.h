@@ -1,0 +1,71 @@
+#pragma once
+// The one way a loader switch changes the drive. An action only says what it changes; the switch
+// backs all of it up, marks itself in progress with a journal, applies the changes in order,
+// reads the disk back, and puts the backup back after any failure, at once or at the next start.
+#include <string>
+#include <vector>
+
+#include "app/app_context.h"
+#include "loaders/command_lines.h"
+
+// The drive a switch works on, as confirmed when the click came.
+struct SwitchTarget {
+    std::wstring installerRoot; // "E:"
+    std::wstring bootDir;
+    std::wstring bootIcePath;
+    int disk = -1;                 // N of \\.\PhysicalDriveN
+    long long partitionStart = -1; // the installer partition's first sector
+    std::wstring diskPath;         // where the disk's sectors are read
+    unsigned long sectorBytes = 0; // the disk's logical sector size
+};
+
+// The target of the drive `installerRoot` as the disk queries answer now.
+SwitchTarget LocateTarget(const std::wstring& installerRoot, const std::wstring& bootDir,
+                          const std::wstring& bootIcePath);
+
+// One outside program run. A run with a failure prefix stops the switch on a result other than
+// 0 (-1: not started) with prefix + result + ").".
+struct ToolRun {
+    std::wstring commandLine;
+    std::wstring failurePrefix;
+    std::wstring freshOutput; // a file the run makes: an older one goes first, and after the
+                              // run it must be a whole MBR image
+};
+
+// What the switch reads back once the runs are done.
+enum class ReadBack {
+    None,
+    BootRecords, // the tool composed the boot code: only the table and the BPB are known
+    RawSectors,  // sector 0 is the MBR image and core.img follows it
+};
+
+struct SwitchPlan {
+    Loader loader = Loader::XorBoot;
+    std::wstring refusal;            // a check of the sources failed: nothing is done
+    std::vector<std::wstring> trees; // folders a run fills, saved and restored whole
+    std::vector<FileCopy> copies;    // each through a temporary, then a replace, in order
+    std::vector<ToolRun> runs;       // in order, after the copies
+    ReadBack readBack = ReadBack::None;
+    std::wstring mbrImage;              // RawSectors: the file sector 0 must equal
+    std::wstring coreImage;             // RawSectors: the file the sectors from 1 on must equal
+    std::vector<std::wstring> removals; // only once everything else has succeeded
+};
+
+struct SwitchOutcome {
+    bool switched = false; // the loader changed and the context's mark must follow
+    std::wstring text;     // what the user is told; empty: nothing
+};
+
+SwitchOutcome RunSwitch(const SwitchTarget& target, const SwitchPlan& plan);
+
+// What the start found of a switch that was stopped before it ended.
+enum class PendingSwitch {
+    None,
+    Restored,
+    NotRestored,   // the journal stays for the next start
+    LayoutChanged, // the disk is no longer the one journaled: nothing restored, journal gone
+};
+
+PendingSwitch RestorePendingSwitch(const SwitchTarget& target);
+
+std::wstring BackupFolderOf(const std::wstring& bootDir);
