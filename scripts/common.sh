@@ -148,6 +148,27 @@ quillmere_stop_session() {
     fi
 }
 
+# A disk image for the stand-ins and the test build (QUILLMERE_TEST_DISK_<N>): an MBR with one
+# FAT32 partition from sector 2048, its boot sector carrying a BPB and 55 AA.
+quillmere_make_disk_image() {
+    python3 - "$1" <<'PYTHON'
+import struct, sys
+mbr = bytearray(512)
+mbr[440:444] = b"DEMO"
+mbr[446:462] = struct.pack("<B3sB3sII", 0x80, b"\x20\x21\x00", 0x0C, b"\xfe\xff\xff", 2048, 4096)
+mbr[510:512] = b"\x55\xaa"
+pbr = bytearray(512)
+pbr[0:11] = b"\xeb\x58\x90MSWIN4.1"
+pbr[11:90] = b"\x42" * 79
+pbr[510:512] = b"\x55\xaa"
+with open(sys.argv[1], "wb") as f:
+    f.write(mbr)
+    f.seek(2048 * 512)
+    f.write(pbr)
+    f.truncate((2048 + 4096) * 512)
+PYTHON
+}
+
 # Waits up to $2 seconds for process $1 to end; false when it still runs.
 quillmere_wait_for_exit() {
     local i

@@ -58,9 +58,10 @@ echo "demo current loader" >"$installer/efi/boot/bootx64.efi"
 
 # GRUB2's boot image (jump EB 63 90, core at LBA 1, 55 AA) and a 40-sector core image; and
 # the disk image the stand-ins write into: an MBR with one partition from sector 2048.
-python3 - "$boot/loaders/grub2-bios" "$demo/disk.img" <<'EOF'
+quillmere_make_disk_image "$demo/disk.img"
+python3 - "$boot/loaders/grub2-bios" <<'EOF'
 import struct, sys
-folder, disk = sys.argv[1], sys.argv[2]
+folder = sys.argv[1]
 boot = bytearray((0x20 + i % 64) for i in range(512))
 boot[0:3] = b"\xeb\x63\x90"
 boot[0x5C:0x64] = struct.pack("<Q", 1)
@@ -69,13 +70,6 @@ boot[0x66:0x68] = b"\x75\x02"
 boot[510:512] = b"\x55\xaa"
 open(folder + "/boot.img", "wb").write(boot)
 open(folder + "/core.img", "wb").write(bytes((i // 512 + i) & 0xFF for i in range(40 * 512)))
-mbr = bytearray(512)
-mbr[440:444] = b"DEMO"
-mbr[446:462] = struct.pack("<B3sB3sII", 0x80, b"\x20\x21\x00", 0x0C, b"\xfe\xff\xff", 2048, 4096)
-mbr[510:512] = b"\x55\xaa"
-with open(disk, "wb") as f:
-    f.write(mbr)
-    f.truncate((2048 + 4096) * 512)
 EOF
 
 # The data partition: the marker, a few images, and what an Android phone leaves behind.
@@ -102,6 +96,7 @@ ln -sfn "$data" "$WINEPREFIX/dosdevices/f:"
 winpath() { echo "Z:${1//\//\\}"; }
 export QUILLMERE_TEST_PHYSICAL_DRIVE=1
 export QUILLMERE_STANDIN_DISK_IMAGE=$(winpath "$demo/disk.img")
+export QUILLMERE_TEST_DISK_1=$QUILLMERE_STANDIN_DISK_IMAGE QUILLMERE_TEST_PARTITION_START=2048
 export QUILLMERE_STANDIN_LOG=$(winpath "$demo/tools.log")
 export TELVORN_DEBUG_LOG=1
 rm -f "$demo/tools.log"

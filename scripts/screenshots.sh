@@ -55,6 +55,7 @@ lay_out_drives() {
     done
     # Bootmgr installed for Legacy BIOS, Xorboot for UEFI: both groups show a mark.
     printf 'legacy=1\nuefi=2\n' >"$BOOT/bootstate.txt"
+    quillmere_make_disk_image "$DRIVES/shots_disk.img" || return 1
     ln -sfn "$DRIVES/shots_installer" "$WINEPREFIX/dosdevices/s:" &&
         ln -sfn "$DRIVES/shots_data" "$WINEPREFIX/dosdevices/t:"
 }
@@ -112,7 +113,9 @@ mkdir -p "$IMAGES"
 lay_out_drives || fail "cannot lay out the simulated drive"
 
 # Every stand-in run lasts two seconds, long enough to photograph the running look.
-QUILLMERE_TEST_PHYSICAL_DRIVE=2 QUILLMERE_STANDIN_SLEEP_MS=2000 \
+disk="Z:${DRIVES//\//\\}\\shots_disk.img"
+QUILLMERE_TEST_PHYSICAL_DRIVE=2 QUILLMERE_STANDIN_SLEEP_MS=2000 QUILLMERE_TEST_DISK_2=$disk \
+    QUILLMERE_TEST_PARTITION_START=2048 QUILLMERE_STANDIN_DISK_IMAGE=$disk \
     wine 'S:\efi\Telvorn\Boot\quillmere-testdisk.exe' >/dev/null 2>&1 &
 APP_PID=$!
 read_window_rect

@@ -2,6 +2,8 @@
 // is a disk image that the stand-in tool and the stand-in PowerShell read and write.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "tests/support/app_runner.h"
 #include "tests/support/sim_drive.h"
 #include "tests/support/window_driver.h"
@@ -13,42 +15,6 @@ const std::wstring Boot = L"\\efi\\Telvorn\\Boot";
 const std::wstring Source = Boot + L"\\loaders\\grub2-bios";
 const std::wstring Grub = Boot + L"\\grub2\\bios";
 constexpr size_t Sector = 512;
-constexpr size_t ImageSectors = 4096;
-
-struct Slot {
-    int index;
-    uint8_t flag, type;
-    uint32_t start;
-};
-
-// A disk whose every sector is filled with its own number, under an MBR with old loader code,
-// signature 0x4C4F4144 and the given table.
-std::string DiskImage(std::initializer_list<Slot> slots, bool gptHeader = false) {
-    std::string image(ImageSectors * Sector, '\0');
-    for (size_t i = 0; i < image.size(); ++i) {
-        image[i] = static_cast<char>(0x80 | ((i / Sector) & 0x7F));
-    }
-    std::fill(image.begin(), image.begin() + 440, '\xC3');
-    PutLittleEndian(image, 440, 0x4C4F4144);
-    std::fill(image.begin() + 444, image.begin() + 510, '\0');
-    for (const Slot& s : slots) {
-        size_t entry = 446 + 16 * static_cast<size_t>(s.index);
-        image[entry] = static_cast<char>(s.flag);
-        image[entry + 4] = static_cast<char>(s.type);
-        PutLittleEndian(image, entry + 8, s.start);
-        PutLittleEndian(image, entry + 12, 1000);
-    }
-    image[510] = '\x55';
-    image[511] = '\xAA';
-    if (gptHeader) {
-        image.replace(Sector, 8, "EFI PART");
-    }
-    return image;
-}
-
-std::string ValidDisk() {
-    return DiskImage({{0, 0x80, 0x0C, 2048}});
-}
 
 std::vector<std::string> Lines(const std::string& text) {
     std::vector<std::string> lines;
@@ -71,6 +37,9 @@ const std::string MbrWriteLine =
     "\"L:\\efi\\Telvorn\\Boot\\bootice.exe\" /DEVICE=L: /sectors /restore "
     "/file=\"L:\\efi\\Telvorn\\Boot\\grub2\\bios\\telvorn-mbr-table.img\" /lba=0 /sectors=1 "
     "/quiet";
+const std::string DiskRestoreLine =
+    "\"L:\\efi\\Telvorn\\Boot\\bootice.exe\" /DEVICE=L: /sectors /restore "
+    "/file=\"L:\\efi\\Telvorn\\Boot\\backup\\disk-sectors.bin\" /lba=0 /sectors=2048 /quiet";
 const std::string CoreWriteLine =
     "\"L:\\efi\\Telvorn\\Boot\\bootice.exe\" /DEVICE=L: /sectors /restore "
     "/file=\"L:\\efi\\Telvorn\\Boot\\grub2\\bios\\core.img\" /lba=1 /sectors=591 /quiet";
@@ -80,11 +49,13 @@ struct LoaderSession {
     AppRun app; // after the drive: killed before it is unmapped
     HWND window = nullptr;
     std::wstring logPath = BuildDir() + L"\\scratch\\loaders-e2e-runs.log";
+    std::wstring eventsPath = BuildDir() + L"\\scratch\\loaders-e2e-events.log";
     std::wstring imagePath = BuildDir() + L"\\scratch\\loaders-e2e-disk.img";
 
-    bool Prepare(const std::string& disk = ValidDisk()) {
+    bool Prepare(const std::string& disk = ValidDiskImage()) {
         MakeFolders(BuildDir() + L"\\scratch");
         DeleteFileW(logPath.c_str());
+        DeleteFileW(eventsPath.c_str());
         return drive.Map(L'L', L"loaders_e2e") && LayOutInstaller(drive, L"quillmere-testdisk") &&
                LayOutLoaderSources(drive) && LayOutDataMarker(drive) &&
                CopyProgram(HelperPath(L"powershell"), drive.Path(Boot + L"\\powershell.exe")) &&
@@ -93,11 +64,10 @@ struct LoaderSession {
     }
 
     bool Launch(EnvironmentOverrides extra = {}) {
-        EnvironmentOverrides environment = {
-            {L"QUILLMERE_TEST_PHYSICAL_DRIVE", L"3"},
-            {L"QUILLMERE_STANDIN_LOG", logPath},
-            {L"QUILLMERE_STANDIN_DISK_IMAGE", imagePath},
-        };
+        EnvironmentOverrides environment = DiskVariables(3, imagePath);
+        environment.push_back({L"QUILLMERE_TEST_PHYSICAL_DRIVE", L"3"});
+        environment.push_back({L"QUILLMERE_STANDIN_LOG", logPath});
+        environment.push_back({L"QUILLMERE_STANDIN_EVENTS", eventsPath});
         environment.insert(environment.end(), extra.begin(), extra.end());
         MovePointerToScreen(2, 790);
         if (!app.Start(InstalledProgram(drive, L"quillmere-testdisk"), environment)) {
@@ -130,8 +100,10 @@ struct LoaderSession {
     std::string State() const { return drive.Read(Boot + L"\\bootstate.txt"); }
 };
 
+const std::wstring Restored = L"\r\nПрежний загрузчик восстановлен.";
+
 std::wstring ScriptFailure(int code) {
-    return L"Не удалось сформировать MBR-образ (код " + std::to_wstring(code) + L").";
+    return L"Не удалось сформировать MBR-образ (код " + std::to_wstring(code) + L")." + Restored;
 }
 
 TEST(LoadersE2e, EachButtonInstallsReportsAndMarksItsLoader) {
@@ -215,7 +187,7 @@ TEST(LoadersE2e, Grub2ScriptRefusalsStopBeforeAnySectorIsWritten) {
         {"GPT header", DiskImage({{0, 0x80, 0x0C, 2048}}, true), goodBoot, 8},
         {"no boot signature", DiskImage({{0, 0x80, 0x0C, 2048}}).replace(510, 2, "\0\0", 2),
          goodBoot, 7},
-        {"wrong boot image", ValidDisk(), wrongBoot, 3},
+        {"wrong boot image", ValidDiskImage(), wrongBoot, 3},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -223,16 +195,18 @@ TEST(LoadersE2e, Grub2ScriptRefusalsStopBeforeAnySectorIsWritten) {
         ASSERT_TRUE(session.drive.Write(Source + L"\\boot.img", c.boot));
         DeleteFileW(session.logPath.c_str());
         // An earlier run's image must not survive a refusal, where it could reach sector 0.
-        ASSERT_TRUE(
-            session.drive.Write(Grub + L"\\telvorn-mbr-table.img", ValidDisk().substr(0, Sector)));
+        ASSERT_TRUE(session.drive.Write(Grub + L"\\telvorn-mbr-table.img",
+                                        ValidDiskImage().substr(0, Sector)));
 
         EXPECT_EQ(session.Click(3), ScriptFailure(c.code));
 
         EXPECT_EQ(session.Disk(), c.disk);
         EXPECT_EQ(session.Runs(), std::vector<std::string>{PowerShellLine});
-        EXPECT_FALSE(session.drive.Exists(Grub + L"\\telvorn-mbr-table.img"));
-        EXPECT_EQ(session.drive.Read(Grub + L"\\boot.img"), c.boot);
-        EXPECT_TRUE(IsFolder(session.drive.Path(Grub + L"\\i386-pc")));
+        // The switch is undone: the earlier image is back, and nothing it copied stays.
+        EXPECT_EQ(session.drive.Read(Grub + L"\\telvorn-mbr-table.img"),
+                  ValidDiskImage().substr(0, Sector));
+        EXPECT_FALSE(session.drive.Exists(Grub + L"\\boot.img"));
+        EXPECT_FALSE(session.drive.Exists(Grub + L"\\i386-pc"));
         EXPECT_EQ(session.drive.Read(L"\\bootmgr"), "old bootmgr");
         EXPECT_EQ(session.State(), "legacy=1\nuefi=2\n");
     }
@@ -252,56 +226,48 @@ TEST(LoadersE2e, Grub2StopsAtTheFirstFailingChildWithItsCode) {
         Setup setup;
         std::wstring message;
         std::vector<std::string> runs;
-        bool coreWritten;
     } cases[] = {
         {"script exits with 1",
          {{L"QUILLMERE_STANDIN_PS_EXIT", L"1"}},
          StaleImage,
          ScriptFailure(1),
-         {PowerShellLine},
-         false},
+         {PowerShellLine}},
         {"script exits with 0 without writing its image",
          {{L"QUILLMERE_STANDIN_PS_EXIT", L"0"}},
          StaleImage,
-         L"MBR-образ не создан или повреждён:\r\nL:" + imageName,
-         {PowerShellLine},
-         false},
+         L"MBR-образ не создан или повреждён:\r\nL:" + imageName + Restored,
+         {PowerShellLine}},
         {"script refuses the disk as the system disk",
          {{L"QUILLMERE_STANDIN_SYSTEM_DISK", L"3"}},
          Plain,
          ScriptFailure(5),
-         {PowerShellLine},
-         false},
+         {PowerShellLine}},
         {"script finds its drive on another disk",
          {{L"QUILLMERE_STANDIN_DRIVE_DISK", L"4"}},
          Plain,
          ScriptFailure(5),
-         {PowerShellLine},
-         false},
+         {PowerShellLine}},
         {"no PowerShell to start",
          {{L"PATH", L"C:\\windows\\system32;C:\\windows"}},
          NoPowerShell,
          ScriptFailure(-1),
-         {},
-         false},
+         {}},
         {"core image write fails",
          {{L"QUILLMERE_STANDIN_EXIT_LBA1", L"6"}},
          Plain,
-         L"Ошибка записи core.img (код 6).",
-         {PowerShellLine, CoreWriteLine},
-         false},
+         L"Ошибка записи core.img (код 6)." + Restored,
+         {PowerShellLine, CoreWriteLine}},
         {"tool cannot be started",
          {},
          BrokenTool,
-         L"Ошибка записи core.img (код -1).",
-         {PowerShellLine},
-         false},
+         L"Ошибка записи core.img (код -1)." + Restored,
+         {PowerShellLine}},
+        // The core image is already behind sector 0: the tool puts the saved sectors back.
         {"MBR write fails",
-         {{L"QUILLMERE_STANDIN_EXIT_LBA0", L"4"}},
+         {{L"QUILLMERE_STANDIN_FAIL_RUN", L"3=4"}},
          Plain,
-         L"Ошибка записи MBR (код 4).",
-         {PowerShellLine, CoreWriteLine, MbrWriteLine},
-         true},
+         L"Ошибка записи MBR (код 4)." + Restored,
+         {PowerShellLine, CoreWriteLine, MbrWriteLine, DiskRestoreLine}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -315,28 +281,17 @@ TEST(LoadersE2e, Grub2StopsAtTheFirstFailingChildWithItsCode) {
             ASSERT_TRUE(session.drive.Write(Boot + L"\\bootice.exe", "MZ"));
         }
         if (c.setup == StaleImage) {
-            ASSERT_TRUE(session.drive.Write(imageName, ValidDisk().substr(0, Sector)));
+            ASSERT_TRUE(session.drive.Write(imageName, ValidDiskImage().substr(0, Sector)));
         }
         const std::string before = session.Disk();
+        const auto files = DriveFiles(session.drive);
         ASSERT_TRUE(session.Launch(c.environment));
 
         EXPECT_EQ(session.Click(3), c.message);
 
         EXPECT_EQ(session.Runs(), c.runs);
-        // Sector 0 is written last: every stop leaves it, and the previous loader, as it was.
-        const std::string after = session.Disk();
-        EXPECT_EQ(after.substr(0, Sector), before.substr(0, Sector));
-        if (c.coreWritten) {
-            const std::string core = session.drive.Read(Grub + L"\\core.img");
-            EXPECT_EQ(after.substr(Sector, core.size()), core);
-        } else {
-            EXPECT_EQ(after, before);
-        }
-        // The script wrote the image whenever a tool run followed it.
-        EXPECT_EQ(session.drive.Exists(imageName), c.runs.size() > 1 || c.setup == BrokenTool);
-        EXPECT_EQ(session.State(), "legacy=0\nuefi=1\n");
-        EXPECT_EQ(session.drive.Read(L"\\grldr"), "old grldr");
-        EXPECT_EQ(session.drive.Read(L"\\bootmgr"), "old bootmgr");
+        EXPECT_EQ(session.Disk(), before);
+        EXPECT_TRUE(DriveFiles(session.drive) == files);
     }
 }
 
@@ -394,8 +349,9 @@ TEST(LoadersE2e, Grub2RunsItsFourChildrenInOrderOnDiskZero) {
     // A read-only root file of another loader stays, without a word.
     ASSERT_TRUE(
         SetFileAttributesW(session.drive.Path(L"\\grldr").c_str(), FILE_ATTRIBUTE_READONLY));
-    ASSERT_TRUE(
-        session.Launch({{L"QUILLMERE_TEST_PHYSICAL_DRIVE", L"0"}, {L"ComSpec", interpreter}}));
+    ASSERT_TRUE(session.Launch({{L"QUILLMERE_TEST_PHYSICAL_DRIVE", L"0"},
+                                {L"QUILLMERE_TEST_DISK_0", session.imagePath},
+                                {L"ComSpec", interpreter}}));
 
     EXPECT_EQ(session.Click(3), L"Загрузчик изменён: Grub2 (Legacy)");
 
@@ -412,6 +368,72 @@ TEST(LoadersE2e, Grub2RunsItsFourChildrenInOrderOnDiskZero) {
     EXPECT_EQ(session.drive.Read(L"\\grldr"), "old grldr");
     EXPECT_FALSE(session.drive.Exists(L"\\bootmgr"));
     EXPECT_TRUE(NoMessageBoxWithin(session.app.processId, 300));
+}
+
+// A forced shutdown or a pulled plug ends the program anywhere inside a switch; the next start
+// puts the drive back as it was before the switch and says so.
+TEST(LoadersE2e, ASwitchStoppedAnywhereIsUndoneAtTheNextStart) {
+    struct Case {
+        const char* name;
+        int index;
+        int run;             // the program ends while this stand-in run sleeps after its writes
+        const wchar_t* stop; // or the test build ends itself at this point
+    } cases[] = {
+        {"Bootmgr PBR run", 1, 1, nullptr},
+        {"Bootmgr MBR run", 1, 2, nullptr},
+        {"GRUB2 script", 3, 1, nullptr},
+        {"GRUB2 core write", 3, 2, nullptr},
+        {"GRUB2 MBR write", 3, 3, nullptr},
+        {"UEFI Xorboot after its first replace", 6, 0, L"replace"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        LoaderSession session;
+        ASSERT_TRUE(session.Prepare());
+        ASSERT_TRUE(session.drive.Write(Boot + L"\\bootstate.txt", "legacy=0\nuefi=1\n"));
+        ASSERT_TRUE(session.drive.Write(L"\\efi\\boot\\bootx64.efi", "old bootx64"));
+        const std::string disk = session.Disk();
+        const auto files = DriveFiles(session.drive);
+        ASSERT_TRUE(session.Launch(
+            c.stop ? EnvironmentOverrides{{L"QUILLMERE_TEST_STOP_AT", c.stop}}
+                   : EnvironmentOverrides{{L"QUILLMERE_STANDIN_SLEEP_MS", L"3000"}}));
+        const PixelRect& r = Loaders[c.index].place;
+        ClickClient(session.window, r.x + r.width / 2, r.y + r.height / 2);
+        if (c.stop) {
+            EXPECT_EQ(session.app.Wait(30000), 99);
+        } else {
+            EXPECT_TRUE(WaitUntil(
+                [&] {
+                    const std::vector<std::string> events = Lines(ReadBytes(session.eventsPath));
+                    return std::count_if(events.begin(), events.end(), [](const std::string& e) {
+                               return e.rfind("wrote ", 0) == 0;
+                           }) >= c.run;
+                },
+                30000))
+                << ReadBytes(session.eventsPath);
+            session.app.Kill();
+            // The tool outlives the program, as it would; the next start waits for it to end.
+            EXPECT_TRUE(WaitUntil(
+                [&] { return Lines(ReadBytes(session.eventsPath)).back().rfind("end ", 0) == 0; },
+                30000));
+        }
+        // The stop came after the switch had changed the drive.
+        ASSERT_FALSE(session.Disk() == disk && DriveFiles(session.drive) == files);
+
+        EnvironmentOverrides environment = DiskVariables(3, session.imagePath);
+        environment.push_back({L"QUILLMERE_TEST_PHYSICAL_DRIVE", L"3"});
+        AppRun again;
+        ASSERT_TRUE(
+            again.Start(InstalledProgram(session.drive, L"quillmere-testdisk"), environment));
+        MessageBoxInfo box;
+        ASSERT_TRUE(WaitForMessageBox(again.processId, 30000, box));
+        EXPECT_EQ(box.text, L"Прошлая смена загрузчика была прервана." + Restored);
+        EXPECT_EQ(box.icon, "information");
+        EXPECT_TRUE(PressOk(box));
+        EXPECT_NE(WaitForAppWindow(again.processId, 20000), nullptr);
+        EXPECT_EQ(session.Disk(), disk);
+        EXPECT_TRUE(DriveFiles(session.drive) == files);
+    }
 }
 
 } // namespace

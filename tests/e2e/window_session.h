@@ -20,7 +20,8 @@ struct WindowSession {
 
     // `bootState` empty: no bootstate.txt.
     bool Prepare(const std::string& bootState = "", bool loaderSources = true) {
-        if (!installer.Map(L'E', L"ui_installer") ||
+        if (!MakeFolders(BuildDir() + L"\\scratch") || !WriteBytes(DiskPath(), ValidDiskImage()) ||
+            !installer.Map(L'E', L"ui_installer") ||
             !LayOutInstaller(installer, L"quillmere-testdisk") || !data.Map(L'F', L"ui_data") ||
             !LayOutDataMarker(data)) {
             return false;
@@ -35,12 +36,18 @@ struct WindowSession {
     bool Launch(EnvironmentOverrides environment = {}) {
         ParkPointer();
         environment.push_back({L"QUILLMERE_TEST_PHYSICAL_DRIVE", L"2"});
+        for (const auto& variable : DiskVariables(2, DiskPath())) {
+            environment.push_back(variable);
+        }
         if (!app.Start(InstalledProgram(installer, L"quillmere-testdisk"), environment)) {
             return false;
         }
         window = WaitForAppWindow(app.processId, 20000);
         return window != nullptr;
     }
+
+    // The image that stands for the installer's disk 2.
+    static std::wstring DiskPath() { return BuildDir() + L"\\scratch\\ui-disk.img"; }
 
     static void ParkPointer() { MovePointerToScreen(2, 790); }
 

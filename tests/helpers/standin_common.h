@@ -189,9 +189,13 @@ inline bool RunListed(const wchar_t* name, int run) {
     return run > 0 && value.find(L"," + std::to_wstring(run) + L",") != std::wstring::npos;
 }
 
-// Keeps a run going until QUILLMERE_STANDIN_SLEEP_MS have passed since `startedTicks`.
-inline void LastAtLeastSleepTime(DWORD startedTicks) {
-    int sleepMs = 0;
+// Keeps a run going until QUILLMERE_STANDIN_SLEEP_MS have passed since `startedTicks`; with
+// QUILLMERE_STANDIN_SLEEP_RUN set, only the run of that number (counted in `events`) does.
+inline void LastAtLeastSleepTime(DWORD startedTicks, const std::wstring& events) {
+    int sleepMs = 0, onlyRun = 0;
+    if (EnvInt(L"QUILLMERE_STANDIN_SLEEP_RUN", onlyRun) && RunsBegun(events) != onlyRun) {
+        return;
+    }
     if (EnvInt(L"QUILLMERE_STANDIN_SLEEP_MS", sleepMs) && sleepMs > 0) {
         DWORD elapsed = GetTickCount() - startedTicks;
         if (elapsed < static_cast<DWORD>(sleepMs)) {

@@ -305,6 +305,39 @@ void PutLittleEndian(std::string& bytes, size_t offset, uint32_t value) {
     }
 }
 
+namespace {
+
+void CollectFiles(const std::wstring& root, const std::wstring& relative,
+                  std::map<std::string, std::string>& out) {
+    WIN32_FIND_DATAW found;
+    FindHandle search(FindFirstFileW((root + relative + L"\\*").c_str(), &found));
+    if (!search.Valid()) {
+        return;
+    }
+    do {
+        const std::wstring name = found.cFileName;
+        const std::wstring path = relative + L"\\" + name;
+        if (name == L"." || name == L".." || path == L"\\efi\\Telvorn\\Boot\\backup") {
+            continue;
+        }
+        const std::string key(path.begin(), path.end());
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            out[key] = "<folder>";
+            CollectFiles(root, path, out);
+        } else {
+            out[key] = ReadBytes(root + path);
+        }
+    } while (FindNextFileW(search.Get(), &found));
+}
+
+} // namespace
+
+std::map<std::string, std::string> DriveFiles(const SimDrive& drive) {
+    std::map<std::string, std::string> files;
+    CollectFiles(drive.Root(), L"", files);
+    return files;
+}
+
 std::string DiskImage(std::initializer_list<PartitionSlot> slots, bool gptHeader) {
     constexpr size_t Sector = 512;
     std::string image(4096 * Sector, '\0');

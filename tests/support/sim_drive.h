@@ -3,6 +3,7 @@
 // through the Wine prefix's dosdevices, plus the layouts of a Telvorn drive.
 #include <cstdint>
 #include <initializer_list>
+#include <map>
 #include <string>
 #include <utility>
 #include <vector>
@@ -57,6 +58,10 @@ struct SimDrive {
     bool Put(std::initializer_list<const wchar_t*> files,
              std::initializer_list<const wchar_t*> folders = {}) const;
 };
+
+// Every file on the drive (its path below the root to its content) and every folder (to
+// "<folder>"), except the loader switch's backup folder: what a switch may change.
+std::map<std::string, std::string> DriveFiles(const SimDrive& drive);
 
 // The boot partition of a Telvorn drive: \efi\Telvorn\Boot with a boot-sector tool (the
 // stand-in when `withTool`), NOT.DEL, and the program copied in as \efi\Telvorn\Boot\quillmere.exe.

@@ -63,30 +63,6 @@ bool EmptyFolder(const std::wstring& folder) {
     return emptied;
 }
 
-// Every file below `folder` (relative name to content) and every folder (to "<folder>").
-void Collect(const std::wstring& folder, const std::wstring& relative,
-             std::map<std::string, std::string>& out) {
-    WIN32_FIND_DATAW found;
-    FindHandle search(FindFirstFileW((folder + relative + L"\\*").c_str(), &found));
-    if (!search.Valid()) {
-        return;
-    }
-    do {
-        const std::wstring name = found.cFileName;
-        if (name == L"." || name == L".." ||
-            relative + L"\\" + name == std::wstring(Boot) + L"\\backup") {
-            continue;
-        }
-        const std::wstring path = relative + L"\\" + name;
-        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            out[Ascii(path)] = "<folder>";
-            Collect(folder, path, out);
-        } else {
-            out[Ascii(path)] = ReadBytes(folder + path);
-        }
-    } while (FindNextFileW(search.Get(), &found));
-}
-
 class Switches : public ::testing::Test {
   protected:
     static SimDrive drive;
@@ -162,8 +138,7 @@ class Switches : public ::testing::Test {
     }
     // The disk image and every file and folder on the drive but the backup.
     std::map<std::string, std::string> Snapshot() const {
-        std::map<std::string, std::string> files;
-        Collect(drive.Root(), L"", files);
+        std::map<std::string, std::string> files = DriveFiles(drive);
         files["<disk>"] = ReadBytes(imagePath);
         return files;
     }

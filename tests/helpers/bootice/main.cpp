@@ -11,6 +11,7 @@
 //                                 " watch=<content>" (line feeds as \n, "<none>" when missing),
 //                                 so a test sees what that file held when the run started
 //   QUILLMERE_STANDIN_SLEEP_MS    the run lasts at least this long (a slow tool)
+//   QUILLMERE_STANDIN_SLEEP_RUN   only the run of this number (as FAIL_RUN counts) sleeps
 //   QUILLMERE_STANDIN_EXIT_MBR    exit code of a /mbr run (default 0)
 //   QUILLMERE_STANDIN_EXIT_PBR    exit code of a /pbr run (default 0)
 //   QUILLMERE_STANDIN_EXIT_SECTORS  exit code of a /sectors run (default 0)
@@ -275,7 +276,7 @@ int wmain() {
     }
     standin::AppendLine(events, "wrote " + kind);
 
-    standin::LastAtLeastSleepTime(started);
+    standin::LastAtLeastSleepTime(started, events);
     standin::AppendLine(events, "end " + kind + " " + std::to_string(code));
     return code;
 }

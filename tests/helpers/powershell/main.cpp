@@ -4,7 +4,8 @@
 //
 //   QUILLMERE_STANDIN_LOG          raw command line appended as a UTF-8 line, as the tool's
 //                                  stand-in does, so one log shows every run in order
-//   QUILLMERE_STANDIN_EVENTS       "begin powershell" / "end powershell <exit code>"
+//   QUILLMERE_STANDIN_EVENTS       "begin powershell", "wrote powershell" once the image is
+//                                  written, "end powershell <exit code>" after the sleep time
 //   QUILLMERE_STANDIN_FAIL_RUN     "N=C": when this is the Nth stand-in run, exits with C
 //   QUILLMERE_STANDIN_PS_EXIT      forces this exit code; nothing is read or written
 //   QUILLMERE_STANDIN_SLEEP_MS     the run lasts at least this long
@@ -142,8 +143,9 @@ int wmain() {
     int code = standin::FailRunRequested(failRun, failCode) && standin::RunsBegun(events) == failRun
                    ? failCode
                    : Run(standin::SplitCommandLine(commandLine));
+    standin::AppendLine(events, "wrote powershell");
 
-    standin::LastAtLeastSleepTime(started);
+    standin::LastAtLeastSleepTime(started, events);
     standin::AppendLine(events, "end powershell " + std::to_string(code));
     return code;
 }
