@@ -66,6 +66,7 @@ struct AppContext {
     HitZone hoverZone;        // where the pointer was at the last poll
     bool pointerDown = false; // and whether the primary button was held there
     PointerLatch pointerLatch;
+    bool pressBeganHere = false; // from the window's down message to its up or a lost capture
     KeptFrame keptFrame;
     HeldQuit heldQuit; // a quit request kept back until the running action has ended
 

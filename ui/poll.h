@@ -28,6 +28,7 @@ struct PointerSample {
     bool valid = false; // false when the position could not be read
     POINT screen{};
     bool down = false;
+    bool pressBeganHere = false; // the window got the down message of the press held now
 };
 
 // The samples one poll steps through, in order, into `out`; returns how many. A press and its
@@ -48,6 +49,9 @@ struct PointerState {
 struct PollInput {
     HitZone zone;
     bool down = false; // primary button held now
+    // The window got the primary button's down message for the press now held: a press begun in
+    // another window (a file dragged from elsewhere) arms nothing when released over a button.
+    bool pressBeganHere = false;
     bool busy = false;
     bool modalShown = false;
 };

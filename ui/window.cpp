@@ -76,12 +76,20 @@ LRESULT OnCloseMessage(HWND window, AppContext* context) {
 }
 
 // A press or release between two polls would go unseen by the poll alone; it is kept for the
-// next one. These messages come for the primary button, swapped or not.
+// next one. These messages come for the primary button, swapped or not. Only a press the window
+// got itself may act; the capture brings its release here wherever it happens, so the mark
+// never outlives the press.
 LRESULT OnButtonMessage(HWND window, AppContext* context, bool down, LPARAM lParam) {
     if (context) {
         POINT screen{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
         ClientToScreen(window, &screen);
         context->pointerLatch = LatchButton(context->pointerLatch, down, screen);
+        context->pressBeganHere = down;
+    }
+    if (down) {
+        SetCapture(window);
+    } else if (GetCapture() == window) {
+        ReleaseCapture();
     }
     return 0;
 }
@@ -129,6 +137,11 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     case WM_LBUTTONDOWN:
     case WM_LBUTTONUP:
         return OnButtonMessage(window, context, message == WM_LBUTTONDOWN, lParam);
+    case WM_CAPTURECHANGED:
+        if (context) {
+            context->pressBeganHere = false;
+        }
+        return 0;
     case WM_QUERYENDSESSION:
         // A logoff or shutdown must not cut a boot-record write short.
         return context && context->busy ? FALSE : TRUE;
