@@ -5,6 +5,7 @@
 #include "sys/file_utils.h"
 #include "sys/handles.h"
 #include "sys/physical_drive.h"
+#include "sys/system_partition.h"
 #include "ui/layout.h"
 #include "ui/window.h"
 
@@ -143,8 +144,29 @@ int WindowsDiskNumber() {
     return GetPhysicalDriveNumber(windows[0]);
 }
 
-bool IsWindowsDisk(int installerDisk, int windowsDisk) {
-    return installerDisk >= 0 && windowsDisk >= 0 && installerDisk == windowsDisk;
+bool RunningUnderWinPe() {
+    HKEY opened = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Control\\MiniNT", 0,
+                      KEY_QUERY_VALUE, &opened) != ERROR_SUCCESS) {
+        return false;
+    }
+    RegistryKey miniNt(opened);
+    return true;
+}
+
+SystemDisks ReadSystemDisks() {
+    SystemDisks disks;
+    disks.winPe = RunningUnderWinPe();
+    if (!disks.winPe) {
+        disks.windowsDisk = WindowsDiskNumber();
+        disks.systemPartitionDisk = SystemPartitionDiskNumber();
+    }
+    return disks;
+}
+
+bool IsSystemDisk(int installerDisk, const SystemDisks& disks) {
+    return !disks.winPe && installerDisk >= 0 &&
+           (installerDisk == disks.windowsDisk || installerDisk == disks.systemPartitionDisk);
 }
 
 std::wstring WindowsDiskText(const std::wstring& installerRoot) {
@@ -189,7 +211,7 @@ int RunQuillmere(HINSTANCE instance) {
 
     // The loader of the disk Windows boots from is never this program's to change.
     const int installerDisk = GetPhysicalDriveNumber(context.installerRoot[0]);
-    if (IsWindowsDisk(installerDisk, WindowsDiskNumber())) {
+    if (IsSystemDisk(installerDisk, ReadSystemDisks())) {
         ShowStartupMessage(WindowsDiskText(context.installerRoot), MB_ICONERROR);
         return 1;
     }

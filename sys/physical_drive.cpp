@@ -17,7 +17,10 @@ int DiskNumberFromExtents(bool succeeded, DWORD bytesReturned, const DiskExtents
 }
 
 int GetPhysicalDriveNumber(wchar_t driveLetter) {
-    const std::wstring device = std::wstring(L"\\\\.\\") + driveLetter + L':';
+    return DiskNumberOfVolume(std::wstring(L"\\\\.\\") + driveLetter + L':');
+}
+
+int DiskNumberOfVolume(const std::wstring& device) {
     // A query-only handle needs no rights on the volume; reading is the fallback for systems
     // that refuse it.
     FileHandle volume(CreateFileW(device.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,

@@ -3,7 +3,11 @@
 #include <windows.h>
 #include <winioctl.h>
 
+#include <string>
+
 int GetPhysicalDriveNumber(wchar_t driveLetter);
+// The same for a volume named by its device path ("\\.\E:", "\\?\GLOBALROOT\Device\...").
+int DiskNumberOfVolume(const std::wstring& device);
 
 // The disk-extents answer as read from the volume: the record with its first extent, then room
 // for 16 more (416 bytes).

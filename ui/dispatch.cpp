@@ -34,7 +34,7 @@ void AppContext::RunAction(int32_t index) {
         ShowModalMessage(TargetRefusalText(installerRoot), MB_ICONINFORMATION);
         return;
     }
-    if (IsWindowsDisk(disk, WindowsDiskNumber())) {
+    if (IsSystemDisk(disk, ReadSystemDisks())) {
         ShowModalMessage(WindowsDiskText(installerRoot), MB_ICONINFORMATION);
         return;
     }

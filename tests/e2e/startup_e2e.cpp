@@ -171,21 +171,32 @@ TEST_F(StartupTest, TakesTheFirstDataMarkerInLetterOrder) {
 }
 
 // The test build reads disk numbers per letter; Wine's Windows directory lies on C:.
-TEST_F(StartupTest, RefusesADriveOnTheWindowsDiskBeforeTouchingIt) {
+TEST_F(StartupTest, RefusesADriveOnTheDiskWindowsStartsFromBeforeTouchingIt) {
     ASSERT_NO_FATAL_FAILURE(LayOut(L"quillmere-testdisk"));
-    ASSERT_TRUE(installer.MakeDir(L"\\Android"));
-    AppRun run;
-    ASSERT_TRUE(run.Start(InstalledProgram(installer, L"quillmere-testdisk"),
-                          {{L"QUILLMERE_TEST_PHYSICAL_DRIVE", L"C=1,E=1,F=1"}}));
-    MessageBoxInfo box;
-    ASSERT_TRUE(WaitForMessageBox(run.processId, StartTimeoutMs, box));
-    EXPECT_EQ(box.text, L"Диск E: находится на системном диске Windows.\r\n"
-                        L"Загрузчик системного диска Quillmere не меняет.");
-    EXPECT_EQ(box.icon, "error");
-    EXPECT_EQ(WaitForAppWindow(run.processId, 0), nullptr);
-    ASSERT_TRUE(PressOk(box));
-    EXPECT_EQ(run.Wait(10000), 1);
-    EXPECT_TRUE(installer.Exists(L"\\Android"));
+    const struct {
+        const char* name;
+        EnvironmentOverrides environment;
+    } rows[] = {
+        {"the Windows directory's disk", {{L"QUILLMERE_TEST_PHYSICAL_DRIVE", L"C=1,E=1,F=1"}}},
+        {"the system partition's disk",
+         {{L"QUILLMERE_TEST_PHYSICAL_DRIVE", L"C=0,E=1,F=1"},
+          {L"QUILLMERE_TEST_SYSTEM_PARTITION_DISK", L"1"}}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        ASSERT_TRUE(installer.MakeDir(L"\\Android"));
+        AppRun run;
+        ASSERT_TRUE(run.Start(InstalledProgram(installer, L"quillmere-testdisk"), row.environment));
+        MessageBoxInfo box;
+        ASSERT_TRUE(WaitForMessageBox(run.processId, StartTimeoutMs, box));
+        EXPECT_EQ(box.text, L"Диск E: находится на системном диске Windows.\r\n"
+                            L"Загрузчик системного диска Quillmere не меняет.");
+        EXPECT_EQ(box.icon, "error");
+        EXPECT_EQ(WaitForAppWindow(run.processId, 0), nullptr);
+        ASSERT_TRUE(PressOk(box));
+        EXPECT_EQ(run.Wait(10000), 1);
+        EXPECT_TRUE(installer.Exists(L"\\Android"));
+    }
 }
 
 // A data marker on another disk is not this drive's data partition, even in an earlier letter.
