@@ -2,6 +2,7 @@
 
 #include "app/app_context.h"
 #include "cleanup/android_cleanup.h"
+#include "sys/debug_log.h"
 #include "sys/file_utils.h"
 #include "sys/handles.h"
 #include "sys/physical_drive.h"
@@ -175,6 +176,14 @@ std::wstring WindowsDiskText(const std::wstring& installerRoot) {
            L"Загрузчик системного диска Quillmere не меняет.";
 }
 
+std::wstring DataRootToClean(const std::wstring& dataRoot, int installerDisk) {
+    if (installerDisk >= 0) {
+        return dataRoot;
+    }
+    DebugLog(L"cleanup: installer disk unknown, data partition %ls not cleaned", dataRoot.c_str());
+    return {};
+}
+
 POINT CenteredOrigin(const RECT& workArea, int width, int height) {
     POINT origin;
     origin.x = workArea.left + (workArea.right - width - workArea.left) / 2;
@@ -224,7 +233,8 @@ int RunQuillmere(HINSTANCE instance) {
         return 0;
     }
 
-    CleanupAndroidLeftovers(context.installerRoot + L"\\", dataRoot);
+    CleanupAndroidLeftovers(context.installerRoot + L"\\",
+                            DataRootToClean(dataRoot, installerDisk));
 
     if (!RegisterMainClass(instance) || !CreateMainWindow(context)) {
         return 1;

@@ -33,6 +33,10 @@ SystemDisks ReadSystemDisks();
 bool IsSystemDisk(int installerDisk, const SystemDisks& disks);
 std::wstring WindowsDiskText(const std::wstring& installerRoot);
 
+// The data partition's root for the cleanup: with the installer's disk unknown, the marker
+// found may lie on any disk, so none is cleaned (the debug log says why).
+std::wstring DataRootToClean(const std::wstring& dataRoot, int installerDisk);
+
 // Top-left corner of a width x height window centred in the work area.
 POINT CenteredOrigin(const RECT& workArea, int width, int height);
 
