@@ -67,6 +67,7 @@ struct AppContext {
     bool pointerDown = false; // and whether the primary button was held there
     PointerLatch pointerLatch;
     bool pressBeganHere = false; // from the window's down message to its up or a lost capture
+    ShutdownBlock* sessionHold = nullptr; // RunAction's, while the switch itself runs
     KeptFrame keptFrame;
     HeldQuit heldQuit; // a quit request kept back until the running action has ended
 

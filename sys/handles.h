@@ -84,19 +84,25 @@ struct ChildProcess {
         : process(created.hProcess), thread(created.hThread) {}
 };
 
-// A shutdown block reason on a window from construction to scope end. Logoff and shutdown then
-// show the reason and wait for the user instead of ending the program mid-write.
+// A shutdown block reason on a window from construction to scope end, or to an earlier
+// Release. Logoff and shutdown then show the reason and wait for the user instead of ending the
+// program mid-write. `covering` says whether the hold still stands, whether or not the system
+// took the reason.
 struct ShutdownBlock {
     HWND window;
     bool held;
+    bool covering = true;
     ShutdownBlock(HWND w, const wchar_t* reason)
         : window(w), held(ShutdownBlockReasonCreate(w, reason) != FALSE) {}
     ShutdownBlock(const ShutdownBlock&) = delete;
     ShutdownBlock& operator=(const ShutdownBlock&) = delete;
-    ~ShutdownBlock() {
+    ~ShutdownBlock() { Release(); }
+    void Release() {
         if (held) {
             ShutdownBlockReasonDestroy(window);
+            held = false;
         }
+        covering = false;
     }
 };
 

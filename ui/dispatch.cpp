@@ -40,13 +40,17 @@ void AppContext::RunAction(int32_t index) {
     }
     busy = true;
     runningAction = index;
+    // Held for the switch itself: the first box, its result, ends it (ShowModalMessage), so a
+    // user who walks away from the result does not block logoff.
     ShutdownBlock holdOffLogoff(window, ShutdownBlockText);
+    sessionHold = &holdOffLogoff;
     // The running look must be on screen even for an action that pumps no messages.
     InvalidateRect(window, nullptr, FALSE);
     UpdateWindow(window);
     if (const LoaderFacts* facts = FactsAtIndex(index)) {
         (this->*facts->install)();
     }
+    sessionHold = nullptr;
     busy = false;
     runningAction = -1;
     InvalidateRect(window, nullptr, FALSE);
@@ -55,6 +59,9 @@ void AppContext::RunAction(int32_t index) {
 }
 
 void AppContext::ShowModalMessage(const std::wstring& text, UINT style) {
+    if (sessionHold) {
+        sessionHold->Release();
+    }
     bool wasShown = modalShown;
     modalShown = true;
     EnableWindow(window, FALSE);

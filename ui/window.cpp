@@ -5,6 +5,7 @@
 #include "app/app_context.h"
 #include "sys/debug_log.h"
 #include "sys/handles.h"
+#include "sys/process.h"
 #include "ui/poll.h"
 
 int32_t FontHeight(int32_t points, int32_t dpi) {
@@ -21,6 +22,8 @@ int32_t ScreenDpi(HWND window) {
 }
 
 namespace {
+
+const DWORD ForcedEndWaitMs = 5000;
 
 HFONT CreateUiFont(const wchar_t* face, int32_t points, int32_t weight, int32_t dpi) {
     return CreateFontW(FontHeight(points, dpi), 0, 0, 0, weight, FALSE, FALSE, FALSE,
@@ -144,7 +147,14 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         return 0;
     case WM_QUERYENDSESSION:
         // A logoff or shutdown must not cut a boot-record write short.
-        return context && context->busy ? FALSE : TRUE;
+        return context && context->sessionHold && context->sessionHold->covering ? FALSE : TRUE;
+    case WM_ENDSESSION:
+        // The session ends once this returns, forced past the refusal: the tool at work gets
+        // the time to finish its write; the switch's journal restores the rest at the next start.
+        if (wParam && context && context->busy) {
+            WaitForOwnChildren(ForcedEndWaitMs);
+        }
+        return 0;
     default:
         return DefWindowProcW(window, message, wParam, lParam);
     }

@@ -187,6 +187,26 @@ TEST(RunAction, DoesNothingWhileBusy) {
     EXPECT_EQ(test.context.runningAction, 1);
 }
 
+TEST(ShowModalMessage, EndsTheSessionHoldBeforeTheResultIsShown) {
+    ProgramWindow test;
+    ASSERT_TRUE(OpenOnUnknownVolume(test));
+    ShutdownBlock hold(test.window, L"switch");
+    test.context.sessionHold = &hold;
+    test.context.busy = true;
+    ASSERT_EQ(SendMessageW(test.window, WM_QUERYENDSESSION, 0, 0), FALSE);
+    LRESULT underTheBox = FALSE;
+    BoxAnswerer answerer;
+    answerer.onBox = [&](const MessageBoxInfo&) {
+        underTheBox = SendMessageW(test.window, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF);
+    };
+    answerer.Start();
+    test.context.ReportLoaderChanged(L"UEFI Xorboot");
+    EXPECT_EQ(answerer.Finish().size(), 1u);
+    EXPECT_EQ(underTheBox, TRUE) << "a user away from the result would block the logoff";
+    test.context.sessionHold = nullptr;
+    test.context.busy = false;
+}
+
 TEST(ShowModalMessage, LeavesTheModalFlagAsItFoundIt) {
     for (bool alreadyShown : {false, true}) {
         SCOPED_TRACE(alreadyShown ? "already shown" : "not shown before");

@@ -213,7 +213,7 @@ TEST(MainWndProc, PollsOnlyOnTimerOne) {
     TakeQuit(code);
 }
 
-TEST(MainWndProc, RefusesToCloseAndToEndTheSessionWhileBusy) {
+TEST(MainWndProc, RefusesToCloseWhileBusyAndToEndTheSessionWhileTheSwitchRuns) {
     CapturedLog log;
     AppContext context;
     context.bootDir = TestBootDir();
@@ -222,8 +222,15 @@ TEST(MainWndProc, RefusesToCloseAndToEndTheSessionWhileBusy) {
 
     context.busy = true;
     context.runningAction = 2;
-    EXPECT_EQ(SendMessageW(window, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF), FALSE);
-    EXPECT_EQ(SendMessageW(window, WM_QUERYENDSESSION, 0, 0), FALSE);
+    {
+        ShutdownBlock hold(window, L"switch");
+        context.sessionHold = &hold;
+        EXPECT_EQ(SendMessageW(window, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF), FALSE);
+        EXPECT_EQ(SendMessageW(window, WM_QUERYENDSESSION, 0, 0), FALSE);
+        hold.Release();
+        EXPECT_EQ(SendMessageW(window, WM_QUERYENDSESSION, 0, 0), TRUE) << "after the switch";
+        context.sessionHold = nullptr;
+    }
     EXPECT_EQ(SendMessageW(window, WM_CLOSE, 0, 0), 0);
     EXPECT_TRUE(IsWindow(window));
     WPARAM code = 0;
@@ -240,6 +247,28 @@ TEST(MainWndProc, RefusesToCloseAndToEndTheSessionWhileBusy) {
     EXPECT_TRUE(TakeQuit(code));
     EXPECT_EQ(code, 0u);
     EXPECT_NE(log.Text().find("WM_CLOSE busy=0\r\n"), std::string::npos);
+}
+
+TEST(MainWndProc, AForcedSessionEndWaitsForTheRunningTool) {
+    AppContext context;
+    context.bootDir = TestBootDir();
+    HWND window = CreateTestWindow(&context);
+    ASSERT_NE(window, nullptr);
+    std::wstring commandLine = L"\"" + HelperPath(L"childproc") + L"\" sleep 1500";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION created{};
+    ASSERT_TRUE(CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW,
+                               nullptr, nullptr, &startup, &created));
+    ChildProcess tool(created);
+    context.busy = true;
+    SendMessageW(window, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
+    EXPECT_EQ(WaitForSingleObject(tool.process.Get(), 0), WAIT_OBJECT_0)
+        << "the session end came back while the tool still wrote";
+    context.busy = false;
+    DestroyWindow(window);
+    WPARAM code = 0;
+    TakeQuit(code);
 }
 
 TEST(MainWndProc, WithoutAContextOnlyPaintsCloseAndQuit) {
