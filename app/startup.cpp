@@ -54,7 +54,7 @@ bool RegisterMainClass(HINSTANCE instance) {
     wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     wc.hbrBackground = nullptr;
     wc.lpszClassName = WindowClassName;
-    wc.hIconSm = LoadIconW(instance, MAKEINTRESOURCEW(1));
+    wc.hIconSm = LoadSmallIcon(instance);
     return RegisterClassExW(&wc) != 0;
 }
 

@@ -21,6 +21,12 @@ int32_t ScreenDpi(HWND window) {
     return dpi > 0 ? dpi : 96;
 }
 
+HICON LoadSmallIcon(HINSTANCE instance) {
+    return static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(1), IMAGE_ICON,
+                                         GetSystemMetrics(SM_CXSMICON),
+                                         GetSystemMetrics(SM_CYSMICON), LR_SHARED));
+}
+
 namespace {
 
 const DWORD ForcedEndWaitMs = 5000;
@@ -109,10 +115,11 @@ bool AppContext::OnCreate(HWND newWindow) {
     groupFont.Reset(CreateUiFont(L"Tahoma", 8, FW_BOLD, dpi));
     buttonFont.Reset(CreateUiFont(L"Segoe UI Semibold", 10, FW_NORMAL, dpi));
 
-    HICON icon = LoadIconW(instance, MAKEINTRESOURCEW(1));
-    if (icon) {
+    if (HICON icon = LoadIconW(instance, MAKEINTRESOURCEW(1))) {
         SendMessageW(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
-        SendMessageW(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
+    }
+    if (HICON small = LoadSmallIcon(instance)) {
+        SendMessageW(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small));
     }
     LoadBootState();
     return true;

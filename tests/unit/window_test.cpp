@@ -170,7 +170,17 @@ TEST(MainWndProc, SetsTheProgramsIconOnlyWhenItLoads) {
         ASSERT_NE(window, nullptr);
         // WM_GETICON answers only what WM_SETICON gave, never the class icon.
         EXPECT_EQ(SendMessageW(window, WM_GETICON, ICON_BIG, 0) != 0, row.icon);
-        EXPECT_EQ(SendMessageW(window, WM_GETICON, ICON_SMALL, 0) != 0, row.icon);
+        const auto small = reinterpret_cast<HICON>(SendMessageW(window, WM_GETICON, ICON_SMALL, 0));
+        EXPECT_EQ(small != nullptr, row.icon);
+        ICONINFO info{};
+        if (small && GetIconInfo(small, &info)) {
+            BITMAP image{};
+            GetObjectW(info.hbmColor ? info.hbmColor : info.hbmMask, sizeof image, &image);
+            // Drawn at the small-icon size, not the large image scaled down.
+            EXPECT_EQ(image.bmWidth, GetSystemMetrics(SM_CXSMICON));
+            DeleteObject(info.hbmColor);
+            DeleteObject(info.hbmMask);
+        }
         DestroyWindow(window);
         WPARAM code = 0;
         TakeQuit(code);
