@@ -68,6 +68,7 @@ struct AppContext {
     PointerLatch pointerLatch;
     bool pressBeganHere = false; // from the window's down message to its up or a lost capture
     ShutdownBlock* sessionHold = nullptr; // RunAction's, while the switch itself runs
+    bool pollResting = false;             // the poll's timer stopped, the pointer away
     KeptFrame keptFrame;
     HeldQuit heldQuit; // a quit request kept back until the running action has ended
 
@@ -75,6 +76,7 @@ struct AppContext {
     bool OnCreate(HWND newWindow);
     void PaintWindow(HDC dc);
     void PollPointer();
+    void WakePoll(); // restarts a resting poll: a mouse message or an activation came
 
     // Dispatch and messages (ui/dispatch.cpp).
     void RunAction(int32_t index);

@@ -8,6 +8,7 @@
 #include "sys/physical_drive.h"
 #include "sys/system_partition.h"
 #include "ui/layout.h"
+#include "ui/poll.h"
 #include "ui/window.h"
 
 namespace {
@@ -77,7 +78,7 @@ bool CreateMainWindow(AppContext& context) {
     ShowWindow(window, SW_SHOW);
     UpdateWindow(window);
     SetForegroundWindow(window);
-    SetTimer(window, 1, 40, nullptr);
+    SetTimer(window, PollTimerId, PollPeriodMs, nullptr);
     return true;
 }
 

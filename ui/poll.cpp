@@ -134,6 +134,12 @@ PollOutcome StepPointer(const PointerState& previous, const PollInput& input) {
     return outcome;
 }
 
+bool MayRest(const PointerState& state, bool pointerOverWindow, bool down, bool busy,
+             bool modalShown) {
+    return !pointerOverWindow && !down && !busy && !modalShown && !state.minimizePressed &&
+           !state.closePressed && !state.dragging && state.pressedButton < 0;
+}
+
 PointerState PointerStateOf(const AppContext& context) {
     return {context.minimizePressed, context.closePressed, context.dragging,
             context.pressedButton,   context.hoverZone,    context.pointerDown};
@@ -239,5 +245,23 @@ void AppContext::PollPointer() {
     }
     if (repaint) {
         InvalidateRect(window, nullptr, FALSE);
+    }
+    const PointerSample& last = samples[count - 1];
+    POINT client = last.screen;
+    ScreenToClient(window, &client);
+    RECT area{};
+    GetClientRect(window, &area);
+    const bool over =
+        last.valid && PtInRect(&area, client) && PointerOverWindow(window, last.screen);
+    // A laptop's processor rests only when nothing wakes it 25 times a second.
+    if (MayRest(PointerStateOf(*this), over, last.down, busy, modalShown) &&
+        KillTimer(window, PollTimerId)) {
+        pollResting = true;
+    }
+}
+
+void AppContext::WakePoll() {
+    if (pollResting && SetTimer(window, PollTimerId, PollPeriodMs, nullptr)) {
+        pollResting = false;
     }
 }

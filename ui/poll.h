@@ -69,5 +69,14 @@ struct PollOutcome {
 
 PollOutcome StepPointer(const PointerState& previous, const PollInput& input);
 
+// The poll's timer: id and period.
+constexpr UINT_PTR PollTimerId = 1;
+constexpr UINT PollPeriodMs = 40;
+
+// Whether the poll may stop until the next mouse message or activation: nothing on screen can
+// change while the pointer is away and nothing is held, pressed, dragged, running or in a box.
+bool MayRest(const PointerState& state, bool pointerOverWindow, bool down, bool busy,
+             bool modalShown);
+
 PointerState PointerStateOf(const AppContext& context);
 void StorePointerState(AppContext& context, const PointerState& state);

@@ -140,13 +140,23 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         // The paint covers every pixel; erasing first would flicker.
         return 1;
     case WM_TIMER:
-        if (context && wParam == 1) {
+        if (context && wParam == PollTimerId) {
             context->PollPointer();
         }
         return 0;
     case WM_LBUTTONDOWN:
     case WM_LBUTTONUP:
+        if (context) {
+            context->WakePoll();
+        }
         return OnButtonMessage(window, context, message == WM_LBUTTONDOWN, lParam);
+    case WM_MOUSEMOVE:
+    case WM_ACTIVATE:
+        // The pointer came back, or the window did: the next tick shows what lies under it.
+        if (context && (message == WM_MOUSEMOVE || LOWORD(wParam) != WA_INACTIVE)) {
+            context->WakePoll();
+        }
+        return DefWindowProcW(window, message, wParam, lParam);
     case WM_CAPTURECHANGED:
         if (context) {
             context->pressBeganHere = false;

@@ -446,6 +446,36 @@ TEST(StepPointer, WhileAMessageIsOpenNothingChangesAndNothingRepaints) {
     }
 }
 
+TEST(MayRest, OnlyWithThePointerAwayAndNothingHeldPressedDraggedRunningOrInABox) {
+    PointerState pressed;
+    pressed.pressedButton = 2;
+    PointerState dragging;
+    dragging.dragging = true;
+    PointerState minimizing;
+    minimizing.minimizePressed = true;
+    PointerState closing;
+    closing.closePressed = true;
+    struct Row {
+        const char* name;
+        PointerState state;
+        bool over, down, busy, modal, rests;
+    } rows[] = {
+        {"pointer away, all idle", {}, false, false, false, false, true},
+        {"pointer over the window", {}, true, false, false, false, false},
+        {"button held elsewhere", {}, false, true, false, false, false},
+        {"an action runs", {}, false, false, true, false, false},
+        {"a box is open", {}, false, false, false, true, false},
+        {"a loader button pressed", pressed, false, false, false, false, false},
+        {"a drag goes on", dragging, false, false, false, false, false},
+        {"minimise pressed", minimizing, false, false, false, false, false},
+        {"close pressed", closing, false, false, false, false, false},
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(MayRest(row.state, row.over, row.down, row.busy, row.modal), row.rests)
+            << row.name;
+    }
+}
+
 TEST(PointerState, RoundTripsThroughTheContext) {
     AppContext context;
     PointerState state = MidGesture();

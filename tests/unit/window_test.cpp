@@ -4,6 +4,8 @@
 #include "tests/support/test_window.h"
 #include "tests/support/app_runner.h"
 #include "tests/support/sim_drive.h"
+#include "tests/support/window_driver.h"
+#include "ui/poll.h"
 
 #include <gtest/gtest.h>
 
@@ -279,6 +281,39 @@ TEST(MainWndProc, AForcedSessionEndWaitsForTheRunningTool) {
     DestroyWindow(window);
     WPARAM code = 0;
     TakeQuit(code);
+}
+
+// Dispatches what is queued for this thread; true so that it can stand in a WaitUntil.
+bool PumpMessages() {
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        DispatchMessageW(&message);
+    }
+    return true;
+}
+
+TEST(MainWndProc, ThePollRestsWhileThePointerIsAwayAndWakesWhenItComesBack) {
+    ProgramWindow test;
+    test.context.bootDir = TestBootDir();
+    ASSERT_TRUE(test.Create(true));
+    ASSERT_NE(SetTimer(test.window, PollTimerId, PollPeriodMs, nullptr), 0u);
+    RECT frame{};
+    GetWindowRect(test.window, &frame);
+    MovePointerToScreen(frame.right + 200, frame.bottom + 200);
+    ASSERT_TRUE(WaitUntil([&] { return PumpMessages() && test.context.pollResting; }, 5000));
+    // No timer is left to wake the thread: killing it again finds none.
+    EXPECT_FALSE(KillTimer(test.window, PollTimerId));
+
+    const PixelRect& button = Loaders[1].place;
+    MovePointerToClient(test.window, button.x + button.width / 2, button.y + button.height / 2);
+    EXPECT_TRUE(WaitUntil(
+        [&] {
+            return PumpMessages() && test.context.hoverZone == HitZone{ZoneKind::Button, 1};
+        },
+        5000))
+        << "no poll since the pointer came back";
+    EXPECT_FALSE(test.context.pollResting);
+    KillTimer(test.window, PollTimerId);
 }
 
 TEST(MainWndProc, WithoutAContextOnlyPaintsCloseAndQuit) {
