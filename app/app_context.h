@@ -66,6 +66,9 @@ struct AppContext {
     HitZone hoverZone;        // where the pointer was at the last poll
     bool pointerDown = false; // and whether the primary button was held there
     PointerLatch pointerLatch;
+    bool pressBeganHere = false; // from the window's down message to its up or a lost capture
+    bool switching = false; // the switch itself runs (set by RunAction, its box excluded)
+    bool pollResting = false;             // the poll's timer stopped, the pointer away
     KeptFrame keptFrame;
     HeldQuit heldQuit; // a quit request kept back until the running action has ended
 
@@ -73,6 +76,7 @@ struct AppContext {
     bool OnCreate(HWND newWindow);
     void PaintWindow(HDC dc);
     void PollPointer();
+    void WakePoll(); // restarts a resting poll: a mouse message or an activation came
 
     // Dispatch and messages (ui/dispatch.cpp).
     void RunAction(int32_t index);

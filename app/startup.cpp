@@ -3,10 +3,13 @@
 #include "app/app_context.h"
 #include "cleanup/android_cleanup.h"
 #include "loaders/switch.h"
+#include "sys/debug_log.h"
 #include "sys/file_utils.h"
 #include "sys/handles.h"
 #include "sys/physical_drive.h"
+#include "sys/system_partition.h"
 #include "ui/layout.h"
+#include "ui/poll.h"
 #include "ui/window.h"
 
 namespace {
@@ -53,7 +56,7 @@ bool RegisterMainClass(HINSTANCE instance) {
     wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     wc.hbrBackground = nullptr;
     wc.lpszClassName = WindowClassName;
-    wc.hIconSm = LoadIconW(instance, MAKEINTRESOURCEW(1));
+    wc.hIconSm = LoadSmallIcon(instance);
     return RegisterClassExW(&wc) != 0;
 }
 
@@ -76,7 +79,7 @@ bool CreateMainWindow(AppContext& context) {
     ShowWindow(window, SW_SHOW);
     UpdateWindow(window);
     SetForegroundWindow(window);
-    SetTimer(window, 1, 40, nullptr);
+    SetTimer(window, PollTimerId, PollPeriodMs, nullptr);
     return true;
 }
 
@@ -160,14 +163,43 @@ int WindowsDiskNumber() {
     return GetPhysicalDriveNumber(windows[0]);
 }
 
-bool IsWindowsDisk(int installerDisk, int windowsDisk) {
-    return installerDisk >= 0 && windowsDisk >= 0 && installerDisk == windowsDisk;
+bool RunningUnderWinPe() {
+    HKEY opened = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Control\\MiniNT", 0,
+                      KEY_QUERY_VALUE, &opened) != ERROR_SUCCESS) {
+        return false;
+    }
+    RegistryKey miniNt(opened);
+    return true;
+}
+
+SystemDisks ReadSystemDisks() {
+    SystemDisks disks;
+    disks.winPe = RunningUnderWinPe();
+    if (!disks.winPe) {
+        disks.windowsDisk = WindowsDiskNumber();
+        disks.systemPartitionDisk = SystemPartitionDiskNumber();
+    }
+    return disks;
+}
+
+bool IsSystemDisk(int installerDisk, const SystemDisks& disks) {
+    return !disks.winPe && installerDisk >= 0 &&
+           (installerDisk == disks.windowsDisk || installerDisk == disks.systemPartitionDisk);
 }
 
 std::wstring WindowsDiskText(const std::wstring& installerRoot) {
     return L"Диск " + installerRoot +
            L" находится на системном диске Windows.\r\n"
            L"Загрузчик системного диска Quillmere не меняет.";
+}
+
+std::wstring DataRootToClean(const std::wstring& dataRoot, int installerDisk) {
+    if (installerDisk >= 0) {
+        return dataRoot;
+    }
+    DebugLog(L"cleanup: installer disk unknown, data partition %ls not cleaned", dataRoot.c_str());
+    return {};
 }
 
 POINT CenteredOrigin(const RECT& workArea, int width, int height) {
@@ -208,7 +240,7 @@ int RunQuillmere(HINSTANCE instance) {
     const SwitchTarget target =
         LocateTarget(context.installerRoot, context.bootDir, context.bootIcePath);
     const int installerDisk = target.disk;
-    if (IsWindowsDisk(installerDisk, WindowsDiskNumber())) {
+    if (IsSystemDisk(installerDisk, ReadSystemDisks())) {
         ShowStartupMessage(WindowsDiskText(context.installerRoot), MB_ICONERROR);
         return 1;
     }
@@ -225,7 +257,8 @@ int RunQuillmere(HINSTANCE instance) {
         return 0;
     }
 
-    CleanupAndroidLeftovers(context.installerRoot + L"\\", dataRoot);
+    CleanupAndroidLeftovers(context.installerRoot + L"\\",
+                            DataRootToClean(dataRoot, installerDisk));
 
     if (!RegisterMainClass(instance) || !CreateMainWindow(context)) {
         return 1;

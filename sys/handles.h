@@ -54,6 +54,11 @@ template <typename T> struct GdiTraits {
     static Value Invalid() { return nullptr; }
     static void Close(Value h) { DeleteObject(h); }
 };
+struct RegistryKeyTraits { // RegOpenKeyExW leaves null on failure
+    using Value = HKEY;
+    static Value Invalid() { return nullptr; }
+    static void Close(Value h) { RegCloseKey(h); }
+};
 struct MemoryDcTraits {
     using Value = HDC;
     static Value Invalid() { return nullptr; }
@@ -67,6 +72,7 @@ using FontHandle = Owner<GdiTraits<HFONT>>;
 using BitmapHandle = Owner<GdiTraits<HBITMAP>>;
 using BrushHandle = Owner<GdiTraits<HBRUSH>>;
 using MemoryDcHandle = Owner<MemoryDcTraits>; // CreateCompatibleDC
+using RegistryKey = Owner<RegistryKeyTraits>;
 
 // Both handles CreateProcessW gives for a child, released together.
 struct ChildProcess {

@@ -28,7 +28,14 @@ VolumeLocation LocationFromExtents(bool succeeded, DWORD bytesReturned,
 }
 
 VolumeLocation GetVolumeLocation(wchar_t driveLetter) {
-    const std::wstring device = std::wstring(L"\\\\.\\") + driveLetter + L':';
+    return LocationOfVolume(std::wstring(L"\\\\.\\") + driveLetter + L':');
+}
+
+int DiskNumberOfVolume(const std::wstring& device) {
+    return LocationOfVolume(device).disk;
+}
+
+VolumeLocation LocationOfVolume(const std::wstring& device) {
     // A query-only handle needs no rights on the volume; reading is the fallback for systems
     // that refuse it.
     FileHandle volume(CreateFileW(device.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,

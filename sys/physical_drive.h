@@ -14,6 +14,9 @@ struct VolumeLocation {
 };
 
 VolumeLocation GetVolumeLocation(wchar_t driveLetter);
+// The same for a volume named by its device path ("\\.\E:", "\\?\GLOBALROOT\Device\...").
+VolumeLocation LocationOfVolume(const std::wstring& device);
+int DiskNumberOfVolume(const std::wstring& device);
 // The disk of GetVolumeLocation; -1 on failure.
 int GetPhysicalDriveNumber(wchar_t driveLetter);
 // The path the sectors of disk N are read through; empty when the disk cannot be read.

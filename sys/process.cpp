@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <tlhelp32.h>
+
 #include <vector>
 
 #include "sys/handles.h"
@@ -88,4 +90,50 @@ std::wstring GetCommandInterpreterPath() {
         return std::wstring(buffer, length);
     }
     return L"C:\\Windows\\System32\\cmd.exe";
+}
+
+namespace {
+
+ULONGLONG CreationTime(HANDLE process) {
+    FILETIME created{}, exited{}, kernel{}, user{};
+    if (!GetProcessTimes(process, &created, &exited, &kernel, &user)) {
+        return 0;
+    }
+    return (static_cast<ULONGLONG>(created.dwHighDateTime) << 32) | created.dwLowDateTime;
+}
+
+} // namespace
+
+void WaitForOwnChildren(unsigned long timeoutMs) {
+    // The snapshot answers INVALID_HANDLE_VALUE on failure, as a file does.
+    FileHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    if (!snapshot.Valid()) {
+        return;
+    }
+    const DWORD self = GetCurrentProcessId();
+    const ULONGLONG selfCreated = CreationTime(GetCurrentProcess());
+    std::vector<KernelHandle> children;
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof(entry);
+    for (BOOL more = Process32FirstW(snapshot.Get(), &entry);
+         more && children.size() < MAXIMUM_WAIT_OBJECTS;
+         more = Process32NextW(snapshot.Get(), &entry)) {
+        if (entry.th32ParentProcessID != self) {
+            continue;
+        }
+        KernelHandle child(OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE,
+                                       entry.th32ProcessID));
+        // A process id is reused: one that was started before this process is no child of it.
+        if (child.Valid() && CreationTime(child.Get()) >= selfCreated) {
+            children.push_back(std::move(child));
+        }
+    }
+    if (children.empty()) {
+        return;
+    }
+    std::vector<HANDLE> handles;
+    for (const KernelHandle& child : children) {
+        handles.push_back(child.Get());
+    }
+    WaitForMultipleObjects(static_cast<DWORD>(handles.size()), handles.data(), TRUE, timeoutMs);
 }

@@ -17,3 +17,6 @@ void HoldQueuedQuit(HeldQuit& quit);
 // Posts a held quit request again and forgets it.
 void PostHeldQuit(HeldQuit& quit);
 std::wstring GetCommandInterpreterPath();
+
+// Waits, at most timeoutMs, until every process this one started and that still runs has ended.
+void WaitForOwnChildren(unsigned long timeoutMs);

@@ -1,6 +1,7 @@
 # Fails unless every DLL the executable imports is a Windows system DLL, so a user's machine
 # can never miss a compiler runtime; and unless Windows 7 SP1 can load it: no import that
-# system lacks, and OS and subsystem versions in the PE header no higher than 6.1.
+# system lacks, and OS and subsystem versions in the PE header no higher than 6.1; and it must
+# carry the terminal-server-aware flag.
 execute_process(COMMAND ${OBJDUMP} -p ${EXE} OUTPUT_VARIABLE dump RESULT_VARIABLE rc)
 if(NOT rc EQUAL 0)
   message(FATAL_ERROR "objdump failed on ${EXE}")
@@ -42,6 +43,10 @@ foreach(name ${newer_than_windows7})
     message(FATAL_ERROR "${EXE} imports ${name}, which Windows 7 SP1 lacks")
   endif()
 endforeach()
+
+if(NOT dump MATCHES "TERMINAL_SERVICE_AWARE")
+  message(FATAL_ERROR "${EXE} lacks the terminal-server-aware flag")
+endif()
 
 foreach(field OSystem Subsystem)
   if(NOT dump MATCHES "Major${field}Version[ \t]+([0-9]+)[\r\n]+Minor${field}Version[ \t]+([0-9]+)")

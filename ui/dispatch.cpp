@@ -30,7 +30,7 @@ void AppContext::RunAction(int32_t index) {
         ShowModalMessage(TargetRefusalText(installerRoot), MB_ICONINFORMATION);
         return;
     }
-    if (IsWindowsDisk(target.disk, WindowsDiskNumber())) {
+    if (IsSystemDisk(target.disk, ReadSystemDisks())) {
         ShowModalMessage(WindowsDiskText(installerRoot), MB_ICONINFORMATION);
         return;
     }
@@ -41,8 +41,12 @@ void AppContext::RunAction(int32_t index) {
     UpdateWindow(window);
     SwitchOutcome outcome;
     if (const LoaderFacts* facts = FactsAtIndex(index)) {
+        // Held for the switch itself, not for its result box: a user who walks away from the
+        // result must not block a logoff.
         ShutdownBlock holdOffLogoff(window, ShutdownBlockText);
+        switching = true;
         outcome = InstallLoader(facts->loader, target);
+        switching = false;
         if (outcome.switched) {
             (facts->mode == BootMode::Uefi ? uefiLoader : legacyLoader) = facts->stateValue;
         }

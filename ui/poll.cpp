@@ -24,16 +24,16 @@ bool StepCaptionButton(bool& pressed, bool over, bool down) {
     return over;
 }
 
-void StepLoaderButtons(PointerState& state, const PollInput& input, PollOutcome& outcome) {
-    bool overButton = input.zone.kind == ZoneKind::Button;
-    if (input.down) {
-        state.pressedButton = overButton ? input.zone.button : -1;
+void StepLoaderButtons(PointerState& state, HitZone zone, bool down, PollOutcome& outcome) {
+    bool overButton = zone.kind == ZoneKind::Button;
+    if (down) {
+        state.pressedButton = overButton ? zone.button : -1;
         return;
     }
     if (state.pressedButton >= 0) {
         int32_t released = state.pressedButton;
         state.pressedButton = -1;
-        if (overButton && input.zone.button == released) {
+        if (overButton && zone.button == released) {
             outcome.clickButton = released;
         }
     }
@@ -83,8 +83,9 @@ PointerLatch LatchButton(PointerLatch latch, bool down, POINT screen) {
 
 int TickSamples(const PointerLatch& latch, const PointerSample& live, PointerSample (&out)[2]) {
     if (latch.pressed && latch.released) {
-        out[0] = {true, latch.pressAt, true};
-        out[1] = {true, latch.releaseAt, false};
+        // The window's own messages latched both: the press began over it.
+        out[0] = {true, latch.pressAt, true, true};
+        out[1] = {true, latch.releaseAt, false, true};
         return 2;
     }
     out[0] = live;
@@ -106,29 +107,37 @@ PollOutcome StepPointer(const PointerState& previous, const PollInput& input) {
         outcome.repaint = true;
         return outcome;
     }
+    // A press begun elsewhere counts as no press at all: it lights, arms and drags nothing.
+    const bool down = input.down && input.pressBeganHere;
     state.hover = input.zone;
-    state.down = input.down;
+    state.down = down;
     bool onMinimize = input.zone.kind == ZoneKind::Minimize;
     bool onClose = input.zone.kind == ZoneKind::Close;
-    outcome.minimize = StepCaptionButton(state.minimizePressed, onMinimize, input.down);
-    if (StepCaptionButton(state.closePressed, onClose, input.down)) {
+    outcome.minimize = StepCaptionButton(state.minimizePressed, onMinimize, down);
+    if (StepCaptionButton(state.closePressed, onClose, down)) {
         outcome.destroy = true;
         return outcome;
     }
-    if (input.zone.kind == ZoneKind::Header && input.down && !state.dragging) {
+    if (input.zone.kind == ZoneKind::Header && down && !state.dragging) {
         outcome.startDrag = true;
         state.dragging = true;
     }
     if (state.dragging) {
-        if (input.down) {
+        if (down) {
             outcome.moveWindow = true;
         } else {
             state.dragging = false;
         }
     }
-    StepLoaderButtons(state, input, outcome);
+    StepLoaderButtons(state, input.zone, down, outcome);
     outcome.repaint = true;
     return outcome;
+}
+
+bool MayRest(const PointerState& state, bool pointerOverWindow, bool down, bool busy,
+             bool modalShown) {
+    return !pointerOverWindow && !down && !busy && !modalShown && !state.minimizePressed &&
+           !state.closePressed && !state.dragging && state.pressedButton < 0;
 }
 
 PointerState PointerStateOf(const AppContext& context) {
@@ -168,8 +177,9 @@ void FollowDrag(const AppContext& context) {
                  cursor.y - context.dragOffsetY, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-PointerSample LiveSample() {
+PointerSample LiveSample(bool pressBeganHere) {
     PointerSample live;
+    live.pressBeganHere = pressBeganHere;
     live.valid = GetCursorPos(&live.screen) != FALSE;
     live.down = (GetAsyncKeyState(PrimaryButtonKey(GetSystemMetrics(SM_SWAPBUTTON))) & 0x8000) != 0;
     return live;
@@ -188,6 +198,7 @@ bool StepAndAct(AppContext& context, const PointerSample& sample, bool& repaint)
         SampleZone(layout, client.x, client.y,
                    sample.valid && inZone && PointerOverWindow(context.window, sample.screen));
     input.down = sample.down;
+    input.pressBeganHere = sample.pressBeganHere;
     input.busy = context.busy;
     input.modalShown = context.modalShown;
 
@@ -225,7 +236,7 @@ void AppContext::PollPointer() {
         return;
     }
     PointerSample samples[2];
-    const int count = TickSamples(latch, LiveSample(), samples);
+    const int count = TickSamples(latch, LiveSample(pressBeganHere), samples);
     bool repaint = false;
     for (int i = 0; i < count; ++i) {
         if (!StepAndAct(*this, samples[i], repaint)) {
@@ -234,5 +245,23 @@ void AppContext::PollPointer() {
     }
     if (repaint) {
         InvalidateRect(window, nullptr, FALSE);
+    }
+    const PointerSample& last = samples[count - 1];
+    POINT client = last.screen;
+    ScreenToClient(window, &client);
+    RECT area{};
+    GetClientRect(window, &area);
+    const bool over =
+        last.valid && PtInRect(&area, client) && PointerOverWindow(window, last.screen);
+    // A laptop's processor rests only when nothing wakes it 25 times a second.
+    if (MayRest(PointerStateOf(*this), over, last.down, busy, modalShown) &&
+        KillTimer(window, PollTimerId)) {
+        pollResting = true;
+    }
+}
+
+void AppContext::WakePoll() {
+    if (pollResting && SetTimer(window, PollTimerId, PollPeriodMs, nullptr)) {
+        pollResting = false;
     }
 }

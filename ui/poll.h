@@ -28,6 +28,7 @@ struct PointerSample {
     bool valid = false; // false when the position could not be read
     POINT screen{};
     bool down = false;
+    bool pressBeganHere = false; // the window got the down message of the press held now
 };
 
 // The samples one poll steps through, in order, into `out`; returns how many. A press and its
@@ -48,6 +49,9 @@ struct PointerState {
 struct PollInput {
     HitZone zone;
     bool down = false; // primary button held now
+    // The window got the primary button's down message for the press now held: a press begun in
+    // another window (a file dragged from elsewhere) arms nothing when released over a button.
+    bool pressBeganHere = false;
     bool busy = false;
     bool modalShown = false;
 };
@@ -64,6 +68,15 @@ struct PollOutcome {
 };
 
 PollOutcome StepPointer(const PointerState& previous, const PollInput& input);
+
+// The poll's timer: id and period.
+constexpr UINT_PTR PollTimerId = 1;
+constexpr UINT PollPeriodMs = 40;
+
+// Whether the poll may stop until the next mouse message or activation: nothing on screen can
+// change while the pointer is away and nothing is held, pressed, dragged, running or in a box.
+bool MayRest(const PointerState& state, bool pointerOverWindow, bool down, bool busy,
+             bool modalShown);
 
 PointerState PointerStateOf(const AppContext& context);
 void StorePointerState(AppContext& context, const PointerState& state);

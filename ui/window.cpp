@@ -5,6 +5,7 @@
 #include "app/app_context.h"
 #include "sys/debug_log.h"
 #include "sys/handles.h"
+#include "sys/process.h"
 #include "ui/poll.h"
 
 int32_t FontHeight(int32_t points, int32_t dpi) {
@@ -20,7 +21,15 @@ int32_t ScreenDpi(HWND window) {
     return dpi > 0 ? dpi : 96;
 }
 
+HICON LoadSmallIcon(HINSTANCE instance) {
+    return static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(1), IMAGE_ICON,
+                                         GetSystemMetrics(SM_CXSMICON),
+                                         GetSystemMetrics(SM_CYSMICON), LR_SHARED));
+}
+
 namespace {
+
+const DWORD ForcedEndWaitMs = 5000;
 
 HFONT CreateUiFont(const wchar_t* face, int32_t points, int32_t weight, int32_t dpi) {
     return CreateFontW(FontHeight(points, dpi), 0, 0, 0, weight, FALSE, FALSE, FALSE,
@@ -76,12 +85,20 @@ LRESULT OnCloseMessage(HWND window, AppContext* context) {
 }
 
 // A press or release between two polls would go unseen by the poll alone; it is kept for the
-// next one. These messages come for the primary button, swapped or not.
+// next one. These messages come for the primary button, swapped or not. Only a press the window
+// got itself may act; the capture brings its release here wherever it happens, so the mark
+// never outlives the press.
 LRESULT OnButtonMessage(HWND window, AppContext* context, bool down, LPARAM lParam) {
     if (context) {
         POINT screen{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
         ClientToScreen(window, &screen);
         context->pointerLatch = LatchButton(context->pointerLatch, down, screen);
+        context->pressBeganHere = down;
+    }
+    if (down) {
+        SetCapture(window);
+    } else if (GetCapture() == window) {
+        ReleaseCapture();
     }
     return 0;
 }
@@ -98,10 +115,11 @@ bool AppContext::OnCreate(HWND newWindow) {
     groupFont.Reset(CreateUiFont(L"Tahoma", 8, FW_BOLD, dpi));
     buttonFont.Reset(CreateUiFont(L"Segoe UI Semibold", 10, FW_NORMAL, dpi));
 
-    HICON icon = LoadIconW(instance, MAKEINTRESOURCEW(1));
-    if (icon) {
+    if (HICON icon = LoadIconW(instance, MAKEINTRESOURCEW(1))) {
         SendMessageW(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
-        SendMessageW(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
+    }
+    if (HICON small = LoadSmallIcon(instance)) {
+        SendMessageW(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small));
     }
     LoadBootState();
     return true;
@@ -122,16 +140,38 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         // The paint covers every pixel; erasing first would flicker.
         return 1;
     case WM_TIMER:
-        if (context && wParam == 1) {
+        if (context && wParam == PollTimerId) {
             context->PollPointer();
         }
         return 0;
     case WM_LBUTTONDOWN:
     case WM_LBUTTONUP:
+        if (context) {
+            context->WakePoll();
+        }
         return OnButtonMessage(window, context, message == WM_LBUTTONDOWN, lParam);
+    case WM_MOUSEMOVE:
+    case WM_ACTIVATE:
+        // The pointer came back, or the window did: the next tick shows what lies under it.
+        if (context && (message == WM_MOUSEMOVE || LOWORD(wParam) != WA_INACTIVE)) {
+            context->WakePoll();
+        }
+        return DefWindowProcW(window, message, wParam, lParam);
+    case WM_CAPTURECHANGED:
+        if (context) {
+            context->pressBeganHere = false;
+        }
+        return 0;
     case WM_QUERYENDSESSION:
         // A logoff or shutdown must not cut a boot-record write short.
-        return context && context->busy ? FALSE : TRUE;
+        return context && context->switching ? FALSE : TRUE;
+    case WM_ENDSESSION:
+        // The session ends once this returns, forced past the refusal: the tool at work gets
+        // the time to finish its write; the switch's journal restores the rest at the next start.
+        if (wParam && context && context->switching) {
+            WaitForOwnChildren(ForcedEndWaitMs);
+        }
+        return 0;
     default:
         return DefWindowProcW(window, message, wParam, lParam);
     }

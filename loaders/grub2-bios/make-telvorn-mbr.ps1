@@ -6,10 +6,13 @@
 # installer does for hard disks. Nothing is written to the disk itself, and nothing at all
 # when a check fails. core.img, beside the boot image, is later written to sectors 1-591.
 #
-# Runs under Windows PowerShell 5.1 (Windows 7 to 11, WinPE) on .NET Framework, whose
-# FileStream refuses "\\.\" paths: the disk is opened with CreateFileW and read through a
-# FileStream over that handle. Get-Disk and Get-Partition exist only from Windows 8; without
-# them the disk numbers come from WMI.
+# Runs on Windows PowerShell 2.0 (Windows 7 SP1) to 5.1 (Windows 8 to 11) and on WinPE with its
+# PowerShell component, so it keeps to PowerShell 2.0's language. Windows PowerShell runs on .NET
+# Framework, whose FileStream refuses "\\.\" paths: the disk is opened with CreateFileW
+# (declared through Add-Type) and read through a FileStream over that handle. Get-Disk and
+# Get-Partition exist only from Windows 8; without them the disk numbers come from WMI. Under
+# WinPE (HKLM\SYSTEM\CurrentControlSet\Control\MiniNT exists) the drive it started from may be
+# reported as system or boot disk; that is no refusal there.
 #
 # Exit codes (a refusal also prints one line on standard error):
 #    0  the image was written to -Out
@@ -30,6 +33,8 @@
 #   10  -Out cannot be written
 #   11  disk information unavailable: neither Get-Partition nor WMI names the disk of this
 #       script's drive
+#   12  the disk reader cannot be built: Add-Type failed (no C# compiler in the image,
+#       Constrained Language mode)
 param([string]$Disk, [string]$Boot, [string]$Out)
 
 # The program's tests read these lines and hold its stand-in to the same numbers.
@@ -53,6 +58,7 @@ $GptDisk = 8
 $NoRoomForCore = 9
 $OutputNotWritten = 10
 $DiskInfoUnavailable = 11
+$DiskReaderUnbuilt = 12
 
 # ---- Byte rules: values in, a code or bytes out; no I/O. ----
 
@@ -90,6 +96,22 @@ function Get-DiskChoiceCode([long]$Number, [long]$OwnDisk, [long]$SystemDisk) {
         return $WrongDisk
     }
     return $Written
+}
+
+# Windows' own word on the disk: its system or boot disk is refused, except under WinPE, where it
+# is the drive WinPE started from.
+function Get-SystemFlagCode([bool]$IsSystemOrBoot, [bool]$WinPe) {
+    if ($IsSystemOrBoot -and -not $WinPe) { return $WrongDisk }
+    return $Written
+}
+
+# The Index of the first disk drive in a WMI answer, -1 for none. PowerShell 2.0 runs a foreach
+# once over $null, so an empty answer must not read as disk 0.
+function Get-FirstDiskIndex($Drives) {
+    foreach ($drive in $Drives) {
+        if ($null -ne $drive -and $null -ne $drive.Index) { return [int]$drive.Index }
+    }
+    return -1
 }
 
 # Head: sectors 0 and 1 of the disk.
@@ -157,7 +179,6 @@ function Read-DiskHead([int]$Number) {
     $handle = $null
     $stream = $null
     try {
-        Import-RawDisk
         $handle = [TelvornRawDisk]::CreateFileW("\\.\PhysicalDrive$Number", $genericRead,
             $shareReadWrite, [IntPtr]::Zero, $openExisting, 0, [IntPtr]::Zero)
         if ($handle.IsInvalid) { return $null }
@@ -197,15 +218,21 @@ function Invoke-WmiQuery([string]$Query) {
 function Get-DiskOfDrive([string]$Letter) {
     if (-not $Letter) { return -1 }
     if (Test-Command 'Get-Partition') {
-        try { return [int](Get-Partition -DriveLetter $Letter -ErrorAction Stop).DiskNumber } catch { }
+        try {
+            $partition = Get-Partition -DriveLetter $Letter -ErrorAction Stop
+            if ($null -ne $partition -and $null -ne $partition.DiskNumber) {
+                return [int]$partition.DiskNumber
+            }
+        } catch { }
     }
     try {
         $partitions = Invoke-WmiQuery ("ASSOCIATORS OF {Win32_LogicalDisk.DeviceID='" + $Letter +
             ":'} WHERE AssocClass=Win32_LogicalDiskToPartition")
         foreach ($partition in $partitions) {
-            $drives = Invoke-WmiQuery ("ASSOCIATORS OF {Win32_DiskPartition.DeviceID='" +
-                $partition.DeviceID + "'} WHERE AssocClass=Win32_DiskDriveToDiskPartition")
-            foreach ($drive in $drives) { return [int]$drive.Index }
+            if ($null -eq $partition -or -not $partition.DeviceID) { continue }
+            $index = Get-FirstDiskIndex (Invoke-WmiQuery ("ASSOCIATORS OF {Win32_DiskPartition.DeviceID='" +
+                $partition.DeviceID + "'} WHERE AssocClass=Win32_DiskDriveToDiskPartition"))
+            if ($index -ge 0) { return $index }
         }
     } catch { }
     return -1
@@ -217,17 +244,28 @@ function Get-DiskFacts([int]$Number) {
     if (Test-Command 'Get-Disk') {
         try {
             $info = Get-Disk -Number $Number -ErrorAction Stop
-            $facts.SectorSize = [int]$info.LogicalSectorSize
-            $facts.IsSystem = [bool]($info.IsSystem -or $info.IsBoot)
-            return $facts
+            if ($null -ne $info) {
+                $facts.SectorSize = [int]$info.LogicalSectorSize
+                $facts.IsSystem = [bool]($info.IsSystem -or $info.IsBoot)
+                return $facts
+            }
         } catch { }
     }
     try {
         foreach ($drive in (Invoke-WmiQuery "SELECT * FROM Win32_DiskDrive WHERE Index=$Number")) {
-            $facts.SectorSize = [int]$drive.BytesPerSector
+            if ($null -ne $drive -and $null -ne $drive.BytesPerSector) {
+                $facts.SectorSize = [int]$drive.BytesPerSector
+            }
         }
     } catch { }
     return $facts
+}
+
+# The raw-read type, or the code that says it cannot be had.
+function Get-DiskReaderCode {
+    try { Import-RawDisk } catch { return $DiskReaderUnbuilt }
+    if (-not ('TelvornRawDisk' -as [type])) { return $DiskReaderUnbuilt }
+    return $Written
 }
 
 function Stop-WithCode([int]$Code, [string]$Text) {
@@ -240,10 +278,11 @@ if ($MyInvocation.InvocationName -eq '.') { return }
 
 $ErrorActionPreference = 'Stop'
 
-if ($Disk -notmatch '^[0-9]+$' -or -not $Boot -or -not $Out) {
+$number = 0
+if ($Disk -notmatch '^[0-9]+$' -or -not [int]::TryParse($Disk, [ref]$number) -or -not $Boot -or
+    -not $Out) {
     Stop-WithCode $BadArguments 'usage: -Disk <number> -Boot <boot.img> -Out <file>'
 }
-$number = [int]$Disk
 
 try { $bootBytes = [IO.File]::ReadAllBytes($Boot) } catch { $bootBytes = $null }
 if ((Get-BootImageCode $bootBytes) -ne $Written) {
@@ -255,6 +294,10 @@ $coreLength = -1
 if (Test-Path -LiteralPath $core -PathType Leaf) { $coreLength = (Get-Item -LiteralPath $core).Length }
 if ((Get-CoreImageCode $coreLength) -ne $Written) {
     Stop-WithCode $CoreImageUnfit 'core.img is missing beside the boot image, or not 1 to 591 sectors'
+}
+
+if ((Get-DiskReaderCode) -ne $Written) {
+    Stop-WithCode $DiskReaderUnbuilt 'the disk reader cannot be built (Add-Type failed)'
 }
 
 # $PSScriptRoot is only set for scripts from PowerShell 3.0 on.
@@ -269,7 +312,8 @@ if ($choice -eq $DiskInfoUnavailable) {
     Stop-WithCode $DiskInfoUnavailable 'disk information unavailable'
 }
 $facts = Get-DiskFacts $number
-if ($choice -ne $Written -or $facts.IsSystem) {
+$winPe = Test-Path 'HKLM:\SYSTEM\CurrentControlSet\Control\MiniNT'
+if ($choice -ne $Written -or (Get-SystemFlagCode $facts.IsSystem $winPe) -ne $Written) {
     Stop-WithCode $WrongDisk 'the disk is not the one of this drive, or it is the system or boot disk'
 }
 

@@ -159,7 +159,7 @@ class CleanupAtStart : public ::testing::Test {
 TEST_F(CleanupAtStart, NothingOfTheUserIsLost) {
     const SimDrive& g = installer.drive;
     const SimDrive& h = data.drive;
-    ASSERT_TRUE(LayOutInstaller(g));
+    ASSERT_TRUE(LayOutInstaller(g, L"quillmere-testdisk"));
     ASSERT_TRUE(LayOutLoaderSources(g));
     ASSERT_TRUE(g.Write(L"\\efi\\Telvorn\\Boot\\bootstate.txt", "legacy=1\nuefi=0\n"));
     ASSERT_TRUE(LayOutDataMarker(h));
@@ -198,7 +198,9 @@ TEST_F(CleanupAtStart, NothingOfTheUserIsLost) {
     ASSERT_TRUE(data.kept.count(L"\\DCIM\\Camera\\.thumbnails\\deeper.jpg"));
 
     AppRun app;
-    ASSERT_TRUE(app.Start(InstalledProgram(g)));
+    // Both partitions on one known disk: only then is the data partition cleaned.
+    ASSERT_TRUE(app.Start(InstalledProgram(g, L"quillmere-testdisk"),
+                          {{L"QUILLMERE_TEST_PHYSICAL_DRIVE", L"1"}}));
     HWND window = WaitForAppWindow(app.processId, 30000);
     ASSERT_NE(window, nullptr) << "the program did not open its window";
     PostMessageW(window, WM_CLOSE, 0, 0);

@@ -307,32 +307,55 @@ TEST(InteractionE2e, AnOpenMessageFreezesThePointerAndThePoll) {
     EXPECT_TRUE(session.app.Running()) << "the close button reacted under the message";
 }
 
-TEST(InteractionE2e, AClickInAnotherWindowOverAButtonStartsNothing) {
+// Another program's window over a screen rectangle, until `other` ends.
+bool OpenOtherWindow(AppRun& other, RECT at) {
+    return other.Start(HelperPath(L"overlay"), {},
+                       std::to_wstring(at.left) + L" " + std::to_wstring(at.top) + L" " +
+                           std::to_wstring(at.right - at.left) + L" " +
+                           std::to_wstring(at.bottom - at.top));
+}
+
+TEST(InteractionE2e, APressInAnotherWindowStartsNothing) {
     WindowSession session;
     ASSERT_TRUE(session.Prepare());
     std::wstring events = EventsPath();
     ASSERT_TRUE(session.Launch({{L"QUILLMERE_STANDIN_EVENTS", events}}));
     HWND window = session.window;
     const PixelRect& r = Loaders[0].place;
-    POINT corner{r.x - 4, r.y - 4};
-    ClientToScreen(window, &corner);
-    AppRun overlay;
-    ASSERT_TRUE(overlay.Start(HelperPath(L"overlay"), {},
-                              std::to_wstring(corner.x) + L" " + std::to_wstring(corner.y) + L" " +
-                                  std::to_wstring(r.width + 8) + L" " +
-                                  std::to_wstring(r.height + 8)));
-    ASSERT_TRUE(WaitForClientPixel(window, ButtonCentre(0).x, ButtonCentre(0).y, 0xFF00FF, 5000));
-
-    ClickClient(window, ButtonCentre(0).x, ButtonCentre(0).y);
-    PressAt(window, ButtonCentre(0));
-    SlideTo(window, {r.x + 5, r.y + 5});
-    ReleaseHere();
-    EXPECT_TRUE(NoMessageBoxWithin(session.app.processId, 1000));
+    {
+        SCOPED_TRACE("another window over the button");
+        POINT corner{r.x - 4, r.y - 4};
+        ClientToScreen(window, &corner);
+        AppRun over;
+        ASSERT_TRUE(OpenOtherWindow(
+            over, {corner.x, corner.y, corner.x + r.width + 8, corner.y + r.height + 8}));
+        ASSERT_TRUE(
+            WaitForClientPixel(window, ButtonCentre(0).x, ButtonCentre(0).y, 0xFF00FF, 5000));
+        ClickClient(window, ButtonCentre(0).x, ButtonCentre(0).y);
+        PressAt(window, ButtonCentre(0));
+        SlideTo(window, {r.x + 5, r.y + 5});
+        ReleaseHere();
+        EXPECT_TRUE(NoMessageBoxWithin(session.app.processId, 1000));
+    }
+    {
+        // A file dragged from another program and dropped on a button.
+        SCOPED_TRACE("press begun in another window beside this one, released over the button");
+        POINT left{-110, r.y};
+        ClientToScreen(window, &left);
+        AppRun beside;
+        ASSERT_TRUE(OpenOtherWindow(beside, {left.x, left.y, left.x + 100, left.y + r.height}));
+        ASSERT_TRUE(
+            WaitUntil([&] { return ReadScreenPixel(left.x + 50, left.y + 5) == 0xFF00FF; }, 5000));
+        PressAt(window, {-60, r.y + 5});
+        SlideTo(window, {r.x + 10, r.y + 5});
+        SlideTo(window, ButtonCentre(0));
+        ReleaseHere();
+        EXPECT_TRUE(NoMessageBoxWithin(session.app.processId, 1000));
+    }
     EXPECT_FALSE(PathExists(events)) << "the tool ran";
     EXPECT_EQ(session.BootState(), "");
 
-    // The same click with the other window gone is a click on the button.
-    overlay.Kill();
+    // The same click with the other windows gone is a click on the button.
     ASSERT_TRUE(WaitForClientPixel(window, 20, 80, 0xE4EEFF, 3000));
     ClickClient(window, ButtonCentre(0).x, ButtonCentre(0).y);
     ExpectSuccessBox(session, L"Загрузчик изменён: XorBoot");

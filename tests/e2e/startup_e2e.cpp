@@ -7,6 +7,7 @@
 #include <string>
 
 #include "tests/support/app_runner.h"
+#include "tests/support/debug_log_capture.h"
 #include "tests/support/sim_drive.h"
 #include "tests/support/window_driver.h"
 
@@ -151,41 +152,66 @@ TEST_F(StartupTest, RefusesAProgramPathWithoutADriveLetter) {
         ExpectStartupBox(program, L"Не удалось определить диск установщика.", "error", 1));
 }
 
-TEST_F(StartupTest, TakesTheFirstDataMarkerInLetterOrder) {
+TEST_F(StartupTest, TakesTheFirstDataMarkerInLetterOrderAndCleansItOnlyOnAKnownDisk) {
     SimDrive lower;
     ASSERT_TRUE(lower.Map(L'D', L"startup-data-d"));
-    ASSERT_NO_FATAL_FAILURE(LayOut());
+    ASSERT_NO_FATAL_FAILURE(LayOut(L"quillmere-testdisk"));
     ASSERT_TRUE(LayOutDataMarker(lower));
-    // Only the chosen data partition is cleaned: its leftovers show which one was taken.
-    for (const SimDrive* drive : {&installer, &data, &lower}) {
-        ASSERT_TRUE(drive->Write(L"\\Android\\data\\cache.bin", "x"));
+    const std::wstring temp = BuildDir() + L"\\scratch\\startup-e2e-temp";
+    ASSERT_TRUE(MakeFolders(temp));
+    DebugLogCapture log(temp);
+    // One number: every drive but C: lies on disk 1. None: the installer's disk is unknown, and
+    // the marker found might lie on any disk.
+    for (const wchar_t* disk : {L"1", L""}) {
+        SCOPED_TRACE(*disk ? "installer's disk known" : "installer's disk unknown");
+        log.Clear();
+        // Only the chosen data partition is cleaned: its leftovers show which one was taken.
+        for (const SimDrive* drive : {&installer, &data, &lower}) {
+            ASSERT_TRUE(drive->Write(L"\\Android\\data\\cache.bin", "x"));
+        }
+        AppRun run;
+        HWND window = nullptr;
+        ASSERT_NO_FATAL_FAILURE(StartWithWindow(run, window, L"quillmere-testdisk",
+                                                {{L"QUILLMERE_TEST_PHYSICAL_DRIVE", disk}}));
+        EXPECT_EQ(lower.Exists(L"\\Android"), !*disk);
+        EXPECT_TRUE(data.Exists(L"\\Android\\data\\cache.bin"));
+        EXPECT_FALSE(installer.Exists(L"\\Android"));
+        EXPECT_EQ(
+            log.Text().find("cleanup: installer disk unknown, data partition D:\\ not cleaned") !=
+                std::string::npos,
+            !*disk)
+            << log.Text();
+        EXPECT_EQ(CloseFromOutside(run, window), 0);
     }
-
-    AppRun run;
-    HWND window = nullptr;
-    ASSERT_NO_FATAL_FAILURE(StartWithWindow(run, window));
-    EXPECT_FALSE(lower.Exists(L"\\Android"));
-    EXPECT_TRUE(data.Exists(L"\\Android\\data\\cache.bin"));
-    EXPECT_FALSE(installer.Exists(L"\\Android"));
-    EXPECT_EQ(CloseFromOutside(run, window), 0);
 }
 
 // The test build reads disk numbers per letter; Wine's Windows directory lies on C:.
-TEST_F(StartupTest, RefusesADriveOnTheWindowsDiskBeforeTouchingIt) {
+TEST_F(StartupTest, RefusesADriveOnTheDiskWindowsStartsFromBeforeTouchingIt) {
     ASSERT_NO_FATAL_FAILURE(LayOut(L"quillmere-testdisk"));
-    ASSERT_TRUE(installer.MakeDir(L"\\Android"));
-    AppRun run;
-    ASSERT_TRUE(run.Start(InstalledProgram(installer, L"quillmere-testdisk"),
-                          {{L"QUILLMERE_TEST_PHYSICAL_DRIVE", L"C=1,E=1,F=1"}}));
-    MessageBoxInfo box;
-    ASSERT_TRUE(WaitForMessageBox(run.processId, StartTimeoutMs, box));
-    EXPECT_EQ(box.text, L"Диск E: находится на системном диске Windows.\r\n"
-                        L"Загрузчик системного диска Quillmere не меняет.");
-    EXPECT_EQ(box.icon, "error");
-    EXPECT_EQ(WaitForAppWindow(run.processId, 0), nullptr);
-    ASSERT_TRUE(PressOk(box));
-    EXPECT_EQ(run.Wait(10000), 1);
-    EXPECT_TRUE(installer.Exists(L"\\Android"));
+    const struct {
+        const char* name;
+        EnvironmentOverrides environment;
+    } rows[] = {
+        {"the Windows directory's disk", {{L"QUILLMERE_TEST_PHYSICAL_DRIVE", L"C=1,E=1,F=1"}}},
+        {"the system partition's disk",
+         {{L"QUILLMERE_TEST_PHYSICAL_DRIVE", L"C=0,E=1,F=1"},
+          {L"QUILLMERE_TEST_SYSTEM_PARTITION_DISK", L"1"}}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        ASSERT_TRUE(installer.MakeDir(L"\\Android"));
+        AppRun run;
+        ASSERT_TRUE(run.Start(InstalledProgram(installer, L"quillmere-testdisk"), row.environment));
+        MessageBoxInfo box;
+        ASSERT_TRUE(WaitForMessageBox(run.processId, StartTimeoutMs, box));
+        EXPECT_EQ(box.text, L"Диск E: находится на системном диске Windows.\r\n"
+                            L"Загрузчик системного диска Quillmere не меняет.");
+        EXPECT_EQ(box.icon, "error");
+        EXPECT_EQ(WaitForAppWindow(run.processId, 0), nullptr);
+        ASSERT_TRUE(PressOk(box));
+        EXPECT_EQ(run.Wait(10000), 1);
+        EXPECT_TRUE(installer.Exists(L"\\Android"));
+    }
 }
 
 // A data marker on another disk is not this drive's data partition, even in an earlier letter.

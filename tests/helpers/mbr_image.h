@@ -33,6 +33,7 @@ enum ExitCode : int {
     NoRoomForCore = 9,    // a partition starts below sector 592, or there is none
     OutputNotWritten = 10,
     DiskInfoUnavailable = 11, // neither Get-Partition nor WMI names the disk of the own drive
+    DiskReaderUnbuilt = 12,   // Add-Type failed: no compiler, Constrained Language mode
 };
 
 inline const char* RefusalText(int code) {
@@ -57,6 +58,8 @@ inline const char* RefusalText(int code) {
         return "the output image cannot be written";
     case DiskInfoUnavailable:
         return "disk information unavailable";
+    case DiskReaderUnbuilt:
+        return "the disk reader cannot be built (Add-Type failed)";
     default:
         return "";
     }
@@ -98,6 +101,12 @@ inline int CheckDiskChoice(int64_t disk, int64_t ownDisk, int64_t systemDisk) {
         return DiskInfoUnavailable;
     }
     return ownDisk != disk || (systemDisk >= 0 && systemDisk == disk) ? WrongDisk : Written;
+}
+
+// Windows' word that the disk is its system or boot disk refuses it, except under WinPE, which may
+// say so of the drive it started from.
+inline int CheckSystemFlag(bool systemOrBoot, bool winPe) {
+    return systemOrBoot && !winPe ? WrongDisk : Written;
 }
 
 // `head` is sectors 0 and 1 of the disk.

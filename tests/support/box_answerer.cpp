@@ -6,6 +6,9 @@ void BoxAnswerer::Start() {
             MessageBoxInfo info;
             if (WaitForMessageBox(GetCurrentProcessId(), 100, info)) {
                 boxes.push_back(info);
+                if (onBox) {
+                    onBox(info);
+                }
                 PressOk(info);
             }
         }

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -13,6 +14,8 @@
 struct BoxAnswerer {
     std::vector<MessageBoxInfo> boxes; // in the order they were answered
     std::atomic<bool> stop{false};
+    // Runs on the answering thread while a box is open, before OK is pressed.
+    std::function<void(const MessageBoxInfo&)> onBox;
     std::thread thread;
 
     BoxAnswerer() = default;

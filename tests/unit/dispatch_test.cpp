@@ -63,17 +63,19 @@ TEST(RunAction, RefusesAnUnconfirmedTargetWithoutGoingBusy) {
 // with: "\\.\X:" opens as a stand-in handle and the extents query names the letter's disk.
 struct DiskAnswers {
     static inline int installerDisk = -1;
-    static inline int windowsDisk = -1; // drive C, which holds Wine's Windows directory
-    static inline wchar_t openedLetter = 0;
+    static inline int windowsDisk = -1;         // drive C, which holds Wine's Windows directory
+    static inline int systemPartitionDisk = -1; // the volume SystemPartitionValue names
+    static inline wchar_t openedLetter = 0;     // '#' for the system partition
     static inline decltype(&CreateFileW) realCreateFile = nullptr;
 
     ImportSwap open;
     ImportSwap query;
-    DiskAnswers(int installer, int windows)
+    DiskAnswers(int installer, int windows, int systemPartition = -1)
         : open("kernel32.dll", "CreateFileW", reinterpret_cast<void*>(&OpenVolume)),
           query("kernel32.dll", "DeviceIoControl", reinterpret_cast<void*>(&QueryExtents)) {
         installerDisk = installer;
         windowsDisk = windows;
+        systemPartitionDisk = systemPartition;
         realCreateFile = reinterpret_cast<decltype(&CreateFileW)>(open.saved);
     }
 
@@ -84,11 +86,17 @@ struct DiskAnswers {
             openedLetter = static_cast<wchar_t>(towupper(path[4]));
             return CreateEventW(nullptr, FALSE, FALSE, nullptr);
         }
+        if (wcscmp(path, L"\\\\?\\GLOBALROOT\\Device\\HarddiskVolume9") == 0) {
+            openedLetter = L'#';
+            return CreateEventW(nullptr, FALSE, FALSE, nullptr);
+        }
         return realCreateFile(path, access, share, security, disposition, flags, model);
     }
     static BOOL WINAPI QueryExtents(HANDLE, DWORD code, LPVOID, DWORD, LPVOID out, DWORD outSize,
                                     LPDWORD returned, LPOVERLAPPED) {
-        const int disk = openedLetter == L'C' ? windowsDisk : installerDisk;
+        const int disk = openedLetter == L'C'   ? windowsDisk
+                         : openedLetter == L'#' ? systemPartitionDisk
+                                                : installerDisk;
         if (code != IOCTL_VOLUME_GET_VOLUME_DISK_EXTENTS || disk < 0 ||
             outSize < sizeof(VOLUME_DISK_EXTENTS)) {
             return FALSE;
@@ -127,18 +135,40 @@ TEST(RunAction, AnIndexWithoutALoaderGoesBusyPaintsAndRunsNothing) {
     }
 }
 
-TEST(RunAction, RefusesTheDiskWindowsRunsFrom) {
-    DiskAnswers disks(3, 3);
-    ASSERT_TRUE(disks.open.slot && disks.query.slot);
-    ProgramWindow test;
-    ASSERT_TRUE(OpenConfirmed(test));
-    test.context.uefiLoader = 1;
-    BoxAnswerer answerer;
-    answerer.Start();
-    test.context.RunAction(4);
-    EXPECT_EQ(answerer.Finish(), std::vector<std::wstring>{WindowsDiskText(L"Q:")});
-    EXPECT_FALSE(test.context.busy);
-    EXPECT_EQ(test.context.uefiLoader, 1);
+// Windows Setup's record of its system partition, as Windows keeps it, for one test.
+struct SystemPartitionValue {
+    bool set = false;
+    SystemPartitionValue() {
+        const wchar_t value[] = L"\\Device\\HarddiskVolume9";
+        set = RegSetKeyValueW(HKEY_LOCAL_MACHINE, L"SYSTEM\\Setup", L"SystemPartition", REG_SZ,
+                              value, sizeof value) == ERROR_SUCCESS;
+    }
+    ~SystemPartitionValue() {
+        RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, L"SYSTEM\\Setup", L"SystemPartition");
+    }
+};
+
+TEST(RunAction, RefusesTheDiskWindowsStartsFrom) {
+    SystemPartitionValue systemPartition;
+    ASSERT_TRUE(systemPartition.set);
+    const struct {
+        const char* name;
+        int windowsDisk, systemPartitionDisk;
+    } rows[] = {{"the Windows directory's disk", 3, -1}, {"the system partition's disk", 0, 3}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        DiskAnswers disks(3, row.windowsDisk, row.systemPartitionDisk);
+        ASSERT_TRUE(disks.open.slot && disks.query.slot);
+        ProgramWindow test;
+        ASSERT_TRUE(OpenConfirmed(test));
+        test.context.uefiLoader = 1;
+        BoxAnswerer answerer;
+        answerer.Start();
+        test.context.RunAction(4);
+        EXPECT_EQ(answerer.Finish(), std::vector<std::wstring>{WindowsDiskText(L"Q:")});
+        EXPECT_FALSE(test.context.busy);
+        EXPECT_EQ(test.context.uefiLoader, 1);
+    }
 }
 
 TEST(RunAction, DoesNothingWhileBusy) {
@@ -153,6 +183,22 @@ TEST(RunAction, DoesNothingWhileBusy) {
     EXPECT_FALSE(boxShown);
     EXPECT_TRUE(test.context.busy);
     EXPECT_EQ(test.context.runningAction, 1);
+}
+
+TEST(RunAction, EndsTheSessionHoldBeforeTheResultIsShown) {
+    DiskAnswers disks(3, -1);
+    ASSERT_TRUE(disks.open.slot && disks.query.slot);
+    ProgramWindow test;
+    ASSERT_TRUE(OpenConfirmed(test));
+    LRESULT underTheBox = FALSE;
+    BoxAnswerer answerer;
+    answerer.onBox = [&](const MessageBoxInfo&) {
+        underTheBox = SendMessageW(test.window, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF);
+    };
+    answerer.Start();
+    test.context.RunAction(4); // its sources are missing: the switch ends with a text
+    EXPECT_EQ(answerer.Finish().size(), 1u);
+    EXPECT_EQ(underTheBox, TRUE) << "a user away from the result would block the logoff";
 }
 
 TEST(ShowModalMessage, LeavesTheModalFlagAsItFoundIt) {

@@ -187,6 +187,7 @@ TEST(MbrScript, NamesTheStandInsExitCodesAndBounds) {
         {"NoRoomForCore", mbr::NoRoomForCore},
         {"OutputNotWritten", mbr::OutputNotWritten},
         {"DiskInfoUnavailable", mbr::DiskInfoUnavailable},
+        {"DiskReaderUnbuilt", mbr::DiskReaderUnbuilt},
     };
     for (const auto& [name, value] : facts) {
         const std::string head = "\n$" + std::string(name) + " = ";
@@ -269,6 +270,16 @@ TEST(MbrScript, ItsOwnRulesUnderPowerShellAgreeWithTheStandIn) {
         cases << "choice|" << name << "|" << c[0] << "," << c[1] << "," << c[2] << "\n";
         expected[name] = std::to_string(mbr::CheckDiskChoice(c[0], c[1], c[2]));
     }
+    for (int system : {0, 1}) {
+        for (int winPe : {0, 1}) {
+            const std::string name = "flag " + std::to_string(system) + "," + std::to_string(winPe);
+            cases << "flag|" << name << "|" << system << "," << winPe << "\n";
+            expected[name] = std::to_string(mbr::CheckSystemFlag(system, winPe));
+        }
+    }
+    // An empty WMI answer that PowerShell 2.0 walks once, as $null: no disk, not disk 0.
+    cases << "index|index of an empty answer|1\n";
+    expected["index of an empty answer"] = "-1";
     std::string unsigned0 = DiskHead({{0, {0x80, 0x0C, 2048, 10}}});
     unsigned0[511] = '\0';
     const std::pair<const char*, std::string> heads[] = {
@@ -304,6 +315,9 @@ TEST(MbrScript, ItsOwnRulesUnderPowerShellAgreeWithTheStandIn) {
     cases << "run|run with a wrong boot image|3|" << file("boot1.img", grubBoot.substr(0, 511))
           << "|" << UnixPath(dir + L"\\out.img") << "\n";
     expected["run with a wrong boot image"] = std::to_string(mbr::NotGrubBootImage);
+    cases << "run|run with a disk beyond int|99999999999|" << bootFile << "|"
+          << UnixPath(dir + L"\\out.img") << "\n";
+    expected["run with a disk beyond int"] = std::to_string(mbr::BadArguments);
     const std::string caseFile = file("cases.txt", cases.str());
     const std::wstring resultPath = dir + L"\\results.txt";
     DeleteFileW(resultPath.c_str());
@@ -329,6 +343,7 @@ TEST(MbrScript, ItsOwnRulesUnderPowerShellAgreeWithTheStandIn) {
     }
     EXPECT_EQ(got["parse"], "0") << "the script does not parse";
     EXPECT_EQ(got["native"], "1") << "the script's Add-Type block does not compile";
+    EXPECT_EQ(got["reader"], std::to_string(mbr::DiskReaderUnbuilt)) << "a failing Add-Type";
     for (const auto& [name, value] : expected) {
         EXPECT_EQ(got[name], value) << name;
     }

@@ -152,6 +152,7 @@ struct Tick {
     Place at;
     bool down;
     bool ownWindow = true;
+    bool began = true; // the held press went down over the window
 };
 
 std::vector<PollOutcome> RunTicks(const std::vector<Tick>& ticks, PointerState state = {}) {
@@ -160,6 +161,7 @@ std::vector<PollOutcome> RunTicks(const std::vector<Tick>& ticks, PointerState s
         PollInput input;
         input.zone = SampleZone(At96, tick.at.x, tick.at.y, tick.ownWindow);
         input.down = tick.down;
+        input.pressBeganHere = tick.began;
         outcomes.push_back(StepPointer(state, input));
         state = outcomes.back().state;
     }
@@ -198,6 +200,19 @@ TEST(StepPointer, ClicksFireOnlyOnTheFirstTickAfterReleaseOverTheLastPressedButt
         {"press on 6, another window appears before release",
          {{ButtonCentre(6), true}, {ButtonCentre(6), false, false}},
          -1,
+         -1},
+        {"pressed in another window, dragged onto 3, released",
+         {{Nowhere, true, false, false},
+          {ButtonCentre(3), true, true, false},
+          {ButtonCentre(3), false}},
+         -1,
+         -1},
+        {"a press from elsewhere released, then a press of its own on 3",
+         {{ButtonCentre(3), true, true, false},
+          {ButtonCentre(3), false},
+          {ButtonCentre(3), true},
+          {ButtonCentre(3), false}},
+         3,
          -1},
     };
     for (const Row& row : rows) {
@@ -241,6 +256,14 @@ TEST(StepPointer, CaptionButtonsActOnlyWhenReleasedOverThemselves) {
          false,
          false},
         {"close release without a press", {{OnClose, false}, {OnClose, false}}, false, false},
+        {"close pressed elsewhere, released over it",
+         {{OnClose, true, true, false}, {OnClose, false}},
+         false,
+         false},
+        {"minimise pressed elsewhere, released over it",
+         {{OnMinimize, true, true, false}, {OnMinimize, false}},
+         false,
+         false},
     };
     for (const Row& row : rows) {
         std::vector<PollOutcome> outcomes = RunTicks(row.ticks);
@@ -312,7 +335,7 @@ TEST(TickSamples, APressAndReleaseBetweenTwoPollsIsAClickAtTheLatchedPoints) {
             latch = LatchButton(latch, event.down, event.at);
         }
         PointerSample samples[2];
-        const int count = TickSamples(latch, {true, row.liveAt, row.liveDown}, samples);
+        const int count = TickSamples(latch, {true, row.liveAt, row.liveDown, true}, samples);
         ASSERT_TRUE(count == 1 || count == 2) << row.name;
         PointerState state;
         int click = -1;
@@ -321,6 +344,7 @@ TEST(TickSamples, APressAndReleaseBetweenTwoPollsIsAClickAtTheLatchedPoints) {
             // The sample's point taken as client pixels: the window sits at the screen's origin.
             input.zone = SampleZone(At96, samples[i].screen.x, samples[i].screen.y, true);
             input.down = samples[i].down;
+            input.pressBeganHere = samples[i].pressBeganHere;
             PollOutcome outcome = StepPointer(state, input);
             state = outcome.state;
             if (outcome.clickButton >= 0) {
@@ -353,9 +377,10 @@ TEST(StepPointer, HeaderDragStartsOnceAndFollowsUntilRelease) {
     EXPECT_EQ(outcomes[3].clickButton, -1);
     EXPECT_FALSE(outcomes[4].startDrag || outcomes[4].moveWindow);
 
-    // Neither a caption button, a loader button nor another window starts a drag.
+    // Neither a caption button, a loader button, another window nor a press begun in one starts
+    // a drag.
     for (Tick start : {Tick{OnMinimize, true}, Tick{OnClose, true}, Tick{ButtonCentre(1), true},
-                       Tick{InHeader, true, false}}) {
+                       Tick{InHeader, true, false}, Tick{InHeader, true, true, false}}) {
         PollOutcome outcome = RunTicks({start}).back();
         EXPECT_FALSE(outcome.startDrag || outcome.moveWindow || outcome.state.dragging);
     }
@@ -418,6 +443,36 @@ TEST(StepPointer, WhileAMessageIsOpenNothingChangesAndNothingRepaints) {
             EXPECT_EQ(outcome.state.hover, before.hover);
             EXPECT_EQ(outcome.state.down, before.down);
         }
+    }
+}
+
+TEST(MayRest, OnlyWithThePointerAwayAndNothingHeldPressedDraggedRunningOrInABox) {
+    PointerState pressed;
+    pressed.pressedButton = 2;
+    PointerState dragging;
+    dragging.dragging = true;
+    PointerState minimizing;
+    minimizing.minimizePressed = true;
+    PointerState closing;
+    closing.closePressed = true;
+    struct Row {
+        const char* name;
+        PointerState state;
+        bool over, down, busy, modal, rests;
+    } rows[] = {
+        {"pointer away, all idle", {}, false, false, false, false, true},
+        {"pointer over the window", {}, true, false, false, false, false},
+        {"button held elsewhere", {}, false, true, false, false, false},
+        {"an action runs", {}, false, false, true, false, false},
+        {"a box is open", {}, false, false, false, true, false},
+        {"a loader button pressed", pressed, false, false, false, false, false},
+        {"a drag goes on", dragging, false, false, false, false, false},
+        {"minimise pressed", minimizing, false, false, false, false, false},
+        {"close pressed", closing, false, false, false, false, false},
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(MayRest(row.state, row.over, row.down, row.busy, row.modal), row.rests)
+            << row.name;
     }
 }
 

@@ -129,7 +129,7 @@ TEST(ProgramResources, IconOneHoldsTheFiveSizesAt32BitsAndEachImageLoads) {
     EXPECT_NE(icon, nullptr);
 }
 
-TEST(ProgramResources, ManifestAsksForAdministratorDpiAwarenessAndCommonControls6) {
+TEST(ProgramResources, ManifestAsksForAdministratorDpiAwarenessCommonControls6AndItsSystems) {
     ResourceModule exe(ProgramPath());
     ASSERT_NE(exe.module, nullptr);
     const std::string manifest = ResourceBytes(exe.module, MAKEINTRESOURCEW(1), RT_MANIFEST);
@@ -161,6 +161,15 @@ TEST(ProgramResources, ManifestAsksForAdministratorDpiAwarenessAndCommonControls
     const std::string common = manifest.substr(identity, manifest.find('>', identity) - identity);
     EXPECT_NE(common.find("name=\"Microsoft.Windows.Common-Controls\""), std::string::npos);
     EXPECT_NE(common.find("version=\"6.0.0.0\""), std::string::npos);
+
+    // Windows 7, 8, 8.1 and 10/11, as Microsoft names them.
+    for (const char* system :
+         {"{35138b9a-5d96-4fbd-8e2d-a2440225f93a}", "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}",
+          "{1f676c76-80e1-4239-95bb-83d0f6d0da78}", "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"}) {
+        EXPECT_NE(manifest.find(std::string("<supportedOS Id=\"") + system + "\"/>"),
+                  std::string::npos)
+            << system;
+    }
 }
 
 TEST(ProgramResources, VersionIs3200WithProductNameQuillmere) {

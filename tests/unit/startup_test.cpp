@@ -63,13 +63,31 @@ TEST(NotTelvornDriveText, EndsWithTheInstallerRootOnItsOwnLine) {
               L"Этот диск не является сборкой Telvorn (нет bootice.exe или NOT.DEL):\r\nE:");
 }
 
-TEST(IsWindowsDisk, NeedsTwoKnownEqualNumbers) {
-    EXPECT_TRUE(IsWindowsDisk(0, 0));
-    EXPECT_TRUE(IsWindowsDisk(2, 2));
-    EXPECT_FALSE(IsWindowsDisk(2, 0));
-    EXPECT_FALSE(IsWindowsDisk(-1, -1)); // WinPE: Windows runs from a RAM disk
-    EXPECT_FALSE(IsWindowsDisk(0, -1));
-    EXPECT_FALSE(IsWindowsDisk(-1, 0));
+TEST(IsSystemDisk, NeedsAKnownNumberEqualToTheInstallersAndNoWinPe) {
+    struct Row {
+        int installer;
+        SystemDisks disks; // Windows directory's disk, system partition's disk, WinPE
+        bool refused;
+    } rows[] = {
+        {0, {0, -1, false}, true},
+        {2, {2, -1, false}, true},
+        {2, {0, -1, false}, false},
+        {-1, {-1, -1, false}, false},
+        {0, {-1, -1, false}, false},
+        {-1, {0, 0, false}, false},
+        // Setup put the system partition on a drive that was plugged in: that drive boots Windows.
+        {1, {0, 1, false}, true},
+        {1, {0, 2, false}, false},
+        {0, {-1, 0, false}, true},
+        // WinPE started from this very drive: nothing is the installed Windows' to keep.
+        {0, {0, -1, true}, false},
+        {1, {0, 1, true}, false},
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(IsSystemDisk(row.installer, row.disks), row.refused)
+            << row.installer << " against " << row.disks.windowsDisk << ", "
+            << row.disks.systemPartitionDisk << (row.disks.winPe ? " under WinPE" : "");
+    }
     EXPECT_EQ(WindowsDiskText(L"E:"), L"Диск E: находится на системном диске Windows.\r\n"
                                       L"Загрузчик системного диска Quillmere не меняет.");
 }

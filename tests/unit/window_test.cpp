@@ -4,6 +4,8 @@
 #include "tests/support/test_window.h"
 #include "tests/support/app_runner.h"
 #include "tests/support/sim_drive.h"
+#include "tests/support/window_driver.h"
+#include "ui/poll.h"
 
 #include <gtest/gtest.h>
 
@@ -170,7 +172,17 @@ TEST(MainWndProc, SetsTheProgramsIconOnlyWhenItLoads) {
         ASSERT_NE(window, nullptr);
         // WM_GETICON answers only what WM_SETICON gave, never the class icon.
         EXPECT_EQ(SendMessageW(window, WM_GETICON, ICON_BIG, 0) != 0, row.icon);
-        EXPECT_EQ(SendMessageW(window, WM_GETICON, ICON_SMALL, 0) != 0, row.icon);
+        const auto small = reinterpret_cast<HICON>(SendMessageW(window, WM_GETICON, ICON_SMALL, 0));
+        EXPECT_EQ(small != nullptr, row.icon);
+        ICONINFO info{};
+        if (small && GetIconInfo(small, &info)) {
+            BITMAP image{};
+            GetObjectW(info.hbmColor ? info.hbmColor : info.hbmMask, sizeof image, &image);
+            // Drawn at the small-icon size, not the large image scaled down.
+            EXPECT_EQ(image.bmWidth, GetSystemMetrics(SM_CXSMICON));
+            DeleteObject(info.hbmColor);
+            DeleteObject(info.hbmMask);
+        }
         DestroyWindow(window);
         WPARAM code = 0;
         TakeQuit(code);
@@ -213,7 +225,7 @@ TEST(MainWndProc, PollsOnlyOnTimerOne) {
     TakeQuit(code);
 }
 
-TEST(MainWndProc, RefusesToCloseAndToEndTheSessionWhileBusy) {
+TEST(MainWndProc, RefusesToCloseWhileBusyAndToEndTheSessionWhileTheSwitchRuns) {
     CapturedLog log;
     AppContext context;
     context.bootDir = TestBootDir();
@@ -222,8 +234,11 @@ TEST(MainWndProc, RefusesToCloseAndToEndTheSessionWhileBusy) {
 
     context.busy = true;
     context.runningAction = 2;
+    context.switching = true;
     EXPECT_EQ(SendMessageW(window, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF), FALSE);
     EXPECT_EQ(SendMessageW(window, WM_QUERYENDSESSION, 0, 0), FALSE);
+    context.switching = false;
+    EXPECT_EQ(SendMessageW(window, WM_QUERYENDSESSION, 0, 0), TRUE) << "after the switch";
     EXPECT_EQ(SendMessageW(window, WM_CLOSE, 0, 0), 0);
     EXPECT_TRUE(IsWindow(window));
     WPARAM code = 0;
@@ -240,6 +255,63 @@ TEST(MainWndProc, RefusesToCloseAndToEndTheSessionWhileBusy) {
     EXPECT_TRUE(TakeQuit(code));
     EXPECT_EQ(code, 0u);
     EXPECT_NE(log.Text().find("WM_CLOSE busy=0\r\n"), std::string::npos);
+}
+
+TEST(MainWndProc, AForcedSessionEndWaitsForTheRunningTool) {
+    AppContext context;
+    context.bootDir = TestBootDir();
+    HWND window = CreateTestWindow(&context);
+    ASSERT_NE(window, nullptr);
+    std::wstring commandLine = L"\"" + HelperPath(L"childproc") + L"\" sleep 1500";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION created{};
+    ASSERT_TRUE(CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW,
+                               nullptr, nullptr, &startup, &created));
+    ChildProcess tool(created);
+    context.busy = true;
+    context.switching = true;
+    SendMessageW(window, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
+    EXPECT_EQ(WaitForSingleObject(tool.process.Get(), 0), WAIT_OBJECT_0)
+        << "the session end came back while the tool still wrote";
+    context.switching = false;
+    context.busy = false;
+    DestroyWindow(window);
+    WPARAM code = 0;
+    TakeQuit(code);
+}
+
+// Dispatches what is queued for this thread; true so that it can stand in a WaitUntil.
+bool PumpMessages() {
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        DispatchMessageW(&message);
+    }
+    return true;
+}
+
+TEST(MainWndProc, ThePollRestsWhileThePointerIsAwayAndWakesWhenItComesBack) {
+    ProgramWindow test;
+    test.context.bootDir = TestBootDir();
+    ASSERT_TRUE(test.Create(true));
+    ASSERT_NE(SetTimer(test.window, PollTimerId, PollPeriodMs, nullptr), 0u);
+    RECT frame{};
+    GetWindowRect(test.window, &frame);
+    MovePointerToScreen(frame.right + 200, frame.bottom + 200);
+    ASSERT_TRUE(WaitUntil([&] { return PumpMessages() && test.context.pollResting; }, 5000));
+    // No timer is left to wake the thread: killing it again finds none.
+    EXPECT_FALSE(KillTimer(test.window, PollTimerId));
+
+    const PixelRect& button = Loaders[1].place;
+    MovePointerToClient(test.window, button.x + button.width / 2, button.y + button.height / 2);
+    EXPECT_TRUE(WaitUntil(
+        [&] {
+            return PumpMessages() && test.context.hoverZone == HitZone{ZoneKind::Button, 1};
+        },
+        5000))
+        << "no poll since the pointer came back";
+    EXPECT_FALSE(test.context.pollResting);
+    KillTimer(test.window, PollTimerId);
 }
 
 TEST(MainWndProc, WithoutAContextOnlyPaintsCloseAndQuit) {
