@@ -58,6 +58,8 @@ SwitchPlan ToolPlan(Loader loader, const SwitchTarget& target) {
          L"Ошибка записи MBR (код ", L""},
     };
     plan.readBack = ReadBack::BootRecords;
+    // A GRUB4DOS MBR fills sectors 0 to 17.
+    plan.diskSectorsWritten = 18;
     plan.removals =
         NotCopied(target.installerRoot, {std::begin(LegacyRootFiles), std::end(LegacyRootFiles)},
                   plan.copies);

@@ -166,9 +166,42 @@ bool ParseJournal(const std::string& text, Journal& journal) {
                                           journal.table.size() == 66 && journal.headSectors > 0));
 }
 
-bool LoadJournal(const std::wstring& folder, Journal& journal) {
+enum class JournalState { None, Unreadable, Malformed, Pending };
+
+// The journal is written through a temporary and a rename, so one that does not parse was never
+// this program's; one that exists but cannot be read may still be, and is kept.
+JournalState ReadJournal(const std::wstring& folder, Journal& journal) {
     std::string text;
-    return ReadWholeFile(JournalPath(folder), text) && ParseJournal(text, journal);
+    if (GetFileAttributesW(JournalPath(folder).c_str()) == INVALID_FILE_ATTRIBUTES) {
+        return JournalState::None;
+    }
+    if (!ReadWholeFile(JournalPath(folder), text)) {
+        return JournalState::Unreadable;
+    }
+    return ParseJournal(text, journal) ? JournalState::Pending : JournalState::Malformed;
+}
+
+// Whether the disk is still the one the journal saved: the same signature, table and partition
+// start. A journal without disk facts fits any disk.
+bool JournalFitsDisk(const SwitchTarget& target, const Journal& journal) {
+    if (!journal.hasDisk) {
+        return true;
+    }
+    std::string sector0;
+    return ReadDiskSectors(target.diskPath, 0, 1, sector0) &&
+           sector0.compare(440, 4, journal.signature) == 0 &&
+           sector0.compare(446, 66, journal.table) == 0 && target.partitionStart == journal.start;
+}
+
+// The journal on the stick before the tool writes: the rename that put it in place is flushed
+// with the volume, since a write-through move guarantees only moves made as copies.
+bool WriteJournal(const SwitchTarget& target, const Journal& journal) {
+    const std::wstring folder = BackupFolderOf(target.bootDir);
+    if (!ReplaceFileContent(JournalPath(folder), FormatJournal(journal))) {
+        return false;
+    }
+    FlushVolume(target.installerRoot);
+    return true;
 }
 
 // The sectors before the first partition (at most 2048): where loaders keep their code.
@@ -230,7 +263,10 @@ std::wstring SaveBackup(const SwitchTarget& target, const SwitchPlan& plan, Jour
             return target.diskPath.empty() ? PhysicalDrivePath(target.disk) : target.diskPath;
         }
         journal.headSectors = DiskHeadSectors(sector0);
-        if (!ReadDiskSectors(target.diskPath, 0, journal.headSectors, head)) {
+        // A tool that may write more sectors than lie before the first partition (a GPT disk's
+        // protective entry starts at sector 1) could not be undone.
+        if (journal.headSectors < plan.diskSectorsWritten ||
+            !ReadDiskSectors(target.diskPath, 0, journal.headSectors, head)) {
             return target.diskPath;
         }
         if (!WriteFileFlushed(DiskBackupPath(folder), head)) {
@@ -277,6 +313,28 @@ std::wstring SaveBackup(const SwitchTarget& target, const SwitchPlan& plan, Jour
     return {};
 }
 
+// Drops from a pending journal what a switch that succeeded has just written anew; false when
+// nothing is left to restore.
+bool ForgetWhatThePlanWrote(const SwitchTarget& target, const SwitchPlan& plan, Journal& journal) {
+    auto written = [&](const std::vector<std::wstring>& paths) {
+        return [&, paths](const SavedItem& item) {
+            return std::any_of(paths.begin(), paths.end(), [&](const std::wstring& path) {
+                return Relative(target, path) == item.relative;
+            });
+        };
+    };
+    const std::vector<std::wstring> files = ChangedFiles(target, plan);
+    journal.files.erase(std::remove_if(journal.files.begin(), journal.files.end(), written(files)),
+                        journal.files.end());
+    journal.trees.erase(
+        std::remove_if(journal.trees.begin(), journal.trees.end(), written(plan.trees)),
+        journal.trees.end());
+    if (plan.readBack != ReadBack::None) {
+        journal.hasDisk = false;
+    }
+    return journal.hasDisk || !journal.files.empty() || !journal.trees.empty();
+}
+
 // Sector 0 and the partition's first sector as the switch found them, from the backup.
 bool SavedBootRecords(const std::wstring& folder, std::string& sector0, std::string& partition) {
     return ReadWholeFile(DiskBackupPath(folder), sector0) && sector0.size() >= Sector &&
@@ -311,17 +369,21 @@ std::wstring ReadBackFailure(const SwitchTarget& target, const SwitchPlan& plan)
         }
         if (!ReadDiskSectors(target.diskPath,
                              static_cast<unsigned long long>(target.partitionStart), 1,
-                             partition) ||
-            !SameBytes(partition, savedPartition, 11, 90) ||
-            !SameBytes(partition, savedPartition, 510, 512)) {
+                             partition)) {
+            return SectorMismatchText(target.partitionStart);
+        }
+        const std::string expected = WithLiveFatFields(savedPartition.substr(0, Sector), partition);
+        if (!SameBytes(partition, expected, 11, 90) || !SameBytes(partition, expected, 510, 512)) {
             return SectorMismatchText(target.partitionStart);
         }
     } else if (plan.readBack == ReadBack::RawSectors) {
         std::string image, core, sector0, written;
-        ReadWholeFile(plan.mbrImage, image);
-        ReadWholeFile(plan.coreImage, core);
-        if (!ReadDiskSectors(target.diskPath, 0, 1, sector0) || sector0 != image) {
+        if (!ReadWholeFile(plan.mbrImage, image) ||
+            !ReadDiskSectors(target.diskPath, 0, 1, sector0) || sector0 != image) {
             return SectorMismatchText(0);
+        }
+        if (!ReadWholeFile(plan.coreImage, core) || core.empty()) {
+            return SectorMismatchText(1);
         }
         const unsigned coreSectors = static_cast<unsigned>((core.size() + Sector - 1) / Sector);
         ReadDiskSectors(target.diskPath, 1, coreSectors, written);
@@ -381,19 +443,28 @@ std::wstring ApplyPlan(const SwitchTarget& target, const SwitchPlan& plan) {
 }
 
 // Puts saved disk sectors back through the tool when the disk no longer holds them, then reads
-// them again.
+// them again. For the partition's sectors what the mounted file system keeps rewriting by itself
+// is taken from the disk as it is now, into the saved file too, so the tool writes it unchanged.
 bool RestoreSectors(const SwitchTarget& target, const std::wstring& saved, unsigned long long first,
-                    const std::wstring& commandLine) {
+                    const std::wstring& commandLine, bool fileSystemSectors) {
     std::string expected, current;
     if (!ReadWholeFile(saved, expected) || expected.empty()) {
         return false;
     }
     const unsigned count = static_cast<unsigned>(expected.size() / Sector);
-    if (ReadDiskSectors(target.diskPath, first, count, current) && current == expected) {
+    auto fits = [&] {
+        return ReadDiskSectors(target.diskPath, first, count, current) &&
+               current == (fileSystemSectors ? WithLiveFatFields(expected, current) : expected);
+    };
+    if (fits()) {
         return true;
     }
+    if (fileSystemSectors && !current.empty() &&
+        !WriteFileFlushed(saved, expected = WithLiveFatFields(expected, current))) {
+        return false;
+    }
     RunProcessAndWait(commandLine);
-    return ReadDiskSectors(target.diskPath, first, count, current) && current == expected;
+    return fits();
 }
 
 bool RestoreFile(const std::wstring& folder, const std::wstring& path, const SavedItem& item) {
@@ -444,14 +515,16 @@ bool RestoreBackup(const SwitchTarget& target, const Journal& journal) {
             RestoreSectors(target, DiskBackupPath(folder), 0,
                            BuildSectorWriteCommandLine(target.bootIcePath, target.installerRoot,
                                                        DiskBackupPath(folder), 0,
-                                                       static_cast<int>(journal.headSectors))) &&
+                                                       static_cast<int>(journal.headSectors)),
+                           false) &&
             restored;
         restored =
             target.partitionStart >= 0 &&
             RestoreSectors(target, PartitionBackupPath(folder),
                            static_cast<unsigned long long>(target.partitionStart),
                            BuildPbrRestoreCommandLine(target.bootIcePath, target.installerRoot,
-                                                      PartitionBackupPath(folder))) &&
+                                                      PartitionBackupPath(folder)),
+                           true) &&
             restored;
     }
     for (const SavedItem& tree : journal.trees) {
@@ -464,6 +537,38 @@ bool RestoreBackup(const SwitchTarget& target, const Journal& journal) {
 }
 
 } // namespace
+
+std::string WithLiveFatFields(std::string saved, const std::string& current) {
+    auto field = [](const std::string& sector, size_t at) {
+        return static_cast<unsigned>(static_cast<unsigned char>(sector[at])) |
+               static_cast<unsigned>(static_cast<unsigned char>(sector[at + 1])) << 8;
+    };
+    auto take = [&](size_t from, size_t length) {
+        if (from + length <= saved.size() && from + length <= current.size()) {
+            saved.replace(from, length, current, from, length);
+        }
+    };
+    if (saved.size() < Sector || current.size() < Sector) {
+        return saved;
+    }
+    // FAT32 has no 16-bit FAT size; its dirty flag sits after the extended BPB, FAT12/16's
+    // earlier, and the FSInfo sector and the backup boot sector are named in the BPB.
+    const bool fat32 = field(saved, 22) == 0;
+    const size_t dirty = fat32 ? 0x41 : 0x25;
+    const size_t backupBoot = fat32 ? field(saved, 50) : 0;
+    const size_t fsInfo = fat32 ? field(saved, 48) : 0;
+    take(dirty, 1);
+    if (backupBoot > 0) {
+        take(backupBoot * Sector + dirty, 1);
+    }
+    if (fsInfo > 0) {
+        take(fsInfo * Sector, Sector);
+        if (backupBoot > 0) {
+            take((backupBoot + fsInfo) * Sector, Sector);
+        }
+    }
+    return saved;
+}
 
 SwitchTarget LocateTarget(const std::wstring& installerRoot, const std::wstring& bootDir,
                           const std::wstring& bootIcePath) {
@@ -500,7 +605,16 @@ SwitchOutcome RunSwitch(const SwitchTarget& target, const SwitchPlan& plan) {
     }
     const std::wstring folder = BackupFolderOf(target.bootDir);
     Journal journal;
-    const bool pending = LoadJournal(folder, journal);
+    const JournalState state = ReadJournal(folder, journal);
+    if (state == JournalState::Unreadable) {
+        return {false, BackupFailedText(JournalPath(folder))};
+    }
+    const bool pending = state == JournalState::Pending;
+    if (pending && !JournalFitsDisk(target, journal)) {
+        // The saved sectors belong to another layout: writing them back would break this one.
+        DiscardFile(JournalPath(folder));
+        return {false, LayoutChangedText(folder)};
+    }
     if (!pending) {
         journal = Journal();
         if (GetFileAttributesW(folder.c_str()) != INVALID_FILE_ATTRIBUTES) {
@@ -515,7 +629,7 @@ SwitchOutcome RunSwitch(const SwitchTarget& target, const SwitchPlan& plan) {
     if (!failedPath.empty()) {
         return {false, BackupFailedText(failedPath)};
     }
-    if (!ReplaceFileContent(JournalPath(folder), FormatJournal(journal))) {
+    if (!WriteJournal(target, journal)) {
         return {false, BackupFailedText(JournalPath(folder))};
     }
 
@@ -531,7 +645,12 @@ SwitchOutcome RunSwitch(const SwitchTarget& target, const SwitchPlan& plan) {
     const bool saved = facts.mode == BootMode::Uefi
                            ? SaveBootState(target.bootDir, -1, facts.stateValue)
                            : SaveBootState(target.bootDir, facts.stateValue, -1);
-    DiscardFile(JournalPath(folder));
+    // What this switch wrote is now as it should be; what an earlier failed restore left behind
+    // stays journaled for the next start.
+    if (!pending || !ForgetWhatThePlanWrote(target, plan, journal) ||
+        !WriteJournal(target, journal)) {
+        DiscardFile(JournalPath(folder));
+    }
     // The loader did change; the user must learn that its mark will not survive a restart.
     return {true, LoaderChangedText(facts.name) +
                       (saved ? L"" : L"\r\nНе удалось записать bootstate.txt.")};
@@ -540,22 +659,23 @@ SwitchOutcome RunSwitch(const SwitchTarget& target, const SwitchPlan& plan) {
 PendingSwitch RestorePendingSwitch(const SwitchTarget& target) {
     const std::wstring folder = BackupFolderOf(target.bootDir);
     Journal journal;
-    if (!FileExists(JournalPath(folder))) {
+    switch (ReadJournal(folder, journal)) {
+    case JournalState::None:
         return PendingSwitch::None;
-    }
-    if (!LoadJournal(folder, journal)) {
-        // A journal cut off while it was written belongs to a switch that changed nothing yet.
+    case JournalState::Unreadable:
+        return PendingSwitch::NotRestored;
+    case JournalState::Malformed:
         DiscardFile(JournalPath(folder));
         return PendingSwitch::None;
+    case JournalState::Pending:
+        break;
     }
     if (journal.hasDisk) {
         std::string sector0;
         if (!ReadDiskSectors(target.diskPath, 0, 1, sector0)) {
             return PendingSwitch::NotRestored;
         }
-        if (sector0.compare(440, 4, journal.signature) != 0 ||
-            sector0.compare(446, 66, journal.table) != 0 ||
-            target.partitionStart != journal.start) {
+        if (!JournalFitsDisk(target, journal)) {
             DiscardFile(JournalPath(folder));
             return PendingSwitch::LayoutChanged;
         }

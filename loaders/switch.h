@@ -49,6 +49,8 @@ struct SwitchPlan {
     std::wstring mbrImage;              // RawSectors: the file sector 0 must equal
     std::wstring coreImage;             // RawSectors: the file the sectors from 1 on must equal
     std::vector<std::wstring> removals; // only once everything else has succeeded
+    unsigned diskSectorsWritten = 0;    // the tool may write sectors 0 to this; the backup must
+                                        // hold them all
 };
 
 struct SwitchOutcome {
@@ -69,3 +71,8 @@ enum class PendingSwitch {
 PendingSwitch RestorePendingSwitch(const SwitchTarget& target);
 
 std::wstring BackupFolderOf(const std::wstring& bootDir);
+
+// `saved`, the first sectors of a FAT partition, with what the mounted file system rewrites by
+// itself (the boot sectors' dirty flag, the FSInfo sectors) taken from `current`: only the rest
+// tells whether a tool changed the partition.
+std::string WithLiveFatFields(std::string saved, const std::string& current);

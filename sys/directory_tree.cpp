@@ -145,8 +145,15 @@ bool CopyTree(const std::wstring& from, const std::wstring& to) {
 }
 
 bool TreesEqual(const std::wstring& left, const std::wstring& right) {
-    std::vector<DirectoryEntry> a = ListEntriesWithAttributes(left);
-    std::vector<DirectoryEntry> b = ListEntriesWithAttributes(right);
+    // Links are never copied, so they do not count.
+    auto withoutLinks = [](std::vector<DirectoryEntry> entries) {
+        entries.erase(std::remove_if(entries.begin(), entries.end(),
+                                     [](const DirectoryEntry& e) { return IsLink(e.attributes); }),
+                      entries.end());
+        return entries;
+    };
+    std::vector<DirectoryEntry> a = withoutLinks(ListEntriesWithAttributes(left));
+    std::vector<DirectoryEntry> b = withoutLinks(ListEntriesWithAttributes(right));
     if (!IsFolder(GetFileAttributesW(left.c_str())) ||
         !IsFolder(GetFileAttributesW(right.c_str())) || a.size() != b.size()) {
         return false;

@@ -96,6 +96,16 @@ bool WriteFileFlushed(const std::wstring& path, const std::string& bytes) {
            written == bytes.size() && FlushFileBuffers(file.Get());
 }
 
+void FlushVolume(const std::wstring& root) {
+    const std::wstring device = L"\\\\.\\" + root;
+    FileHandle volume(CreateFileW(device.c_str(), GENERIC_READ | GENERIC_WRITE,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                                  nullptr));
+    if (volume.Valid()) {
+        FlushFileBuffers(volume.Get());
+    }
+}
+
 std::wstring TemporaryName(const std::wstring& target) {
     return target + L".quillmere-new";
 }

@@ -20,6 +20,9 @@ bool WriteFileFlushed(const std::wstring& path, const std::string& bytes);
 // Replaces a file with `bytes` through a temporary beside it, so a stop leaves either the old
 // content or the new one, never a cut file.
 bool ReplaceFileContent(const std::wstring& path, const std::string& bytes);
+// Flushes every file and directory of the volume `root` ("E:") to the disk, renames included;
+// needs administrator rights, and does nothing where the volume cannot be opened.
+void FlushVolume(const std::wstring& root);
 // The name a new file waits under beside its target until it replaces it.
 std::wstring TemporaryName(const std::wstring& target);
 // Removes a file even when it carries a read-only mark; true when it is gone.

@@ -45,11 +45,23 @@ int RunProcessAndWait(const std::wstring& commandLine) {
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = SW_HIDE;
     PROCESS_INFORMATION created{};
-    if (!CreateProcessW(nullptr, writable.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW,
-                        nullptr, nullptr, &startup, &created)) {
+    if (!CreateProcessW(nullptr, writable.data(), nullptr, nullptr, FALSE,
+                        CREATE_NO_WINDOW | CREATE_SUSPENDED, nullptr, nullptr, &startup,
+                        &created)) {
         return -1;
     }
     ChildProcess child(created);
+    // A child outliving this program could still write after the next start has put the drive
+    // back; the job ends it with the program. Where this program already runs in a job that
+    // allows no other (Windows 7), the child runs without one.
+    KernelHandle job(CreateJobObjectW(nullptr, nullptr));
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    if (job.Valid() && SetInformationJobObject(job.Get(), JobObjectExtendedLimitInformation,
+                                               &limits, sizeof limits)) {
+        AssignProcessToJobObject(job.Get(), child.process.Get());
+    }
+    ResumeThread(child.thread.Get());
 
     HeldQuit quit;
     HANDLE process = child.process.Get();

@@ -13,11 +13,11 @@ namespace {
 
 const wchar_t* const Boot = L"\\efi\\Telvorn\\Boot";
 const wchar_t* const StandInVariables[] = {
-    L"QUILLMERE_STANDIN_LOG",         L"QUILLMERE_STANDIN_EVENTS",
-    L"QUILLMERE_STANDIN_WATCH",       L"QUILLMERE_STANDIN_SLEEP_MS",
-    L"QUILLMERE_STANDIN_DISK_IMAGE",  L"QUILLMERE_STANDIN_FAIL_RUN",
-    L"QUILLMERE_STANDIN_SPOIL",       L"QUILLMERE_STANDIN_PS_EXIT",
-    L"QUILLMERE_TEST_PHYSICAL_DRIVE",
+    L"QUILLMERE_STANDIN_LOG",        L"QUILLMERE_STANDIN_EVENTS",
+    L"QUILLMERE_STANDIN_WATCH",      L"QUILLMERE_STANDIN_SLEEP_MS",
+    L"QUILLMERE_STANDIN_DISK_IMAGE", L"QUILLMERE_STANDIN_FAIL_RUN",
+    L"QUILLMERE_STANDIN_SPOIL",      L"QUILLMERE_STANDIN_PS_EXIT",
+    L"QUILLMERE_STANDIN_SKIP_RUN",   L"QUILLMERE_TEST_PHYSICAL_DRIVE",
 };
 const std::wstring Restored = L"\r\nПрежний загрузчик восстановлен.";
 
@@ -254,6 +254,9 @@ TEST_F(Switches, ChecksThatFailStopBeforeAnythingChanges) {
              L"\\partition-sectors.bin"},
         {"disk unreadable", Loader::Grub2, nullptr, nullptr, 512, 2048, L"K:\\no-such-disk.img",
          L"Не удалось сохранить резервную копию загрузчика:\r\nK:\\no-such-disk.img"},
+        // A GPT disk's protective entry leaves no room to save what a GRUB4DOS MBR overwrites.
+        {"GPT disk", Loader::Grub4Dos, nullptr, nullptr, 512, 2048, nullptr,
+         L"Не удалось сохранить резервную копию загрузчика:\r\n" + imagePath},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -269,6 +272,9 @@ TEST_F(Switches, ChecksThatFailStopBeforeAnythingChanges) {
         if (c.diskPath) {
             target.diskPath = c.diskPath;
         }
+        if (std::string(c.name) == "GPT disk") {
+            ASSERT_TRUE(WriteBytes(imagePath, DiskImage({{0, 0x00, 0xEE, 1}})));
+        }
         const auto before = Snapshot();
 
         SwitchOutcome outcome = Run(c.loader);
@@ -276,7 +282,7 @@ TEST_F(Switches, ChecksThatFailStopBeforeAnythingChanges) {
         EXPECT_FALSE(outcome.switched);
         EXPECT_EQ(outcome.text, c.message);
         EXPECT_TRUE(ToolLog().empty());
-        EXPECT_EQ(Snapshot(), before);
+        EXPECT_TRUE(Snapshot() == before);
         EXPECT_FALSE(JournalPending());
     }
 }
@@ -318,8 +324,10 @@ TEST_F(Switches, AFailedStepPutsTheDriveBackByteForByte) {
          L"Ошибка записи core.img (код 6)."},
         {"GRUB2 MBR write after the core", Loader::Grub2, L"QUILLMERE_STANDIN_FAIL_RUN", L"3=4",
          nullptr, L"Ошибка записи MBR (код 4)."},
-        {"GRUB2 read back", Loader::Grub2, L"QUILLMERE_STANDIN_SPOIL", L"2", nullptr,
+        {"GRUB2 core read back", Loader::Grub2, L"QUILLMERE_STANDIN_SPOIL", L"2", nullptr,
          L"Записанные секторы не совпадают с ожидаемыми (сектор 1)."},
+        {"GRUB2 MBR write that writes nothing", Loader::Grub2, L"QUILLMERE_STANDIN_SKIP_RUN", L"3",
+         nullptr, L"Записанные секторы не совпадают с ожидаемыми (сектор 0)."},
         {"UEFI Bootmgr second replace", Loader::UefiBootmgr, nullptr, nullptr,
          L"\\efi\\boot\\bootia32.efi.quillmere-new",
          L"Не удалось скопировать файл загрузчика:\r\nK:\\efi\\boot\\bootia32.efi"},
@@ -371,11 +379,18 @@ TEST_F(Switches, AFailedRestoreKeepsItsBackupUntilARestoreSucceeds) {
     EXPECT_EQ(RestorePendingSwitch(target), PendingSwitch::NotRestored);
     EXPECT_TRUE(JournalPending());
 
+    // A UEFI switch meanwhile succeeds; the disk it did not touch stays journaled.
     SetEnvironmentVariableW(L"QUILLMERE_STANDIN_SPOIL", nullptr);
+    EXPECT_TRUE(Run(Loader::UefiBootmgr).switched);
+    EXPECT_TRUE(JournalPending());
+    const auto afterUefi = Snapshot();
+
     SetEnvironmentVariableW(L"QUILLMERE_STANDIN_FAIL_RUN", L"2=9"); // the next MBR run
     DeleteFileW(eventsPath.c_str());
     EXPECT_EQ(Run(Loader::Grub4Dos).text, L"Ошибка записи MBR (код 9)." + Restored);
-    EXPECT_TRUE(Snapshot() == original);
+    EXPECT_TRUE(ReadBytes(imagePath) == original.at("<disk>"));
+    EXPECT_EQ(drive.Read(L"\\efi\\boot\\bootx64.efi"), afterUefi.at("\\efi\\boot\\bootx64.efi"));
+    EXPECT_EQ(drive.Read(L"\\bootmgr"), "old bootmgr");
     EXPECT_FALSE(JournalPending());
 }
 
@@ -407,6 +422,30 @@ TEST_F(Switches, AStoppedSwitchIsRestoredAtTheNextStartUnlessTheDiskChanged) {
             EXPECT_TRUE(Snapshot() == original);
         }
         EXPECT_EQ(RestorePendingSwitch(target), PendingSwitch::None);
+    }
+}
+
+// The mounted file system rewrites its dirty flag and FSInfo sectors by itself; nothing else of
+// the saved sectors may be taken from the disk.
+TEST(WithLiveFatFields, TakesOnlyWhatTheFileSystemRewritesItself) {
+    std::string fat32(16 * 512, 's');
+    fat32[22] = fat32[23] = '\0';    // no 16-bit FAT size
+    fat32[48] = 1, fat32[49] = '\0'; // FSInfo in sector 1
+    fat32[50] = 6, fat32[51] = '\0'; // backup boot sector 6
+    std::string fat16 = fat32;
+    fat16[22] = 9;
+    const std::string current(16 * 512, 'c');
+    for (const std::string* saved : {&fat32, &fat16}) {
+        const bool is32 = saved == &fat32;
+        SCOPED_TRACE(is32 ? "FAT32" : "FAT16");
+        const std::string mixed = WithLiveFatFields(*saved, current);
+        for (size_t at = 0; at < mixed.size(); ++at) {
+            const size_t sector = at / 512;
+            const bool live = is32
+                                  ? at == 0x41 || at == 6 * 512 + 0x41 || sector == 1 || sector == 7
+                                  : at == 0x25;
+            ASSERT_EQ(mixed[at], live ? 'c' : (*saved)[at]) << at;
+        }
     }
 }
 

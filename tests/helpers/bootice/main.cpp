@@ -18,6 +18,7 @@
 //   QUILLMERE_STANDIN_EXIT_LBA<L> exit code of a /sectors run at /lba=L; wins over _SECTORS
 //   QUILLMERE_STANDIN_FAIL_RUN    "N=C": the Nth run of the stand-ins (counted by the begin
 //                                 lines of QUILLMERE_STANDIN_EVENTS) exits with C
+//   QUILLMERE_STANDIN_SKIP_RUN    "N,M,...": those runs write nothing and still exit 0
 //   QUILLMERE_STANDIN_SPOIL       "N,M,...": those runs also write what they should not (an
 //                                 /mbr run the table, a /pbr run the BPB, a /sectors run its
 //                                 first sector) and still exit 0, as a faulty tool would
@@ -265,7 +266,10 @@ int wmain() {
     if (standin::FailRunRequested(failRun, failCode) && standin::RunsBegun(events) == failRun) {
         code = failCode;
     }
-    if (code == 0 && kind == "sectors") {
+    const bool skip = standin::RunListed(L"QUILLMERE_STANDIN_SKIP_RUN", standin::RunsBegun(events));
+    if (code == 0 && skip) {
+        // A faulty tool: it reports success and writes nothing.
+    } else if (code == 0 && kind == "sectors") {
         code = WriteSectors(tokens, image);
     } else if (code == 0 && (kind == "mbr" || kind == "pbr")) {
         code = WriteRecord(kind, tokens, image);
