@@ -205,8 +205,8 @@ TEST_F(PumpingWindow, NoQuitAppearsWhenNoneWasPosted) {
         300));
 }
 
-// The test's stand-in for CreateProcessW: creates the child, then returns only once it has
-// ended, so the runner's first wait finds it ended.
+// The test's stand-in for CreateProcessW: creates the child running (not suspended), then
+// returns only once it has ended, so the runner's first wait finds it ended.
 decltype(&CreateProcessW) realCreateProcess = nullptr;
 
 BOOL WINAPI CreateProcessAndAwaitItsEnd(LPCWSTR application, LPWSTR commandLine,
@@ -214,8 +214,9 @@ BOOL WINAPI CreateProcessAndAwaitItsEnd(LPCWSTR application, LPWSTR commandLine,
                                         LPSECURITY_ATTRIBUTES threadAttributes, BOOL inherit,
                                         DWORD flags, LPVOID environment, LPCWSTR directory,
                                         LPSTARTUPINFOW startup, LPPROCESS_INFORMATION created) {
-    const BOOL ok = realCreateProcess(application, commandLine, processAttributes, threadAttributes,
-                                      inherit, flags, environment, directory, startup, created);
+    const BOOL ok =
+        realCreateProcess(application, commandLine, processAttributes, threadAttributes, inherit,
+                          flags & ~CREATE_SUSPENDED, environment, directory, startup, created);
     if (ok) {
         WaitForSingleObject(created->hProcess, 10000);
     }
