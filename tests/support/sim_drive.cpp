@@ -231,8 +231,11 @@ void SimDrive::Unmap() {
         return;
     }
     wchar_t lower = static_cast<wchar_t>(towlower(letter));
+    // A letter left mapped would hand its drive to later tests that scan the letters; on a
+    // loaded machine the host command may need longer than its usual ceiling.
     RunHostCommand("rm -f \"${WINEPREFIX:-$HOME/.wine}/dosdevices/" +
-                   std::string(1, static_cast<char>(lower)) + ":\"");
+                       std::string(1, static_cast<char>(lower)) + ":\"",
+                   60000);
     letter = 0;
     hostFolder.clear();
 }
