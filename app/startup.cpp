@@ -2,12 +2,13 @@
 
 #include "app/app_context.h"
 #include "cleanup/android_cleanup.h"
+#include "loaders/file_names.h"
 #include "loaders/switch.h"
+#include "loaders/user_texts.h"
 #include "sys/debug_log.h"
 #include "sys/file_utils.h"
 #include "sys/handles.h"
 #include "sys/physical_drive.h"
-#include "sys/system_partition.h"
 #include "ui/layout.h"
 #include "ui/poll.h"
 #include "ui/window.h"
@@ -16,10 +17,10 @@ namespace {
 
 const wchar_t* const MutexName = L"Local\\Quillmere_SingleInstance";
 const wchar_t* const WindowClassName = L"QuillmereCpp";
-const wchar_t* const WindowTitle = L"Quillmere";
 
 void ShowStartupMessage(const std::wstring& text, UINT icon) {
-    MessageBoxW(nullptr, text.c_str(), WindowTitle, MB_OK | icon | MB_SETFOREGROUND | MB_TOPMOST);
+    MessageBoxW(nullptr, text.c_str(), ProgramNameText,
+                MB_OK | icon | MB_SETFOREGROUND | MB_TOPMOST);
 }
 
 // True when this process is the only copy; `mutex` then holds the flag for the whole run.
@@ -39,7 +40,7 @@ bool ClaimSingleInstance(KernelHandle& mutex) {
         SetForegroundWindow(other);
     } else {
         // The other copy is still starting or shows a start-up message.
-        ShowStartupMessage(L"Quillmere уже запущен.", MB_ICONINFORMATION);
+        ShowStartupMessage(AlreadyRunningText, MB_ICONINFORMATION);
     }
     return false;
 }
@@ -69,9 +70,9 @@ bool CreateMainWindow(AppContext& context) {
     SystemParametersInfoW(SPI_GETWORKAREA, 0, &workArea, 0);
     const POINT origin = CenteredOrigin(workArea, context.clientWidth, context.clientHeight);
     HWND window =
-        CreateWindowExW(WS_EX_APPWINDOW, WindowClassName, WindowTitle, WS_POPUP | WS_CLIPCHILDREN,
-                        origin.x, origin.y, context.clientWidth, context.clientHeight, nullptr,
-                        nullptr, context.instance, &context);
+        CreateWindowExW(WS_EX_APPWINDOW, WindowClassName, ProgramNameText,
+                        WS_POPUP | WS_CLIPCHILDREN, origin.x, origin.y, context.clientWidth,
+                        context.clientHeight, nullptr, nullptr, context.instance, &context);
     if (!window) {
         return false;
     }
@@ -151,47 +152,7 @@ std::wstring InstallerRootFromDirectory(const std::wstring& moduleDirectory) {
 }
 
 std::wstring DataMarkerPath(wchar_t letter) {
-    return std::wstring(1, letter) + L":\\ISO\\Ventoy\\NOT.DEL";
-}
-
-int WindowsDiskNumber() {
-    wchar_t windows[MAX_PATH + 1] = {};
-    const UINT length = GetWindowsDirectoryW(windows, MAX_PATH + 1);
-    if (length < 2 || length > MAX_PATH || windows[1] != L':') {
-        return -1;
-    }
-    return GetPhysicalDriveNumber(windows[0]);
-}
-
-bool RunningUnderWinPe() {
-    HKEY opened = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Control\\MiniNT", 0,
-                      KEY_QUERY_VALUE, &opened) != ERROR_SUCCESS) {
-        return false;
-    }
-    RegistryKey miniNt(opened);
-    return true;
-}
-
-SystemDisks ReadSystemDisks() {
-    SystemDisks disks;
-    disks.winPe = RunningUnderWinPe();
-    if (!disks.winPe) {
-        disks.windowsDisk = WindowsDiskNumber();
-        disks.systemPartitionDisk = SystemPartitionDiskNumber();
-    }
-    return disks;
-}
-
-bool IsSystemDisk(int installerDisk, const SystemDisks& disks) {
-    return !disks.winPe && installerDisk >= 0 &&
-           (installerDisk == disks.windowsDisk || installerDisk == disks.systemPartitionDisk);
-}
-
-std::wstring WindowsDiskText(const std::wstring& installerRoot) {
-    return L"Диск " + installerRoot +
-           L" находится на системном диске Windows.\r\n"
-           L"Загрузчик системного диска Quillmere не меняет.";
+    return std::wstring(1, letter) + DataMarkerName;
 }
 
 std::wstring DataRootToClean(const std::wstring& dataRoot, int installerDisk) {
@@ -209,11 +170,6 @@ POINT CenteredOrigin(const RECT& workArea, int width, int height) {
     return origin;
 }
 
-std::wstring NotTelvornDriveText(const std::wstring& installerRoot) {
-    return L"Этот диск не является сборкой Telvorn (нет bootice.exe или NOT.DEL):\r\n" +
-           installerRoot;
-}
-
 int RunQuillmere(HINSTANCE instance) {
     KernelHandle mutex;
     if (!ClaimSingleInstance(mutex)) {
@@ -225,23 +181,23 @@ int RunQuillmere(HINSTANCE instance) {
 
     context.installerRoot = InstallerRootFromDirectory(GetModuleDirectory());
     if (context.installerRoot.empty()) {
-        ShowStartupMessage(L"Не удалось определить диск установщика.", MB_ICONERROR);
+        ShowStartupMessage(NoInstallerDriveText, MB_ICONERROR);
         return 1;
     }
-    context.bootDir = context.installerRoot + L"\\efi\\Telvorn\\Boot";
-    context.bootIcePath = context.bootDir + L"\\bootice.exe";
+    context.bootDir = context.installerRoot + BootDirName;
+    context.bootIcePath = context.bootDir + BootIceName;
 
-    if (!FileExists(context.bootIcePath) || !FileExists(context.bootDir + L"\\NOT.DEL")) {
+    if (!FileExists(context.bootIcePath) || !FileExists(context.bootDir + MarkerFileName)) {
         ShowStartupMessage(NotTelvornDriveText(context.installerRoot), MB_ICONERROR);
         return 0;
     }
 
-    // The loader of the disk Windows boots from is never this program's to change.
     const SwitchTarget target =
         LocateTarget(context.installerRoot, context.bootDir, context.bootIcePath);
     const int installerDisk = target.disk;
-    if (IsSystemDisk(installerDisk, ReadSystemDisks())) {
-        ShowStartupMessage(WindowsDiskText(context.installerRoot), MB_ICONERROR);
+    const std::wstring refusal = TargetRefusal(target, TargetUse::Start);
+    if (!refusal.empty()) {
+        ShowStartupMessage(refusal, MB_ICONERROR);
         return 1;
     }
 
@@ -251,9 +207,7 @@ int RunQuillmere(HINSTANCE instance) {
 
     const std::wstring dataRoot = FindDataRoot(installerDisk);
     if (dataRoot.empty()) {
-        ShowStartupMessage(L"Не найден маркер ISO\\Ventoy\\NOT.DEL на разделе DATA.\r\n"
-                           L"Диск не похож на сборку Telvorn.",
-                           MB_ICONERROR);
+        ShowStartupMessage(NoDataMarkerText, MB_ICONERROR);
         return 0;
     }
 

@@ -1,8 +1,8 @@
 #include "loaders/boot_state.h"
+#include "loaders/file_names.h"
 
 #include <cstring>
 
-#include "app/app_context.h"
 #include "sys/debug_log.h"
 #include "sys/file_utils.h"
 #include "sys/handles.h"
@@ -77,11 +77,4 @@ bool SaveBootState(const std::wstring& bootDir, int32_t legacy, int32_t uefi) {
     }
     DebugLog(L"bootstate: legacy=%d uefi=%d", legacy, uefi);
     return true;
-}
-
-void AppContext::LoadBootState() {
-    const std::wstring path = bootDir + BootStateFileName;
-    legacyLoader = ReadBootStateValue(path, "legacy");
-    uefiLoader = ReadBootStateValue(path, "uefi");
-    DebugLog(L"bootstate loaded: legacy=%d uefi=%d", legacyLoader, uefiLoader);
 }

@@ -4,8 +4,6 @@
 #include <cstdint>
 #include <string>
 
-// In the boot directory.
-constexpr const wchar_t* BootStateFileName = L"\\bootstate.txt";
 // Only this many bytes from the start of the file are ever looked at.
 constexpr size_t BootStateReadLimit = 255;
 

@@ -1,4 +1,5 @@
 #include "loaders/command_lines.h"
+#include "loaders/file_names.h"
 
 #include <initializer_list>
 
@@ -53,14 +54,13 @@ std::wstring ToolCommandLine(const std::wstring& bootIcePath, const std::wstring
     return line + record.tail;
 }
 
-const wchar_t* const UefiBootFolder = L"\\efi\\boot";
-
 std::vector<FileCopy> UefiCopies(const std::wstring& installerRoot, const std::wstring& bootDir,
                                  const wchar_t* sourceFolder,
                                  std::initializer_list<const wchar_t*> names) {
     std::vector<FileCopy> copies;
     for (const wchar_t* name : names) {
-        copies.emplace_back(bootDir + sourceFolder + name, installerRoot + UefiBootFolder + name);
+        copies.emplace_back(bootDir + sourceFolder + name,
+                            installerRoot + UefiBootFolderName + name);
     }
     return copies;
 }
@@ -84,15 +84,15 @@ std::wstring BuildLegacyPbrCommandLine(Loader loader, const std::wstring& bootIc
 std::wstring BuildModuleCopyCommandLine(const std::wstring& interpreterPath,
                                         const std::wstring& sourceDir,
                                         const std::wstring& grubDir) {
-    return Quoted(interpreterPath) + L" /c xcopy /E /I /Y /Q " + Quoted(sourceDir + L"\\i386-pc") +
-           L" " + Quoted(grubDir + L"\\i386-pc") + L" > nul 2>&1";
+    return Quoted(interpreterPath) + L" /c xcopy /E /I /Y /Q " +
+           Quoted(sourceDir + ModuleFolderName) + L" " + Quoted(grubDir + ModuleFolderName) +
+           L" > nul 2>&1";
 }
 
 std::wstring BuildMbrScriptCommandLine(const std::wstring& grubDir, int disk) {
     return L"powershell.exe -NoProfile -ExecutionPolicy Bypass -File " +
-           Quoted(grubDir + L"\\make-telvorn-mbr.ps1") + L" -Disk " + std::to_wstring(disk) +
-           L" -Boot " + Quoted(grubDir + L"\\boot.img") + L" -Out " +
-           Quoted(grubDir + MbrImageFile);
+           Quoted(grubDir + MbrScriptName) + L" -Disk " + std::to_wstring(disk) + L" -Boot " +
+           Quoted(grubDir + BootImageName) + L" -Out " + Quoted(grubDir + MbrImageName);
 }
 
 std::wstring BuildSectorWriteCommandLine(const std::wstring& bootIcePath,
@@ -125,18 +125,16 @@ std::vector<FileCopy> LoaderFileCopies(Loader loader, const std::wstring& instal
                                        const std::wstring& bootDir) {
     switch (loader) {
     case Loader::Bootmgr:
-        return {{bootDir + L"\\mgr\\bootmgr", installerRoot + L"\\bootmgr"}};
+        return {{bootDir + L"\\mgr\\bootmgr", installerRoot + RootBootmgrName}};
     case Loader::Grub4Dos:
-        return {{bootDir + L"\\g4d\\grldr", installerRoot + L"\\grldr"}};
+        return {{bootDir + L"\\g4d\\grldr", installerRoot + RootGrldrName}};
     case Loader::UefiBootmgr:
-        return UefiCopies(installerRoot, bootDir, L"\\mgr\\UEFI",
-                          {L"\\bootx64.efi", L"\\bootia32.efi"});
+        return UefiCopies(installerRoot, bootDir, L"\\mgr\\UEFI", {BootX64Name, BootIa32Name});
     case Loader::UefiGrub2:
         return UefiCopies(installerRoot, bootDir, L"\\loaders\\grub2",
-                          {L"\\bootx64.efi", L"\\fbx64.efi", L"\\mmx64.efi"});
+                          {BootX64Name, FallbackX64Name, MokManagerX64Name});
     case Loader::UefiXorboot:
-        return UefiCopies(installerRoot, bootDir, L"\\xor\\UEFI",
-                          {L"\\bootx64.efi", L"\\bootia32.efi"});
+        return UefiCopies(installerRoot, bootDir, L"\\xor\\UEFI", {BootX64Name, BootIa32Name});
     default:
         return {};
     }
@@ -148,59 +146,4 @@ bool CoreImageSizeFits(unsigned long long bytes) {
 
 bool IsMbrImage(const std::string& bytes) {
     return bytes.size() == SectorBytes && bytes[510] == '\x55' && bytes[511] == '\xAA';
-}
-
-std::wstring CoreImageUnfitText(const std::wstring& path) {
-    return L"Файл core.img не подходит (нужно от 1 до 591 секторов):\r\n" + path;
-}
-
-std::wstring MbrImageBadText(const std::wstring& path) {
-    return L"MBR-образ не создан или повреждён:\r\n" + path;
-}
-
-std::wstring StateNotSavedText(const std::wstring& changedText) {
-    return changedText + L"\r\nНе удалось записать bootstate.txt.";
-}
-
-std::wstring LoaderChangedText(const std::wstring& loaderName) {
-    return L"Загрузчик изменён: " + loaderName;
-}
-
-std::wstring BackupFailedText(const std::wstring& path) {
-    return L"Не удалось сохранить резервную копию загрузчика:\r\n" + path;
-}
-
-const wchar_t* const SectorSizeRefusedText = L"Диск с секторами не по 512 байт не поддерживается.";
-
-std::wstring SectorMismatchText(long long sector) {
-    return L"Записанные секторы не совпадают с ожидаемыми (сектор " + std::to_wstring(sector) +
-           L").";
-}
-
-std::wstring RestoreLine(bool restored, const std::wstring& backupFolder) {
-    return restored
-               ? L"\r\nПрежний загрузчик восстановлен."
-               : L"\r\nВосстановить прежний загрузчик не удалось. Резервная копия: " + backupFolder;
-}
-
-std::wstring InterruptedSwitchText(bool restored, const std::wstring& backupFolder) {
-    return L"Прошлая смена загрузчика была прервана." + RestoreLine(restored, backupFolder);
-}
-
-std::wstring LayoutChangedText(const std::wstring& backupFolder) {
-    return L"Прошлая смена загрузчика была прервана, но разметка диска с тех пор изменилась.\r\n"
-           L"Восстановление не выполнено. Резервная копия: " +
-           backupFolder;
-}
-
-std::wstring MissingSourceText(const std::wstring& path) {
-    return L"Файлы загрузчика не найдены:\r\n" + path;
-}
-
-std::wstring CopyFailedText(const std::wstring& target) {
-    return L"Не удалось скопировать файл загрузчика:\r\n" + target;
-}
-
-std::wstring ExitCodeText(const std::wstring& prefix, int code) {
-    return prefix + std::to_wstring(code) + L").";
 }

@@ -1,11 +1,11 @@
 #pragma once
-// What the loader actions hand to the outside programs and to the user, built from values only:
-// command lines, the loader files each action needs and copies, and the stop messages.
+// What the loader switches hand to the outside programs, built from values only: command lines,
+// the loader files each switch needs and copies, and the checks of the GRUB2 images.
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "app/app_context.h"
+#include "loaders/loader_table.h"
 
 // Boot-sector tool runs of the XorBoot, Bootmgr and Grub4Dos actions; empty for any
 // other action. Nothing is quoted: the tool takes its arguments as the drive's users know them.
@@ -37,8 +37,6 @@ using FileCopy = std::pair<std::wstring, std::wstring>; // source, target
 std::vector<FileCopy> LoaderFileCopies(Loader loader, const std::wstring& installerRoot,
                                        const std::wstring& bootDir);
 
-// The MBR image the script writes into the GRUB2 directory and the tool writes to sector 0.
-constexpr const wchar_t* MbrImageFile = L"\\telvorn-mbr-table.img";
 // GRUB2's core image goes to the sectors between sector 0 and the first partition.
 constexpr int CoreImageSectors = 591;
 constexpr unsigned long long SectorBytes = 512;
@@ -46,21 +44,3 @@ constexpr unsigned long long SectorBytes = 512;
 bool CoreImageSizeFits(unsigned long long bytes);
 // The image the MBR script leaves must be one whole sector ending in the boot signature.
 bool IsMbrImage(const std::string& bytes);
-
-std::wstring LoaderChangedText(const std::wstring& loaderName);
-std::wstring BackupFailedText(const std::wstring& path);
-extern const wchar_t* const SectorSizeRefusedText;
-std::wstring SectorMismatchText(long long sector);
-// The line a failed switch's text gains: the old loader is back, or where its backup lies.
-std::wstring RestoreLine(bool restored, const std::wstring& backupFolder);
-// What the start tells of a switch that was stopped before it ended.
-std::wstring InterruptedSwitchText(bool restored, const std::wstring& backupFolder);
-std::wstring LayoutChangedText(const std::wstring& backupFolder);
-std::wstring MissingSourceText(const std::wstring& path);
-std::wstring CoreImageUnfitText(const std::wstring& path);
-std::wstring MbrImageBadText(const std::wstring& path);
-// The success text followed by the warning that bootstate.txt was not written.
-std::wstring StateNotSavedText(const std::wstring& changedText);
-std::wstring CopyFailedText(const std::wstring& target);
-// prefix + the code in signed decimal + ")."; the prefixes end in "(код ".
-std::wstring ExitCodeText(const std::wstring& prefix, int code);

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "loaders/file_names.h"
+#include "loaders/user_texts.h"
 #include "sys/file_utils.h"
 #include "sys/process.h"
 
@@ -9,12 +11,12 @@ namespace {
 
 // The root files of the Legacy BIOS loaders; the other loaders' go only once the new one is on
 // the disk, so a stop keeps the previous loader's records pointing at its own file.
-const wchar_t* const LegacyRootFiles[] = {L"\\bootmgr", L"\\grldr"};
+const wchar_t* const LegacyRootFiles[] = {RootBootmgrName, RootGrldrName};
 
 // Every loader file a UEFI switch may put into or remove from \efi\boot; the entry files, which
 // firmware starts, are the last two.
-const wchar_t* const UefiBootFiles[] = {L"\\efi\\boot\\fbx64.efi", L"\\efi\\boot\\mmx64.efi",
-                                        L"\\efi\\boot\\bootx64.efi", L"\\efi\\boot\\bootia32.efi"};
+const wchar_t* const UefiBootFiles[] = {FallbackX64Name, MokManagerX64Name, BootX64Name,
+                                        BootIa32Name};
 
 bool IsCopied(const std::vector<FileCopy>& copies, const std::wstring& target) {
     return std::any_of(copies.begin(), copies.end(),
@@ -52,10 +54,10 @@ SwitchPlan ToolPlan(Loader loader, const SwitchTarget& target) {
     plan.runs = {
         {BuildLegacyPbrCommandLine(loader, target.bootIcePath, target.installerRoot,
                                    target.bootDir),
-         L"Ошибка записи PBR (код ", L""},
+         PbrWriteFailedPrefix, L""},
         {BuildLegacyMbrCommandLine(loader, target.bootIcePath, target.installerRoot,
                                    target.bootDir),
-         L"Ошибка записи MBR (код ", L""},
+         MbrWriteFailedPrefix, L""},
     };
     plan.readBack = ReadBack::BootRecords;
     // A GRUB4DOS MBR fills sectors 0 to 17.
@@ -68,50 +70,49 @@ SwitchPlan ToolPlan(Loader loader, const SwitchTarget& target) {
 
 std::wstring Grub2Refusal(const SwitchTarget& target, const std::wstring& sourceDir,
                           const std::wstring& grubDir) {
-    if (!FileExists(sourceDir + L"\\boot.img") || !FileExists(sourceDir + L"\\core.img")) {
-        return L"Файлы GRUB2 для Legacy BIOS не найдены:\r\n" + sourceDir;
+    if (!FileExists(sourceDir + BootImageName) || !FileExists(sourceDir + CoreImageName)) {
+        return Grub2SourcesMissingText(sourceDir);
     }
     // An empty or short core.img would leave sectors 1-591 as they are while sector 0 jumps
     // into them; a longer one would be cut by the sector write.
     unsigned long long coreBytes = 0;
-    if (!FileSizeOf(sourceDir + L"\\core.img", coreBytes) || !CoreImageSizeFits(coreBytes)) {
-        return CoreImageUnfitText(sourceDir + L"\\core.img");
+    if (!FileSizeOf(sourceDir + CoreImageName, coreBytes) || !CoreImageSizeFits(coreBytes)) {
+        return CoreImageUnfitText(sourceDir + CoreImageName);
     }
-    if (!FileExists(grubDir + L"\\grub.cfg")) {
-        return L"Не найден основной grub.cfg:\r\n" + grubDir + L"\\grub.cfg";
+    if (!FileExists(grubDir + GrubConfigName)) {
+        return GrubConfigMissingText(grubDir + GrubConfigName);
     }
     if (target.disk < 0) {
-        return L"Не удалось определить номер физического диска для " + target.installerRoot;
+        return DiskNumberUnknownText(target.installerRoot);
     }
     return {};
 }
 
 // Boot code last, as GRUB's own installer does: core.img goes behind sector 0 first.
 SwitchPlan Grub2Plan(const SwitchTarget& target) {
-    const std::wstring sourceDir = target.bootDir + L"\\loaders\\grub2-bios";
-    const std::wstring grubDir = target.bootDir + L"\\grub2\\bios";
-    const std::wstring image = grubDir + MbrImageFile;
+    const std::wstring sourceDir = target.bootDir + Grub2SourceFolderName;
+    const std::wstring grubDir = target.bootDir + Grub2FolderName;
+    const std::wstring image = grubDir + MbrImageName;
     SwitchPlan plan;
     plan.loader = Loader::Grub2;
     plan.refusal = Grub2Refusal(target, sourceDir, grubDir);
-    plan.trees = {grubDir + L"\\i386-pc"};
-    for (const wchar_t* file : {L"\\boot.img", L"\\core.img", L"\\make-telvorn-mbr.ps1"}) {
+    plan.trees = {grubDir + ModuleFolderName};
+    for (const wchar_t* file : {BootImageName, CoreImageName, MbrScriptName}) {
         plan.copies.emplace_back(sourceDir + file, grubDir + file);
     }
     plan.runs = {
         // Missing modules show at boot, not here: the sector writes do not depend on them.
         {BuildModuleCopyCommandLine(GetCommandInterpreterPath(), sourceDir, grubDir), L"", L""},
-        {BuildMbrScriptCommandLine(grubDir, target.disk),
-         L"Не удалось сформировать MBR-образ (код ", image},
+        {BuildMbrScriptCommandLine(grubDir, target.disk), MbrScriptFailedPrefix, image},
         {BuildSectorWriteCommandLine(target.bootIcePath, target.installerRoot,
-                                     grubDir + L"\\core.img", 1, CoreImageSectors),
-         L"Ошибка записи core.img (код ", L""},
+                                     grubDir + CoreImageName, 1, CoreImageSectors),
+         CoreWriteFailedPrefix, L""},
         {BuildSectorWriteCommandLine(target.bootIcePath, target.installerRoot, image, 0, 1),
-         L"Ошибка записи MBR (код ", L""},
+         MbrWriteFailedPrefix, L""},
     };
     plan.readBack = ReadBack::RawSectors;
     plan.mbrImage = image;
-    plan.coreImage = grubDir + L"\\core.img";
+    plan.coreImage = grubDir + CoreImageName;
     plan.removals =
         NotCopied(target.installerRoot, {std::begin(LegacyRootFiles), std::end(LegacyRootFiles)},
                   plan.copies);
@@ -129,15 +130,15 @@ SwitchPlan UefiPlan(Loader loader, const SwitchTarget& target) {
         LoaderFileCopies(loader, target.installerRoot, target.bootDir);
     for (const wchar_t* file : UefiBootFiles) {
         for (const FileCopy& copy : copies) {
-            if (copy.second == target.installerRoot + file) {
+            if (copy.second == target.installerRoot + UefiBootFolderName + file) {
                 plan.copies.push_back(copy);
             }
         }
     }
     if (loader != Loader::UefiGrub2) {
         plan.removals =
-            NotCopied(target.installerRoot, {std::begin(UefiBootFiles), std::end(UefiBootFiles)},
-                      plan.copies);
+            NotCopied(target.installerRoot + UefiBootFolderName,
+                      {std::begin(UefiBootFiles), std::end(UefiBootFiles)}, plan.copies);
     }
     return plan;
 }

@@ -1,9 +1,11 @@
 #include "loaders/switch.h"
+#include "loaders/file_names.h"
 
 #include <algorithm>
 #include <cstdio>
 
 #include "loaders/boot_state.h"
+#include "loaders/user_texts.h"
 #include "sys/directory_tree.h"
 #include "sys/file_utils.h"
 #include "sys/physical_drive.h"
@@ -570,23 +572,8 @@ std::string WithLiveFatFields(std::string saved, const std::string& current) {
     return saved;
 }
 
-SwitchTarget LocateTarget(const std::wstring& installerRoot, const std::wstring& bootDir,
-                          const std::wstring& bootIcePath) {
-    SwitchTarget target;
-    target.installerRoot = installerRoot;
-    target.bootDir = bootDir;
-    target.bootIcePath = bootIcePath;
-    const VolumeLocation location =
-        installerRoot.empty() ? VolumeLocation() : GetVolumeLocation(installerRoot[0]);
-    target.disk = location.disk;
-    target.partitionStart = location.startSector;
-    target.diskPath = PhysicalDrivePath(location.disk);
-    target.sectorBytes = target.diskPath.empty() ? 0 : DiskSectorBytes(target.diskPath);
-    return target;
-}
-
 std::wstring BackupFolderOf(const std::wstring& bootDir) {
-    return bootDir + L"\\backup";
+    return bootDir + BackupFolderName;
 }
 
 SwitchOutcome RunSwitch(const SwitchTarget& target, const SwitchPlan& plan) {
@@ -652,8 +639,8 @@ SwitchOutcome RunSwitch(const SwitchTarget& target, const SwitchPlan& plan) {
         DiscardFile(JournalPath(folder));
     }
     // The loader did change; the user must learn that its mark will not survive a restart.
-    return {true, LoaderChangedText(facts.name) +
-                      (saved ? L"" : L"\r\nНе удалось записать bootstate.txt.")};
+    const std::wstring changed = LoaderChangedText(facts.name);
+    return {true, saved ? changed : StateNotSavedText(changed)};
 }
 
 PendingSwitch RestorePendingSwitch(const SwitchTarget& target) {

@@ -5,23 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "app/app_context.h"
+#include "loaders/loader_table.h"
 #include "loaders/command_lines.h"
-
-// The drive a switch works on, as confirmed when the click came.
-struct SwitchTarget {
-    std::wstring installerRoot; // "E:"
-    std::wstring bootDir;
-    std::wstring bootIcePath;
-    int disk = -1;                 // N of \\.\PhysicalDriveN
-    long long partitionStart = -1; // the installer partition's first sector
-    std::wstring diskPath;         // where the disk's sectors are read
-    unsigned long sectorBytes = 0; // the disk's logical sector size
-};
-
-// The target of the drive `installerRoot` as the disk queries answer now.
-SwitchTarget LocateTarget(const std::wstring& installerRoot, const std::wstring& bootDir,
-                          const std::wstring& bootIcePath);
+#include "loaders/target.h"
 
 // One outside program run. A run with a failure prefix stops the switch on a result other than
 // 0 (-1: not started) with prefix + result + ").".

@@ -1,23 +1,10 @@
-#include "ui/dispatch.h"
-
+// A click's switch and the message boxes over the window.
 #include "app/app_context.h"
-#include "app/startup.h"
 #include "loaders/loader_plans.h"
+#include "loaders/user_texts.h"
 #include "sys/debug_log.h"
-#include "sys/file_utils.h"
 #include "sys/handles.h"
 #include "sys/process.h"
-
-std::wstring TargetRefusalText(const std::wstring& installerRoot) {
-    return L"Целевой диск не подтверждён:\r\n" + installerRoot +
-           L"\r\nнет \\efi\\Telvorn\\Boot\\NOT.DEL или не найден PhysicalDrive.";
-}
-
-namespace {
-
-const wchar_t* const ShutdownBlockText = L"Идёт смена загрузчика. Дождитесь её окончания.";
-
-} // namespace
 
 void AppContext::RunAction(int32_t index) {
     if (busy) {
@@ -25,13 +12,9 @@ void AppContext::RunAction(int32_t index) {
     }
     const SwitchTarget target = LocateTarget(installerRoot, bootDir, bootIcePath);
     DebugLog(L"RunAction index=%d disk=%ls physical=%d", index, installerRoot.c_str(), target.disk);
-    bool confirmed = FileExists(bootDir + L"\\NOT.DEL") && target.disk >= 0;
-    if (!confirmed) {
-        ShowModalMessage(TargetRefusalText(installerRoot), MB_ICONINFORMATION);
-        return;
-    }
-    if (IsSystemDisk(target.disk, ReadSystemDisks())) {
-        ShowModalMessage(WindowsDiskText(installerRoot), MB_ICONINFORMATION);
+    const std::wstring refusal = TargetRefusal(target, TargetUse::Click);
+    if (!refusal.empty()) {
+        ShowModalMessage(refusal, MB_ICONINFORMATION);
         return;
     }
     busy = true;
@@ -71,7 +54,7 @@ void AppContext::ShowModalMessage(const std::wstring& text, UINT style) {
     // A waiting quit would close the box at once, unread: it is posted again after the box, or
     // by RunAction once the running action is over.
     HoldQueuedQuit(heldQuit);
-    MessageBoxW(window, text.c_str(), L"Quillmere", style | MB_SETFOREGROUND | MB_TOPMOST);
+    MessageBoxW(window, text.c_str(), ProgramNameText, style | MB_SETFOREGROUND | MB_TOPMOST);
     EnableWindow(window, TRUE);
     SetForegroundWindow(window);
     modalShown = wasShown;

@@ -5,7 +5,12 @@
 
 #include <cstdint>
 
-#include "app/app_context.h"
+#include "loaders/loader_table.h"
+
+// 0xRRGGBB to a GDI colour value (0x00BBGGRR); bits 24-31 are dropped.
+constexpr COLORREF ToColorRef(uint32_t rgb) {
+    return ((rgb & 0xFF) << 16) | (rgb & 0xFF00) | ((rgb >> 16) & 0xFF);
+}
 
 // Every rectangle of the window at one dpi.
 struct WindowLayout {

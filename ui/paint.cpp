@@ -1,5 +1,6 @@
 #include "ui/paint.h"
 
+#include "loaders/user_texts.h"
 #include "sys/handles.h"
 #include "ui/layout.h"
 
@@ -22,15 +23,15 @@ void DrawLabelIn(HDC dc, const wchar_t* text, HFONT font, const PixelRect& r, ui
 void DrawHeader(const AppContext& context, const WindowLayout& layout, const FrameState& frame,
                 HDC dc) {
     FillSolid(dc, layout.header, ToColorRef(palette::Header));
-    DrawLabelIn(dc, L"Telvorn Flash", context.titleFont.Get(), layout.title, palette::Title,
+    DrawLabelIn(dc, HeaderTitleText, context.titleFont.Get(), layout.title, palette::Title,
                 DT_LEFT | DT_TOP);
-    DrawLabelIn(dc, L"Смена загрузчика", context.subtitleFont.Get(), layout.subtitle,
+    DrawLabelIn(dc, HeaderSubtitleText, context.subtitleFont.Get(), layout.subtitle,
                 palette::Subtitle, DT_LEFT | DT_TOP);
     FillSolid(dc, layout.minimize, ChooseCaptionColor(frame, ZoneKind::Minimize));
-    DrawLabelIn(dc, L"\u2014", context.minimizeFont.Get(), layout.minimize, palette::Subtitle,
-                DT_CENTER | DT_VCENTER);
+    DrawLabelIn(dc, MinimizeGlyphText, context.minimizeFont.Get(), layout.minimize,
+                palette::Subtitle, DT_CENTER | DT_VCENTER);
     FillSolid(dc, layout.close, ChooseCaptionColor(frame, ZoneKind::Close));
-    DrawLabelIn(dc, L"\u2715", context.closeFont.Get(), layout.close, palette::Subtitle,
+    DrawLabelIn(dc, CloseGlyphText, context.closeFont.Get(), layout.close, palette::Subtitle,
                 DT_CENTER | DT_VCENTER);
 }
 
@@ -51,9 +52,9 @@ void DrawFrame(const AppContext& context, const FrameState& frame, HDC dc) {
     const WindowLayout layout = LayoutAt(frame.dpi);
     FillSolid(dc, layout.window, ToColorRef(palette::Background));
     DrawHeader(context, layout, frame, dc);
-    DrawLabelIn(dc, L"LEGACY BIOS", context.groupFont.Get(), layout.legacyLabel,
+    DrawLabelIn(dc, LegacyGroupText, context.groupFont.Get(), layout.legacyLabel,
                 palette::GroupLabel, DT_LEFT | DT_TOP);
-    DrawLabelIn(dc, L"UEFI", context.groupFont.Get(), layout.uefiLabel, palette::GroupLabel,
+    DrawLabelIn(dc, UefiGroupText, context.groupFont.Get(), layout.uefiLabel, palette::GroupLabel,
                 DT_LEFT | DT_TOP);
     DrawButtons(context, layout, frame, dc);
 }

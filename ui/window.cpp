@@ -1,8 +1,10 @@
 #include "ui/window.h"
+#include "loaders/file_names.h"
 
 #include <windowsx.h>
 
 #include "app/app_context.h"
+#include "loaders/boot_state.h"
 #include "sys/debug_log.h"
 #include "sys/handles.h"
 #include "sys/process.h"
@@ -175,4 +177,11 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     default:
         return DefWindowProcW(window, message, wParam, lParam);
     }
+}
+
+void AppContext::LoadBootState() {
+    const std::wstring path = bootDir + BootStateFileName;
+    legacyLoader = ReadBootStateValue(path, "legacy");
+    uefiLoader = ReadBootStateValue(path, "uefi");
+    DebugLog(L"bootstate loaded: legacy=%d uefi=%d", legacyLoader, uefiLoader);
 }

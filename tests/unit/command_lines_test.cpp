@@ -1,4 +1,5 @@
 #include "loaders/command_lines.h"
+#include "loaders/user_texts.h"
 
 #include <gtest/gtest.h>
 

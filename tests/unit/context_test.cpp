@@ -1,4 +1,5 @@
 #include "app/app_context.h"
+#include "ui/layout.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,5 @@
-#include "ui/dispatch.h"
+#include "loaders/target.h"
+#include "loaders/user_texts.h"
 
 #include "app/app_context.h"
 #include "app/startup.h"

@@ -2,6 +2,7 @@
 
 #include "app/app_context.h"
 #include "sys/handles.h"
+#include "ui/layout.h"
 #include "tests/support/test_window.h"
 #include "tests/support/window_looks.h"
 #include "ui/window.h"

@@ -1,4 +1,6 @@
 #include "app/startup.h"
+#include "loaders/target.h"
+#include "loaders/user_texts.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "app/app_context.h"
+#include "loaders/loader_table.h"
 
 const LoaderFacts Loaders[LoaderCount] = {
     {Loader::XorBoot, L"XorBoot", {14, 72, 170, 32}, BootMode::Legacy, 0, L"XorBoot"},
