@@ -3,6 +3,7 @@
 #include "app/app_context.h"
 #include "cleanup/android_cleanup.h"
 #include "loaders/switch.h"
+#include "res/resource_ids.h"
 #include "sys/debug_log.h"
 #include "sys/file_utils.h"
 #include "sys/handles.h"
@@ -16,10 +17,9 @@ namespace {
 
 const wchar_t* const MutexName = L"Local\\Quillmere_SingleInstance";
 const wchar_t* const WindowClassName = L"QuillmereCpp";
-const wchar_t* const WindowTitle = L"Quillmere";
 
 void ShowStartupMessage(const std::wstring& text, UINT icon) {
-    MessageBoxW(nullptr, text.c_str(), WindowTitle, MB_OK | icon | MB_SETFOREGROUND | MB_TOPMOST);
+    MessageBoxW(nullptr, text.c_str(), AppCaption, MB_OK | icon | MB_SETFOREGROUND | MB_TOPMOST);
 }
 
 // True when this process is the only copy; `mutex` then holds the flag for the whole run.
@@ -52,7 +52,7 @@ bool RegisterMainClass(HINSTANCE instance) {
     wc.style = 0;
     wc.lpfnWndProc = MainWndProc;
     wc.hInstance = instance;
-    wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(1));
+    wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(IDI_QUILLMERE));
     wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     wc.hbrBackground = nullptr;
     wc.lpszClassName = WindowClassName;
@@ -69,7 +69,7 @@ bool CreateMainWindow(AppContext& context) {
     SystemParametersInfoW(SPI_GETWORKAREA, 0, &workArea, 0);
     const POINT origin = CenteredOrigin(workArea, context.clientWidth, context.clientHeight);
     HWND window =
-        CreateWindowExW(WS_EX_APPWINDOW, WindowClassName, WindowTitle, WS_POPUP | WS_CLIPCHILDREN,
+        CreateWindowExW(WS_EX_APPWINDOW, WindowClassName, AppCaption, WS_POPUP | WS_CLIPCHILDREN,
                         origin.x, origin.y, context.clientWidth, context.clientHeight, nullptr,
                         nullptr, context.instance, &context);
     if (!window) {

@@ -151,7 +151,8 @@ bool IsMbrImage(const std::string& bytes) {
 }
 
 std::wstring CoreImageUnfitText(const std::wstring& path) {
-    return L"Файл core.img не подходит (нужно от 1 до 591 секторов):\r\n" + path;
+    return L"Файл core.img не подходит (нужно от 1 до " + std::to_wstring(CoreImageSectors) +
+           L" секторов):\r\n" + path;
 }
 
 std::wstring MbrImageBadText(const std::wstring& path) {

@@ -3,6 +3,7 @@
 #include "app/app_context.h"
 #include "app/startup.h"
 #include "loaders/loader_plans.h"
+#include "res/resource_ids.h"
 #include "sys/debug_log.h"
 #include "sys/file_utils.h"
 #include "sys/handles.h"
@@ -71,7 +72,7 @@ void AppContext::ShowModalMessage(const std::wstring& text, UINT style) {
     // A waiting quit would close the box at once, unread: it is posted again after the box, or
     // by RunAction once the running action is over.
     HoldQueuedQuit(heldQuit);
-    MessageBoxW(window, text.c_str(), L"Quillmere", style | MB_SETFOREGROUND | MB_TOPMOST);
+    MessageBoxW(window, text.c_str(), AppCaption, style | MB_SETFOREGROUND | MB_TOPMOST);
     EnableWindow(window, TRUE);
     SetForegroundWindow(window);
     modalShown = wasShown;
