@@ -233,6 +233,8 @@ void LeftUp() {
 
 void ClickClient(HWND window, int x, int y, DWORD holdMs) {
     MovePointerToClient(window, x, y);
+    // A person's pointer rests on the spot before the press.
+    Hold(60);
     LeftDown();
     Hold(holdMs);
     LeftUp();

@@ -42,7 +42,7 @@ void MovePointerToClient(HWND window, int x, int y);
 void MovePointerToScreen(int x, int y);
 void LeftDown();
 void LeftUp();
-// Press, hold holdMs (a 40 ms poll must see it), release.
+// Move, rest 60 ms, press, hold holdMs (a 40 ms poll must see it), release.
 void ClickClient(HWND window, int x, int y, DWORD holdMs = 100);
 // How long a press is held down: part of the input, never a wait for the program.
 void Hold(DWORD ms);
