@@ -5,6 +5,7 @@
 #include "loaders/file_names.h"
 #include "loaders/switch.h"
 #include "loaders/user_texts.h"
+#include "res/resource_ids.h"
 #include "sys/debug_log.h"
 #include "sys/file_utils.h"
 #include "sys/handles.h"
@@ -19,8 +20,7 @@ const wchar_t* const MutexName = L"Local\\Quillmere_SingleInstance";
 const wchar_t* const WindowClassName = L"QuillmereCpp";
 
 void ShowStartupMessage(const std::wstring& text, UINT icon) {
-    MessageBoxW(nullptr, text.c_str(), ProgramNameText,
-                MB_OK | icon | MB_SETFOREGROUND | MB_TOPMOST);
+    MessageBoxW(nullptr, text.c_str(), AppCaption, MB_OK | icon | MB_SETFOREGROUND | MB_TOPMOST);
 }
 
 // True when this process is the only copy; `mutex` then holds the flag for the whole run.
@@ -53,7 +53,7 @@ bool RegisterMainClass(HINSTANCE instance) {
     wc.style = 0;
     wc.lpfnWndProc = MainWndProc;
     wc.hInstance = instance;
-    wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(1));
+    wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(IDI_QUILLMERE));
     wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     wc.hbrBackground = nullptr;
     wc.lpszClassName = WindowClassName;
@@ -70,9 +70,9 @@ bool CreateMainWindow(AppContext& context) {
     SystemParametersInfoW(SPI_GETWORKAREA, 0, &workArea, 0);
     const POINT origin = CenteredOrigin(workArea, context.clientWidth, context.clientHeight);
     HWND window =
-        CreateWindowExW(WS_EX_APPWINDOW, WindowClassName, ProgramNameText,
-                        WS_POPUP | WS_CLIPCHILDREN, origin.x, origin.y, context.clientWidth,
-                        context.clientHeight, nullptr, nullptr, context.instance, &context);
+        CreateWindowExW(WS_EX_APPWINDOW, WindowClassName, AppCaption, WS_POPUP | WS_CLIPCHILDREN,
+                        origin.x, origin.y, context.clientWidth, context.clientHeight, nullptr,
+                        nullptr, context.instance, &context);
     if (!window) {
         return false;
     }

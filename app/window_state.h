@@ -4,7 +4,6 @@
 #include <windows.h>
 
 #include <cstdint>
-#include <utility>
 
 #include "sys/handles.h"
 
@@ -54,24 +53,11 @@ struct FrameState {
 // The last frame drawn, in a memory bitmap of the window's size that stays selected into its
 // memory device context; redrawn only when what it shows has changed.
 struct KeptFrame {
-    MemoryDcHandle dc;
+    // Members die in reverse order: the device context before the bitmap it holds selected.
     BitmapHandle bitmap;
+    MemoryDcHandle dc;
     FrameState shows;
     bool drawn = false;
-
-    KeptFrame() = default;
-    KeptFrame(KeptFrame&&) = default;
-    KeptFrame& operator=(KeptFrame&& other) noexcept {
-        if (this != &other) {
-            Release();
-            dc = std::move(other.dc);
-            bitmap = std::move(other.bitmap);
-            shows = other.shows;
-            drawn = std::exchange(other.drawn, false);
-        }
-        return *this;
-    }
-    ~KeptFrame() { Release(); }
 
     // The device context goes first: a bitmap still selected into one cannot be deleted.
     void Release() {

@@ -11,7 +11,7 @@
 
 #include "cleanup/android_cleanup.h"
 #include "sys/handles.h"
-#include "tests/support/clock.h"
+#include "bench/clock.h"
 #include "tests/support/sim_drive.h"
 
 namespace {

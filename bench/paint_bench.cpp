@@ -8,7 +8,7 @@
 
 #include "app/app_context.h"
 #include "sys/handles.h"
-#include "tests/support/clock.h"
+#include "bench/clock.h"
 #include "tests/support/test_window.h"
 #include "ui/window.h"
 
@@ -41,13 +41,11 @@ template <typename Work> double MicrosecondsPerRound(Work work) {
 } // namespace
 
 int wmain() {
-    RegisterMainWindowClass(L"QuillmerePaintBench");
     AppContext context;
     context.instance = GetModuleHandleW(nullptr);
     context.legacyLoader = 1;
     context.uefiLoader = 2;
-    HWND window = CreateWindowExW(0, L"QuillmerePaintBench", L"", WS_POPUP, 0, 0, 376, 208, nullptr,
-                                  nullptr, context.instance, &context);
+    HWND window = CreateProgramWindow(&context);
     if (!window) {
         std::printf("no window\n");
         return 1;

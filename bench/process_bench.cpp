@@ -19,7 +19,7 @@
 
 #include "sys/handles.h"
 #include "sys/process.h"
-#include "tests/support/clock.h"
+#include "bench/clock.h"
 #include "tests/support/sim_drive.h"
 
 namespace {

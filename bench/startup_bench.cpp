@@ -15,7 +15,7 @@
 
 #include "app/startup.h"
 #include "sys/handles.h"
-#include "tests/support/clock.h"
+#include "bench/clock.h"
 #include "tests/support/sim_drive.h"
 #include "tests/support/window_driver.h"
 

@@ -2,7 +2,6 @@
 
 #include "loaders/command_lines.h"
 
-const wchar_t* const ProgramNameText = L"Quillmere";
 const wchar_t* const HeaderTitleText = L"Telvorn Flash";
 const wchar_t* const HeaderSubtitleText = L"Смена загрузчика";
 const wchar_t* const MinimizeGlyphText = L"\u2014";

@@ -1,11 +1,10 @@
 #pragma once
 // Every text the program shows a person, in one place: the window's own words, the start-up
-// messages and the messages of the loader switches. Texts with a value are built by pure
+// messages and the messages of the loader switches. The caption, which the resource script
+// shares, is AppCaption in res/resource_ids.h. Texts with a value are built by pure
 // functions, so tests compare them byte for byte.
 #include <string>
 
-// The window's title, the caption of every message box and the program's name in its texts.
-extern const wchar_t* const ProgramNameText;
 // In the window.
 extern const wchar_t* const HeaderTitleText;
 extern const wchar_t* const HeaderSubtitleText;

@@ -169,6 +169,23 @@ with open(sys.argv[1], "wb") as f:
 PYTHON
 }
 
+# The drive of the demo and the screenshots: boot partition $1 with its markers, the loader
+# sources of the seven actions (small files with recognisable contents) and a boot state with
+# Bootmgr installed for Legacy BIOS and Xorboot for UEFI; data partition $2 with its marker.
+quillmere_lay_out_drive() {
+    local boot=$1/efi/Telvorn/Boot f
+    mkdir -p "$boot" "$1/efi/boot" "$2/ISO/Ventoy" || return 1
+    : >"$boot/NOT.DEL"
+    : >"$2/ISO/Ventoy/NOT.DEL"
+    for f in xor/xmbr.bin xor/xpbr.bin mgr/bootmgr g4d/grldr mgr/UEFI/bootx64.efi \
+             mgr/UEFI/bootia32.efi loaders/grub2/bootx64.efi loaders/grub2/fbx64.efi \
+             loaders/grub2/mmx64.efi xor/UEFI/bootx64.efi xor/UEFI/bootia32.efi \
+             loaders/grub2-bios/i386-pc/normal.mod; do
+        mkdir -p "$(dirname "$boot/$f")" && echo "sample $f" >"$boot/$f" || return 1
+    done
+    printf 'legacy=1\nuefi=2\n' >"$boot/bootstate.txt"
+}
+
 # Waits up to $2 seconds for process $1 to end; false when it still runs.
 quillmere_wait_for_exit() {
     local i

@@ -35,22 +35,11 @@ rm -rf "$demo/drives"
 installer=$demo/drives/installer
 data=$demo/drives/data
 boot=$installer/efi/Telvorn/Boot
-mkdir -p "$boot" "$data/ISO/Ventoy" "$installer/efi/boot"
+quillmere_lay_out_drive "$installer" "$data" || exit 1
 
 cp "$bin/quillmere-testdisk.exe" "$boot/quillmere.exe"
 cp "$bin/test-helpers/bootice.exe" "$boot/bootice.exe"
 cp "$bin/test-helpers/powershell.exe" "$boot/powershell.exe"
-: >"$boot/NOT.DEL"
-printf 'legacy=1\nuefi=2\n' >"$boot/bootstate.txt"
-
-# Loader sources the seven actions copy or write; small files with recognisable contents.
-for f in xor/xmbr.bin xor/xpbr.bin mgr/bootmgr g4d/grldr mgr/UEFI/bootx64.efi \
-         mgr/UEFI/bootia32.efi loaders/grub2/bootx64.efi loaders/grub2/fbx64.efi \
-         loaders/grub2/mmx64.efi xor/UEFI/bootx64.efi xor/UEFI/bootia32.efi \
-         loaders/grub2-bios/i386-pc/normal.mod; do
-    mkdir -p "$(dirname "$boot/$f")"
-    echo "demo $f" >"$boot/$f"
-done
 cp "$QUILLMERE_ROOT/loaders/grub2-bios/make-telvorn-mbr.ps1" "$boot/loaders/grub2-bios/"
 mkdir -p "$boot/grub2/bios"
 echo "set timeout=5" >"$boot/grub2/bios/grub.cfg"
@@ -72,8 +61,7 @@ open(folder + "/boot.img", "wb").write(boot)
 open(folder + "/core.img", "wb").write(bytes((i // 512 + i) & 0xFF for i in range(40 * 512)))
 EOF
 
-# The data partition: the marker, a few images, and what an Android phone leaves behind.
-: >"$data/ISO/Ventoy/NOT.DEL"
+# The data partition: a few images, and what an Android phone leaves behind.
 for iso in debian-12.iso windows-11.iso memtest86.iso; do
     head -c 65536 /dev/zero >"$data/ISO/$iso"
 done

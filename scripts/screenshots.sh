@@ -42,19 +42,10 @@ driver() {
 # The drive as the program expects it: S: is the boot partition, T: the data partition.
 lay_out_drives() {
     rm -rf "$DRIVES/shots_installer" "$DRIVES/shots_data"
-    mkdir -p "$BOOT/xor/UEFI" "$BOOT/mgr/UEFI" "$BOOT/g4d" "$BOOT/loaders/grub2" \
-             "$DRIVES/shots_installer/efi/boot" "$DRIVES/shots_data/ISO/Ventoy" || return 1
-    : >"$BOOT/NOT.DEL"
-    : >"$DRIVES/shots_data/ISO/Ventoy/NOT.DEL"
+    # Bootmgr installed for Legacy BIOS, Xorboot for UEFI: both groups show a mark.
+    quillmere_lay_out_drive "$DRIVES/shots_installer" "$DRIVES/shots_data" || return 1
     cp "$QUILLMERE_BUILD_DIR/test-helpers/bootice.exe" "$BOOT/bootice.exe" || return 1
     cp "$QUILLMERE_BUILD_DIR/quillmere-testdisk.exe" "$BOOT/quillmere-testdisk.exe" || return 1
-    for f in xor/xmbr.bin xor/xpbr.bin mgr/bootmgr g4d/grldr mgr/UEFI/bootx64.efi \
-             mgr/UEFI/bootia32.efi xor/UEFI/bootx64.efi xor/UEFI/bootia32.efi \
-             loaders/grub2/bootx64.efi loaders/grub2/fbx64.efi loaders/grub2/mmx64.efi; do
-        echo "sample $f" >"$BOOT/$f"
-    done
-    # Bootmgr installed for Legacy BIOS, Xorboot for UEFI: both groups show a mark.
-    printf 'legacy=1\nuefi=2\n' >"$BOOT/bootstate.txt"
     quillmere_make_disk_image "$DRIVES/shots_disk.img" || return 1
     ln -sfn "$DRIVES/shots_installer" "$WINEPREFIX/dosdevices/s:" &&
         ln -sfn "$DRIVES/shots_data" "$WINEPREFIX/dosdevices/t:"

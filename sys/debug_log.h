@@ -1,6 +1,6 @@
 #pragma once
 // Optional trace to %TEMP%\quillmere_cpp_debug.log, on while TELVORN_DEBUG_LOG is non-empty.
-// Formats use the wide dialect: %s takes a wide string, %d an int, %lu an unsigned long.
+// Formats are wide: %ls takes a wide string, %d an int, %lu an unsigned long.
 #include <cstdarg>
 #include <string>
 

@@ -2,6 +2,7 @@
 #include "app/app_context.h"
 #include "loaders/loader_plans.h"
 #include "loaders/user_texts.h"
+#include "res/resource_ids.h"
 #include "sys/debug_log.h"
 #include "sys/handles.h"
 #include "sys/process.h"
@@ -54,7 +55,7 @@ void AppContext::ShowModalMessage(const std::wstring& text, UINT style) {
     // A waiting quit would close the box at once, unread: it is posted again after the box, or
     // by RunAction once the running action is over.
     HoldQueuedQuit(heldQuit);
-    MessageBoxW(window, text.c_str(), ProgramNameText, style | MB_SETFOREGROUND | MB_TOPMOST);
+    MessageBoxW(window, text.c_str(), AppCaption, style | MB_SETFOREGROUND | MB_TOPMOST);
     EnableWindow(window, TRUE);
     SetForegroundWindow(window);
     modalShown = wasShown;

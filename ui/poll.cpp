@@ -1,5 +1,7 @@
 #include "ui/poll.h"
 
+#include "res/resource_ids.h"
+
 namespace {
 
 bool Inside(int32_t value, int32_t low, int32_t high) {

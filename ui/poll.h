@@ -69,8 +69,7 @@ struct PollOutcome {
 
 PollOutcome StepPointer(const PointerState& previous, const PollInput& input);
 
-// The poll's timer: id and period.
-constexpr UINT_PTR PollTimerId = 1;
+// The poll's timer period; its id is in res/resource_ids.h.
 constexpr UINT PollPeriodMs = 40;
 
 // Whether the poll may stop until the next mouse message or activation: nothing on screen can

@@ -5,6 +5,7 @@
 
 #include "app/app_context.h"
 #include "loaders/boot_state.h"
+#include "res/resource_ids.h"
 #include "sys/debug_log.h"
 #include "sys/handles.h"
 #include "sys/process.h"
@@ -24,7 +25,7 @@ int32_t ScreenDpi(HWND window) {
 }
 
 HICON LoadSmallIcon(HINSTANCE instance) {
-    return static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(1), IMAGE_ICON,
+    return static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_QUILLMERE), IMAGE_ICON,
                                          GetSystemMetrics(SM_CXSMICON),
                                          GetSystemMetrics(SM_CYSMICON), LR_SHARED));
 }
@@ -47,10 +48,8 @@ LRESULT OnCreateMessage(HWND window, LPARAM lParam) {
     const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
     auto* context = static_cast<AppContext*>(create ? create->lpCreateParams : nullptr);
     SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(context));
-    if (context) {
-        context->OnCreate(window);
-    }
-    return 0;
+    // -1 makes CreateWindowExW fail, which start-up reports as its own failure.
+    return context && !context->OnCreate(window) ? -1 : 0;
 }
 
 LRESULT OnDestroyMessage(AppContext* context) {
@@ -116,8 +115,13 @@ bool AppContext::OnCreate(HWND newWindow) {
     closeFont.Reset(CreateUiFont(L"Tahoma", 9, FW_NORMAL, dpi));
     groupFont.Reset(CreateUiFont(L"Tahoma", 8, FW_BOLD, dpi));
     buttonFont.Reset(CreateUiFont(L"Segoe UI Semibold", 10, FW_NORMAL, dpi));
+    // Without its fonts the window could show no text at all.
+    if (!titleFont.Valid() || !subtitleFont.Valid() || !minimizeFont.Valid() ||
+        !closeFont.Valid() || !groupFont.Valid() || !buttonFont.Valid()) {
+        return false;
+    }
 
-    if (HICON icon = LoadIconW(instance, MAKEINTRESOURCEW(1))) {
+    if (HICON icon = LoadIconW(instance, MAKEINTRESOURCEW(IDI_QUILLMERE))) {
         SendMessageW(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
     }
     if (HICON small = LoadSmallIcon(instance)) {

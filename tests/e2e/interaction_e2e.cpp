@@ -2,6 +2,7 @@
 // what must not react while an action or a message runs.
 #include <gtest/gtest.h>
 
+#include "res/resource_ids.h"
 #include "sys/handles.h"
 #include "tests/e2e/window_session.h"
 
@@ -17,14 +18,7 @@ std::wstring EventsPath() {
 }
 
 bool WaitForText(const std::wstring& path, const std::string& text, DWORD timeoutMs) {
-    DWORD start = GetTickCount();
-    while (ReadBytes(path).find(text) == std::string::npos) {
-        if (GetTickCount() - start > timeoutMs) {
-            return false;
-        }
-        Pause(30);
-    }
-    return true;
+    return WaitUntil([&] { return ReadBytes(path).find(text) != std::string::npos; }, timeoutMs);
 }
 
 size_t Count(const std::string& text, const std::string& part) {
@@ -35,21 +29,38 @@ size_t Count(const std::string& text, const std::string& part) {
     return n;
 }
 
-void PressAt(HWND window, POINT at) {
+// A tick that begins after the input repaints the window: the poll has seen it. While a box is
+// open nothing repaints, and the input is only given.
+void PressAt(HWND window, POINT at, bool seen = true) {
     MovePointerToClient(window, at.x, at.y);
-    Pause(60);
+    Hold(60); // the pointer rests on the spot before the press, as in ClickClient
     LeftDown();
-    Pause(120);
+    if (seen) {
+        EXPECT_TRUE(PolledSince(window));
+    }
 }
 
-void SlideTo(HWND window, POINT at) {
+void SlideTo(HWND window, POINT at, bool seen = true) {
     MovePointerToClient(window, at.x, at.y);
-    Pause(120);
+    if (seen) {
+        EXPECT_TRUE(PolledSince(window));
+    }
 }
 
 void ReleaseHere() {
     LeftUp();
-    Pause(150);
+}
+
+// The poll's own tick, sent: once this returns, the poll has run after everything done before.
+// The timer's ticks are no sign while a box is open: they change nothing to be seen.
+bool SendTick(HWND window) {
+    DWORD_PTR ignored = 0;
+    return SendMessageTimeoutW(window, WM_TIMER, PollTimerId, 0, SMTO_BLOCK, 10000, &ignored) != 0;
+}
+
+bool NoBoxBy(const WindowSession& session) {
+    return NothingHappenedBy([&] { return PolledIdleSince(session.window); },
+                             [&] { return MessageBoxShown(session.app.processId); });
 }
 
 // Paints over part of the window behind its back; only a repaint of the window removes it.
@@ -81,7 +92,7 @@ TEST(InteractionE2e, ClickRunsTheButtonsActionAndLogsItsTarget) {
     std::string log = ReadBytes(DebugLogPath());
     EXPECT_EQ(Count(log, "RunAction index=4 disk=E: physical=2\r\n"), 1u) << log;
     EXPECT_EQ(Count(log, "RunAction "), 1u) << log;
-    EXPECT_TRUE(NoMessageBoxWithin(session.app.processId, 500)) << "one click, one action";
+    EXPECT_TRUE(NoBoxBy(session)) << "one click, one action";
 }
 
 TEST(InteractionE2e, ReleaseDecidesWhichButtonRuns) {
@@ -99,13 +110,13 @@ TEST(InteractionE2e, ReleaseDecidesWhichButtonRuns) {
     PressAt(window, ButtonCentre(6));
     SlideTo(window, Nowhere);
     ReleaseHere();
-    EXPECT_TRUE(NoMessageBoxWithin(session.app.processId, 800)) << "slid off before release";
+    EXPECT_TRUE(NoBoxBy(session)) << "slid off before release";
     EXPECT_EQ(session.BootState(), "legacy=-1\nuefi=1\n");
 
     // The hit area is the painted frame: (13, 71) is button 0's corner, (12, 71) is outside.
     PressAt(window, {12, 71});
     ReleaseHere();
-    EXPECT_TRUE(NoMessageBoxWithin(session.app.processId, 800)) << "(12, 71) is no button";
+    EXPECT_TRUE(NoBoxBy(session)) << "(12, 71) is no button";
     PressAt(window, {13, 71});
     ReleaseHere();
     ExpectSuccessBox(session, L"Загрузчик изменён: XorBoot");
@@ -145,7 +156,7 @@ TEST(InteractionE2e, HeaderDragMovesTheWindowWithTheCursor) {
     POINT grab{};
     GetCursorPos(&grab);
     MovePointerToScreen(grab.x + 30, grab.y + 5);
-    Pause(120);
+    EXPECT_TRUE(PolledSince(window));
     MovePointerToScreen(grab.x + 50, grab.y + 20);
     // The window follows on the next ticks; a loaded machine may take several of them.
     WaitUntil(
@@ -166,9 +177,11 @@ TEST(InteractionE2e, HeaderDragMovesTheWindowWithTheCursor) {
 
     // Released: moving on leaves the window where it is.
     MovePointerToScreen(grab.x + 120, grab.y + 60);
-    Pause(200);
-    EXPECT_EQ(session.Frame().left, after.left);
-    EXPECT_EQ(session.Frame().top, after.top);
+    EXPECT_TRUE(NothingHappenedBy([&] { return PolledIdleSince(window); },
+                                  [&] {
+                                      const RECT now = session.Frame();
+                                      return now.left != after.left || now.top != after.top;
+                                  }));
 }
 
 TEST(InteractionE2e, CaptionButtonsMinimiseAndCloseOnlyWhenReleasedOnThem) {
@@ -180,21 +193,21 @@ TEST(InteractionE2e, CaptionButtonsMinimiseAndCloseOnlyWhenReleasedOnThem) {
     PressAt(window, {320, 10});
     SlideTo(window, Nowhere);
     ReleaseHere();
-    Pause(200);
-    EXPECT_FALSE(IsIconic(window)) << "slid away from minimise";
+    EXPECT_TRUE(NothingHappenedBy([&] { return PolledIdleSince(window); },
+                                  [&] { return IsIconic(window) != FALSE; }))
+        << "slid away from minimise";
 
     PressAt(window, {350, 10});
     SlideTo(window, Nowhere);
     ReleaseHere();
-    Pause(200);
-    EXPECT_TRUE(session.app.Running()) << "slid away from close";
+    EXPECT_TRUE(NothingHappenedBy([&] { return PolledIdleSince(window); },
+                                  [&] { return !session.app.Running(); }))
+        << "slid away from close";
 
     ClickClient(window, 320, 10);
-    Pause(300);
-    EXPECT_TRUE(IsIconic(window));
+    EXPECT_TRUE(WaitUntil([&] { return IsIconic(window) != FALSE; }, 10000));
     ShowWindow(window, SW_RESTORE);
-    Pause(300);
-    ASSERT_FALSE(IsIconic(window));
+    ASSERT_TRUE(WaitUntil([&] { return IsIconic(window) == FALSE; }, 10000));
 
     ClickClient(window, 350, 10);
     EXPECT_EQ(session.app.Wait(5000), 0);
@@ -211,7 +224,7 @@ TEST(InteractionE2e, NothingReactsWhileAnActionRunsButTheWindowStaysAlive) {
     HWND window = session.window;
     POINT zero = ButtonCentre(0);
     ClickClient(window, zero.x, zero.y);
-    ASSERT_TRUE(WaitForText(events, "begin mbr", 5000));
+    ASSERT_TRUE(WaitForText(events, "begin mbr", 20000));
     RECT frame = session.Frame();
 
     PostMessageW(window, WM_CLOSE, 0, 0);
@@ -236,7 +249,7 @@ TEST(InteractionE2e, NothingReactsWhileAnActionRunsButTheWindowStaysAlive) {
     EXPECT_EQ(session.Frame().top, frame.top);
 
     ExpectSuccessBox(session, L"Загрузчик изменён: XorBoot");
-    EXPECT_TRUE(NoMessageBoxWithin(session.app.processId, 800)) << "a second action ran";
+    EXPECT_TRUE(NoBoxBy(session)) << "a second action ran";
     std::string ran = ReadBytes(events);
     EXPECT_EQ(Count(ran, "begin "), 2u) << ran;
     EXPECT_EQ(session.BootState(), "legacy=0\nuefi=-1\n");
@@ -259,15 +272,22 @@ TEST(InteractionE2e, AQuitDuringAnActionEndsTheProgramOnlyAfterItsLastMessage) {
         {{L"QUILLMERE_STANDIN_SLEEP_MS", L"1000"}, {L"QUILLMERE_STANDIN_EVENTS", events}}));
     HWND window = session.window;
     ClickClient(window, ButtonCentre(1).x, ButtonCentre(1).y);
-    ASSERT_TRUE(WaitForText(events, "begin mbr", 5000));
+    ASSERT_TRUE(WaitForText(events, "begin mbr", 20000));
     // Taken while the first of the action's two tool runs is under way.
     ASSERT_TRUE(PostThreadMessageW(GetWindowThreadProcessId(window, nullptr), WM_QUIT, 7, 0));
 
     MessageBoxInfo box;
     ASSERT_TRUE(WaitForMessageBox(session.app.processId, 10000, box)) << "no closing message";
     EXPECT_EQ(box.text, L"Загрузчик изменён: Bootmgr");
-    Pause(500);
-    EXPECT_TRUE(IsWindow(box.box)) << "the message closed by itself";
+    // Two sent messages answered by the box's loop: a quit waiting in the queue would have ended
+    // that loop at the first of them.
+    auto answered = [&] {
+        DWORD_PTR ignored = 0;
+        return SendMessageTimeoutW(box.box, WM_NULL, 0, 0, SMTO_BLOCK, 10000, &ignored) != 0;
+    };
+    EXPECT_TRUE(NothingHappenedBy([&] { return answered() && answered(); },
+                                  [&] { return !IsWindow(box.box); }))
+        << "the message closed by itself";
     EXPECT_TRUE(session.app.Running());
     EXPECT_EQ(Count(ReadBytes(events), "end "), 2u) << "the action was cut short";
     ASSERT_TRUE(PressOk(box));
@@ -284,16 +304,18 @@ TEST(InteractionE2e, AnOpenMessageFreezesThePointerAndThePoll) {
     ClickClient(window, ButtonCentre(2).x, ButtonCentre(2).y);
     MessageBoxInfo box;
     ASSERT_TRUE(WaitForMessageBox(session.app.processId, 5000, box));
-    session.MoveAside(box);
+    ASSERT_TRUE(session.MoveAside(box));
     const ButtonColours grey[LoaderCount] = {G, G, G, G, G, G, G};
     EXPECT_EQ(WaitForLook(window, WindowSamples(Header, Header, grey), TextAreas(grey), 2000), "");
 
     MovePointerToClient(window, 320, 10);
     Scribble(window, 200, 150, 40, 40);
-    Pause(400);
+    ASSERT_TRUE(SendTick(window));
+    EXPECT_FALSE(GetUpdateRect(window, nullptr, FALSE)) << "the poll asked for a repaint";
     EXPECT_EQ(ReadClientPixel(window, 308, 4), Header) << "the caption lit under a message";
     EXPECT_EQ(ReadClientPixel(window, 210, 160), 0xFF00FFu) << "the poll repainted";
     ClickClient(window, 350, 10);
+    ASSERT_TRUE(SendTick(window));
     EXPECT_TRUE(session.app.Running());
 
     ASSERT_TRUE(PressOk(box));
@@ -332,10 +354,13 @@ TEST(InteractionE2e, APressInAnotherWindowStartsNothing) {
         ASSERT_TRUE(
             WaitForClientPixel(window, ButtonCentre(0).x, ButtonCentre(0).y, 0xFF00FF, 5000));
         ClickClient(window, ButtonCentre(0).x, ButtonCentre(0).y);
-        PressAt(window, ButtonCentre(0));
-        SlideTo(window, {r.x + 5, r.y + 5});
+        // The pointer is over the other window, where the poll rests: its own tick is sent, and an
+        // action it started would hold the send until its box is answered.
+        PressAt(window, ButtonCentre(0), false);
+        SlideTo(window, {r.x + 5, r.y + 5}, false);
         ReleaseHere();
-        EXPECT_TRUE(NoMessageBoxWithin(session.app.processId, 1000));
+        EXPECT_TRUE(NothingHappenedBy([&] { return SendTick(window); },
+                                      [&] { return MessageBoxShown(session.app.processId); }));
     }
     {
         // A file dragged from another program and dropped on a button.
@@ -346,11 +371,13 @@ TEST(InteractionE2e, APressInAnotherWindowStartsNothing) {
         ASSERT_TRUE(OpenOtherWindow(beside, {left.x, left.y, left.x + 100, left.y + r.height}));
         ASSERT_TRUE(
             WaitUntil([&] { return ReadScreenPixel(left.x + 50, left.y + 5) == 0xFF00FF; }, 5000));
-        PressAt(window, {-60, r.y + 5});
-        SlideTo(window, {r.x + 10, r.y + 5});
-        SlideTo(window, ButtonCentre(0));
+        // The other window holds the press, and with it every pointer message.
+        PressAt(window, {-60, r.y + 5}, false);
+        SlideTo(window, {r.x + 10, r.y + 5}, false);
+        SlideTo(window, ButtonCentre(0), false);
         ReleaseHere();
-        EXPECT_TRUE(NoMessageBoxWithin(session.app.processId, 1000));
+        EXPECT_TRUE(NothingHappenedBy([&] { return SendTick(window); },
+                                      [&] { return MessageBoxShown(session.app.processId); }));
     }
     EXPECT_FALSE(PathExists(events)) << "the tool ran";
     EXPECT_EQ(session.BootState(), "");

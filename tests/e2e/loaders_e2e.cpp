@@ -16,18 +16,6 @@ const std::wstring Source = Boot + L"\\loaders\\grub2-bios";
 const std::wstring Grub = Boot + L"\\grub2\\bios";
 constexpr size_t Sector = 512;
 
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find('\n', start);
-        end = end == std::string::npos ? text.size() : end;
-        lines.push_back(text.substr(start, end - start));
-        start = end + 1;
-    }
-    return lines;
-}
-
 const std::string PowerShellLine =
     "powershell.exe -NoProfile -ExecutionPolicy Bypass -File "
     "\"L:\\efi\\Telvorn\\Boot\\grub2\\bios\\make-telvorn-mbr.ps1\" -Disk 3 "
@@ -79,8 +67,8 @@ struct LoaderSession {
 
     // Clicks loader button `index`, answers its box and waits until the action has returned.
     std::wstring Click(int index) {
-        const PixelRect& r = Loaders[index].place;
-        ClickClient(window, r.x + r.width / 2, r.y + r.height / 2);
+        const POINT centre = ButtonCentre(index);
+        ClickClient(window, centre.x, centre.y);
         MessageBoxInfo box;
         if (!WaitForMessageBox(app.processId, 30000, box)) {
             return L"<no box>";
@@ -91,7 +79,8 @@ struct LoaderSession {
         // Only once the box is destroyed has the program's message box call, and with it the
         // action, returned; a click before that would be lost.
         EXPECT_TRUE(PressOk(box));
-        Pause(200);
+        // A click counts again once the window is enabled after the message.
+        EXPECT_TRUE(WaitUntil([&] { return IsWindowEnabled(window) != FALSE; }, 10000));
         return box.text;
     }
 
@@ -367,7 +356,8 @@ TEST(LoadersE2e, Grub2RunsItsFourChildrenInOrderOnDiskZero) {
     EXPECT_EQ(session.State(), "legacy=3\nuefi=-1\n");
     EXPECT_EQ(session.drive.Read(L"\\grldr"), "old grldr");
     EXPECT_FALSE(session.drive.Exists(L"\\bootmgr"));
-    EXPECT_TRUE(NoMessageBoxWithin(session.app.processId, 300));
+    EXPECT_TRUE(NothingHappenedBy([&] { return PolledIdleSince(session.window); },
+                                  [&] { return MessageBoxShown(session.app.processId); }));
 }
 
 // A forced shutdown or a pulled plug ends the program anywhere inside a switch; the next start
@@ -397,8 +387,7 @@ TEST(LoadersE2e, ASwitchStoppedAnywhereIsUndoneAtTheNextStart) {
         ASSERT_TRUE(session.Launch(
             c.stop ? EnvironmentOverrides{{L"QUILLMERE_TEST_STOP_AT", c.stop}}
                    : EnvironmentOverrides{{L"QUILLMERE_STANDIN_SLEEP_MS", L"3000"}}));
-        const PixelRect& r = Loaders[c.index].place;
-        ClickClient(session.window, r.x + r.width / 2, r.y + r.height / 2);
+        ClickClient(session.window, ButtonCentre(c.index).x, ButtonCentre(c.index).y);
         if (c.stop) {
             EXPECT_EQ(session.app.Wait(30000), 99);
         } else {

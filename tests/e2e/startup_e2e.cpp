@@ -355,7 +355,8 @@ TEST_F(StartupTest, LoadsNoDllFromTheProgramFolder) {
     AppRun run;
     HWND window = nullptr;
     ASSERT_NO_FATAL_FAILURE(StartWithWindow(run, window));
-    Pause(500);
+    // Painted: the theme library, if any, has been loaded by now.
+    ASSERT_TRUE(WaitForClientPixel(window, 2, 45, 0x1E2A44, 10000));
     EXPECT_EQ(CloseFromOutside(run, window), 0);
     EXPECT_FALSE(PathExists(marker));
 }

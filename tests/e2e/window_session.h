@@ -61,18 +61,18 @@ struct WindowSession {
         return frame;
     }
 
-    // Moves an open box off the window so the window's own pixels can be read.
-    void MoveAside(const MessageBoxInfo& box) const {
+    // Moves an open box off the window so the window's own pixels can be read; true once the
+    // box stands at the screen's corner.
+    bool MoveAside(const MessageBoxInfo& box) const {
         SetWindowPos(box.box, nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-        Pause(150);
+        return WaitUntil(
+            [&] {
+                RECT at{};
+                return GetWindowRect(box.box, &at) && at.left == 0 && at.top == 0;
+            },
+            5000);
     }
 };
-
-// Centre of loader button i, in client pixels.
-inline POINT ButtonCentre(int i) {
-    const PixelRect& r = Loaders[i].place;
-    return {r.x + r.width / 2, r.y + r.height / 2};
-}
 
 // A client place that belongs to no zone.
 constexpr POINT Nowhere = {5, 60};

@@ -67,7 +67,8 @@ bool AppRun::Start(const std::wstring& exePath, const EnvironmentOverrides& envi
 }
 
 int AppRun::Wait(DWORD timeoutMs) {
-    if (!child.process.Valid() || WaitForSingleObject(child.process.Get(), timeoutMs) != WAIT_OBJECT_0) {
+    if (!child.process.Valid() ||
+        WaitForSingleObject(child.process.Get(), timeoutMs) != WAIT_OBJECT_0) {
         return -1;
     }
     DWORD code = 1;

@@ -185,7 +185,7 @@ bool MakeFolders(const std::wstring& path) {
     return IsFolder(path);
 }
 
-bool RemoveTreeForTest(const std::wstring& path) {
+bool RemoveTreeForTest(const std::wstring& path, bool keepFolder) {
     if (!PathExists(path)) {
         return true;
     }
@@ -194,8 +194,36 @@ bool RemoveTreeForTest(const std::wstring& path) {
     if (unixPath.empty() || unixPath == "/") {
         return false;
     }
-    RunHostCommand("rm -rf " + ShellQuote(unixPath));
-    return WaitUntil([&] { return !PathExists(path); }, 10000);
+    if (!keepFolder) {
+        RunHostCommand("rm -rf " + ShellQuote(unixPath));
+        return WaitUntil([&] { return !PathExists(path); }, 10000);
+    }
+    RunHostCommand("find " + ShellQuote(unixPath) + " -mindepth 1 -delete");
+    return WaitUntil(
+        [&] {
+            WIN32_FIND_DATAW found;
+            FindHandle search(FindFirstFileW((path + L"\\*").c_str(), &found));
+            bool empty = true;
+            for (bool more = search.Valid(); more && empty;
+                 more = FindNextFileW(search.Get(), &found) != FALSE) {
+                const std::wstring name = found.cFileName;
+                empty = name == L"." || name == L"..";
+            }
+            return empty;
+        },
+        10000);
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        end = end == std::string::npos ? text.size() : end;
+        lines.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    return lines;
 }
 
 bool CopyProgram(const std::wstring& source, const std::wstring& target) {

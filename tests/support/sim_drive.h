@@ -29,8 +29,11 @@ bool WriteBytes(const std::wstring& path, const std::string& bytes);
 std::string ReadBytes(const std::wstring& path); // empty when missing
 bool PathExists(const std::wstring& path);       // file or folder
 bool IsFolder(const std::wstring& path);
-bool MakeFolders(const std::wstring& path);       // like mkdir -p
-bool RemoveTreeForTest(const std::wstring& path); // test-side removal of a whole tree
+bool MakeFolders(const std::wstring& path); // like mkdir -p
+// Test-side removal of a whole tree; with `keepFolder` only what lies below `path` goes.
+bool RemoveTreeForTest(const std::wstring& path, bool keepFolder = false);
+// The lines of `text` split at LF, without the LFs; a last line without LF counts too.
+std::vector<std::string> Lines(const std::string& text);
 bool CopyProgram(const std::wstring& source, const std::wstring& target); // creates folders
 
 struct SimDrive {

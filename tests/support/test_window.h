@@ -16,6 +16,17 @@ inline bool RegisterMainWindowClass(const wchar_t* className) {
     return RegisterClassExW(&wc) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
 }
 
+// The program's window procedure as a 376 x 208 popup of this process over `context` (null: no
+// context), at (x, y); null when it could not be created.
+inline HWND CreateProgramWindow(AppContext* context, DWORD style = WS_POPUP, int x = 0, int y = 0) {
+    const wchar_t* const className = L"QuillmereTestWindow";
+    if (!RegisterMainWindowClass(className)) {
+        return nullptr;
+    }
+    return CreateWindowExW(0, className, L"", style, x, y, 376, 208, nullptr, nullptr,
+                           GetModuleHandleW(nullptr), context);
+}
+
 // The program's real window in the test's own thread, over a context of the test's own. Fields
 // the window reads when it is created (bootDir) are set on `context` before Create.
 struct ProgramWindow {
@@ -30,12 +41,7 @@ struct ProgramWindow {
     // A window never shown stays out of the pointer's way, and under Wine without a window
     // manager hiding a shown window costs seconds.
     bool Create(bool shown) {
-        if (!RegisterMainWindowClass(L"QuillmereTestWindow")) {
-            return false;
-        }
-        window =
-            CreateWindowExW(0, L"QuillmereTestWindow", L"", WS_POPUP | (shown ? WS_VISIBLE : 0), 40,
-                            40, 376, 208, nullptr, nullptr, GetModuleHandleW(nullptr), &context);
+        window = CreateProgramWindow(&context, WS_POPUP | (shown ? WS_VISIBLE : 0), 40, 40);
         return window != nullptr;
     }
     // Destroys the window and takes back the quit request its destruction posts, so it cannot

@@ -152,7 +152,14 @@ bool WaitForMessageBox(DWORD processId, DWORD timeoutMs, MessageBoxInfo& out) {
     if (!box) {
         return false;
     }
-    Sleep(150); // let the box finish painting before its icon is read
+    // The icon is read from the screen: only once the box has painted it.
+    HWND iconControl = GetDlgItem(box, 0x440);
+    WaitUntil(
+        [&] {
+            return !GetUpdateRect(box, nullptr, FALSE) &&
+                   (!iconControl || !GetUpdateRect(iconControl, nullptr, FALSE));
+        },
+        timeoutMs);
     out.box = box;
     out.owner = GetWindow(box, GW_OWNER);
     out.caption = WindowText(box);
@@ -162,8 +169,8 @@ bool WaitForMessageBox(DWORD processId, DWORD timeoutMs, MessageBoxInfo& out) {
     return true;
 }
 
-bool NoMessageBoxWithin(DWORD processId, DWORD timeoutMs) {
-    return WaitForVisible(L"#32770", processId, timeoutMs) == nullptr;
+bool MessageBoxShown(DWORD processId) {
+    return FindVisible(L"#32770", processId) != nullptr;
 }
 
 bool PressOk(const MessageBoxInfo& box) {
@@ -224,26 +231,67 @@ void LeftUp() {
     SendButton(MOUSEEVENTF_LEFTUP);
 }
 
-void ClickClient(HWND window, int x, int y, DWORD holdMs, DWORD afterMs) {
+void ClickClient(HWND window, int x, int y, DWORD holdMs) {
     MovePointerToClient(window, x, y);
-    Pause(60);
+    // A person's pointer rests on the spot before the press.
+    Hold(60);
     LeftDown();
-    Pause(holdMs);
+    Hold(holdMs);
     LeftUp();
-    Pause(afterMs);
 }
 
-void Pause(DWORD ms) {
+void Hold(DWORD ms) {
     Sleep(ms);
 }
 
-bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs) {
+bool WaitUntil(const std::function<bool()>& condition, DWORD ceilingMs) {
     const DWORD start = GetTickCount();
     while (!condition()) {
-        if (GetTickCount() - start >= timeoutMs) {
+        if (GetTickCount() - start >= ceilingMs) {
             return condition();
         }
         Sleep(20);
     }
     return true;
+}
+
+bool NothingHappenedBy(const std::function<bool()>& passed, const std::function<bool()>& happened,
+                       DWORD ceilingMs) {
+    return WaitUntil(passed, ceilingMs) && !happened();
+}
+
+namespace {
+
+// A mark on a patch of background that only the program's own paint removes.
+const int MarkX = 196, MarkY = 156, MarkSize = 6;
+const uint32_t Mark = 0xFF00FF;
+
+void PutMark(HWND window) {
+    WindowDc dc(window);
+    BrushHandle brush(CreateSolidBrush(RGB(0xFF, 0x00, 0xFF)));
+    RECT area{MarkX, MarkY, MarkX + MarkSize, MarkY + MarkSize};
+    FillRect(dc.dc, &area, brush.Get());
+    GdiFlush();
+}
+
+bool MarkPaintedOver(HWND window, DWORD ceilingMs) {
+    PutMark(window);
+    return WaitUntil(
+        [&] { return ReadClientPixel(window, MarkX + MarkSize / 2, MarkY + MarkSize / 2) != Mark; },
+        ceilingMs);
+}
+
+} // namespace
+
+bool PolledSince(HWND window, DWORD ceilingMs) {
+    // The first paint may be one the poll asked for before this call; the second is not.
+    return MarkPaintedOver(window, ceilingMs) && MarkPaintedOver(window, ceilingMs);
+}
+
+bool PolledIdleSince(HWND window, DWORD ceilingMs) {
+    if (!PolledSince(window, ceilingMs)) {
+        return false;
+    }
+    // A face pixel of button 6 at 96 dpi; greyed it is 0xE9ECF1.
+    return IsWindowEnabled(window) && ReadClientPixel(window, 252, 170) != 0xE9ECF1;
 }

@@ -22,8 +22,8 @@ struct MessageBoxInfo {
 
 // A visible message box (#32770) of process `processId`, waiting up to timeoutMs.
 bool WaitForMessageBox(DWORD processId, DWORD timeoutMs, MessageBoxInfo& out);
-// True when no message box of the process appears within timeoutMs.
-bool NoMessageBoxWithin(DWORD processId, DWORD timeoutMs);
+// True when a message box of the process is visible now.
+bool MessageBoxShown(DWORD processId);
 // Presses the box's OK button and waits until the box is gone.
 bool PressOk(const MessageBoxInfo& box);
 
@@ -42,8 +42,26 @@ void MovePointerToClient(HWND window, int x, int y);
 void MovePointerToScreen(int x, int y);
 void LeftDown();
 void LeftUp();
-// Press, hold holdMs (a 40 ms poll must see it), release, then wait afterMs.
-void ClickClient(HWND window, int x, int y, DWORD holdMs = 100, DWORD afterMs = 150);
-void Pause(DWORD ms);
-// Checks `condition` every 20 ms until it holds or timeoutMs has passed; true when it held.
-bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs);
+// Move, rest 60 ms, press, hold holdMs (a 40 ms poll must see it), release.
+void ClickClient(HWND window, int x, int y, DWORD holdMs = 100);
+// How long a press is held down: part of the input, never a wait for the program.
+void Hold(DWORD ms);
+
+// Positive checks: checks `condition` every 20 ms until it holds or ceilingMs has passed; true
+// when it held. The ceiling is generous: it only bounds a failing test.
+bool WaitUntil(const std::function<bool()>& condition, DWORD ceilingMs);
+// Absence checks: waits for `passed`, the program's own sign that it has gone past the point
+// where `happened` would have become true, then says whether `happened` stayed false. False as
+// well when the sign does not come within ceilingMs.
+bool NothingHappenedBy(const std::function<bool()>& passed, const std::function<bool()>& happened,
+                       DWORD ceilingMs = 20000);
+
+// A sign that the window's pointer poll has run since this call: the program paints over a mark
+// twice, the second paint following a tick begun after the call. Needs the pointer over the
+// window, where the poll never rests.
+bool PolledSince(HWND window, DWORD ceilingMs = 20000);
+// A sign that the window's pointer poll has run since this call without starting an action: the
+// program paints over a mark twice (the second paint follows a tick begun after the call), the
+// window is enabled and loader button 6 is not greyed as while an action runs or a box is open.
+// Needs the pointer over the window, where the poll never rests.
+bool PolledIdleSince(HWND window, DWORD ceilingMs = 20000);

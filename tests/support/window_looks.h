@@ -44,6 +44,12 @@ constexpr uint32_t CloseHover = 0xE04B3F;
 constexpr uint32_t ClosePressed = 0xC0392B;
 } // namespace looks
 
+// Centre of loader button i, in client pixels at 96 dpi.
+inline POINT ButtonCentre(int i) {
+    const PixelRect& r = Loaders[i].place;
+    return {r.x + r.width / 2, r.y + r.height / 2};
+}
+
 // Header band, caption buttons, and the background around the group labels and buttons.
 inline std::vector<PixelSample> FrameSamples(uint32_t minimize, uint32_t close) {
     const uint32_t header = looks::Header, background = 0xF1F4F9;
@@ -162,13 +168,13 @@ inline std::string WaitForLook(HWND window, const std::vector<PixelSample>& samp
                                const std::vector<TextArea>& areas, DWORD timeoutMs) {
     RECT client{};
     GetClientRect(window, &client);
-    DWORD start = GetTickCount();
-    for (;;) {
-        std::string mismatch = LookMismatch(ReadClientPixels(window, client.right, client.bottom),
-                                            client.right, samples, areas);
-        if (mismatch.empty() || GetTickCount() - start > timeoutMs) {
-            return mismatch;
-        }
-        Pause(40);
-    }
+    std::string mismatch;
+    WaitUntil(
+        [&] {
+            mismatch = LookMismatch(ReadClientPixels(window, client.right, client.bottom),
+                                    client.right, samples, areas);
+            return mismatch.empty();
+        },
+        timeoutMs);
+    return mismatch;
 }

@@ -71,17 +71,6 @@ TEST(Grub2CommandLines, MatchTheDocumentedRunsByteForByte) {
               L"/quiet");
 }
 
-TEST(Grub2CommandLines, WriteTheDiskNumberInPlainDecimal) {
-    struct Case {
-        int disk;
-        const wchar_t* text;
-    } cases[] = {{0, L" -Disk 0 -Boot "}, {10, L" -Disk 10 -Boot "}, {123, L" -Disk 123 -Boot "}};
-    for (const Case& c : cases) {
-        EXPECT_NE(BuildMbrScriptCommandLine(GrubDir, c.disk).find(c.text), std::wstring::npos)
-            << c.disk;
-    }
-}
-
 TEST(LoaderFiles, NameEverySourceAndTargetOfEachAction) {
     struct Case {
         Loader loader;
@@ -125,19 +114,6 @@ TEST(StopMessages, PutTheValueAfterTheUsersWords) {
     EXPECT_EQ(MissingSourceText(L"E:\\x"), L"Файлы загрузчика не найдены:\r\nE:\\x");
     EXPECT_EQ(CopyFailedText(L"E:\\bootmgr"),
               L"Не удалось скопировать файл загрузчика:\r\nE:\\bootmgr");
-    struct Case {
-        int code;
-        const wchar_t* text;
-    } cases[] = {
-        {0, L"Ошибка записи MBR (код 0)."},
-        {1, L"Ошибка записи MBR (код 1)."},
-        {-1, L"Ошибка записи MBR (код -1)."},
-        {-196608, L"Ошибка записи MBR (код -196608)."},
-        {2147483647, L"Ошибка записи MBR (код 2147483647)."},
-    };
-    for (const Case& c : cases) {
-        EXPECT_EQ(ExitCodeText(L"Ошибка записи MBR (код ", c.code), c.text) << c.code;
-    }
 }
 
 TEST(Grub2Images, CoreFillsOneTo591SectorsAndTheMbrImageIsOneSignedSector) {

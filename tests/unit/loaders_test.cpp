@@ -21,46 +21,8 @@ const wchar_t* const StandInVariables[] = {
 };
 const std::wstring Restored = L"\r\nПрежний загрузчик восстановлен.";
 
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find('\n', start);
-        if (end == std::string::npos) {
-            end = text.size();
-        }
-        lines.push_back(text.substr(start, end - start));
-        start = end + 1;
-    }
-    return lines;
-}
-
 std::string Ascii(const std::wstring& text) {
     return std::string(text.begin(), text.end());
-}
-
-// Removes everything below `folder`, read-only files included.
-bool EmptyFolder(const std::wstring& folder) {
-    WIN32_FIND_DATAW found;
-    FindHandle search(FindFirstFileW((folder + L"\\*").c_str(), &found));
-    if (!search.Valid()) {
-        return true;
-    }
-    bool emptied = true;
-    do {
-        std::wstring name = found.cFileName;
-        if (name == L"." || name == L"..") {
-            continue;
-        }
-        std::wstring path = folder + L"\\" + name;
-        SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            emptied = EmptyFolder(path) && RemoveDirectoryW(path.c_str()) && emptied;
-        } else {
-            emptied = DeleteFileW(path.c_str()) && emptied;
-        }
-    } while (FindNextFileW(search.Get(), &found));
-    return emptied;
 }
 
 class Switches : public ::testing::Test {
@@ -78,7 +40,7 @@ class Switches : public ::testing::Test {
     // The drive stays mapped: emptying it from this side is much quicker than mapping it again.
     void Fresh() {
         ASSERT_TRUE(drive.letter != 0);
-        ASSERT_TRUE(EmptyFolder(drive.Root()));
+        ASSERT_TRUE(RemoveTreeForTest(drive.hostFolder, true));
         ASSERT_TRUE(drive.Write(std::wstring(Boot) + L"\\NOT.DEL", ""));
         ASSERT_TRUE(
             CopyProgram(HelperPath(L"bootice"), drive.Path(std::wstring(Boot) + L"\\bootice.exe")));

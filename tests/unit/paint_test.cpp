@@ -135,10 +135,8 @@ struct PaintedWindow {
     uint32_t* pixels = nullptr;
 
     PaintedWindow() {
-        RegisterMainWindowClass(L"QuillmerePaintTest");
         context.instance = GetModuleHandleW(nullptr);
-        window = CreateWindowExW(0, L"QuillmerePaintTest", L"", WS_POPUP, 0, 0, 376, 208, nullptr,
-                                 nullptr, context.instance, &context);
+        window = CreateProgramWindow(&context);
         BITMAPINFO info{};
         info.bmiHeader.biSize = sizeof info.bmiHeader;
         info.bmiHeader.biWidth = 376;

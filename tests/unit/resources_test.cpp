@@ -6,6 +6,7 @@
 #include <set>
 #include <string>
 
+#include "res/resource_ids.h"
 #include "tests/support/sim_drive.h"
 
 namespace {
@@ -89,7 +90,8 @@ TEST(ProgramResources, IconOneHoldsTheFiveSizesAt32BitsAndEachImageLoads) {
     ResourceModule exe(ProgramPath());
     ASSERT_NE(exe.module, nullptr) << "cannot open " << testing::PrintToString(ProgramPath());
 
-    const std::string group = ResourceBytes(exe.module, MAKEINTRESOURCEW(1), RT_GROUP_ICON);
+    const std::string group =
+        ResourceBytes(exe.module, MAKEINTRESOURCEW(IDI_QUILLMERE), RT_GROUP_ICON);
     ASSERT_GE(group.size(), sizeof(GroupIconHeader));
     GroupIconHeader header;
     memcpy(&header, group.data(), sizeof(header));
@@ -125,7 +127,7 @@ TEST(ProgramResources, IconOneHoldsTheFiveSizesAt32BitsAndEachImageLoads) {
     EXPECT_EQ(sizes, (std::set<int>{256, 48, 32, 24, 16}));
 
     // What the window class and the window ask for.
-    HICON icon = LoadIconW(exe.module, MAKEINTRESOURCEW(1));
+    HICON icon = LoadIconW(exe.module, MAKEINTRESOURCEW(IDI_QUILLMERE));
     EXPECT_NE(icon, nullptr);
 }
 
@@ -172,7 +174,7 @@ TEST(ProgramResources, ManifestAsksForAdministratorDpiAwarenessCommonControls6An
     }
 }
 
-TEST(ProgramResources, VersionIs3200WithProductNameQuillmere) {
+TEST(ProgramResources, VersionIsTheProjectsWithProductNameQuillmere) {
     // version.dll is loaded here only, so the program itself keeps its short import list.
     HMODULE version = LoadLibraryExW(L"version.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
     ASSERT_NE(version, nullptr);
@@ -197,10 +199,12 @@ TEST(ProgramResources, VersionIs3200WithProductNameQuillmere) {
     VS_FIXEDFILEINFO* fixed = nullptr;
     UINT length = 0;
     ASSERT_TRUE(query(block.data(), L"\\", reinterpret_cast<LPVOID*>(&fixed), &length));
-    EXPECT_EQ(fixed->dwFileVersionMS, 0x00030002u);
-    EXPECT_EQ(fixed->dwFileVersionLS, 0u);
-    EXPECT_EQ(fixed->dwProductVersionMS, 0x00030002u);
-    EXPECT_EQ(fixed->dwProductVersionLS, 0u);
+    const DWORD high = (QUILLMERE_VERSION_MAJOR << 16) | QUILLMERE_VERSION_MINOR;
+    const DWORD low = (QUILLMERE_VERSION_PATCH << 16) | QUILLMERE_VERSION_TWEAK;
+    EXPECT_EQ(fixed->dwFileVersionMS, high);
+    EXPECT_EQ(fixed->dwFileVersionLS, low);
+    EXPECT_EQ(fixed->dwProductVersionMS, high);
+    EXPECT_EQ(fixed->dwProductVersionLS, low);
 
     struct Translation {
         WORD language, codePage;
@@ -222,7 +226,7 @@ TEST(ProgramResources, VersionIs3200WithProductNameQuillmere) {
         return std::wstring(value);
     };
     EXPECT_EQ(text(L"ProductName"), L"Quillmere");
-    EXPECT_EQ(text(L"FileVersion"), L"3.2.0.0");
-    EXPECT_EQ(text(L"ProductVersion"), L"3.2.0.0");
+    EXPECT_EQ(text(L"FileVersion"), L"" QUILLMERE_VERSION);
+    EXPECT_EQ(text(L"ProductVersion"), L"" QUILLMERE_VERSION);
     FreeLibrary(version);
 }

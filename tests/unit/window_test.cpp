@@ -1,6 +1,7 @@
 #include "ui/window.h"
 
 #include "app/app_context.h"
+#include "res/resource_ids.h"
 #include "tests/support/test_window.h"
 #include "tests/support/app_runner.h"
 #include "tests/support/sim_drive.h"
@@ -49,16 +50,6 @@ struct HighContext {
     }
 };
 
-const wchar_t* RegisteredClass() {
-    static const bool registered = RegisterMainWindowClass(L"QuillmereWindowTest");
-    return registered ? L"QuillmereWindowTest" : nullptr;
-}
-
-HWND CreateTestWindow(AppContext* context) {
-    return CreateWindowExW(0, RegisteredClass(), L"", WS_POPUP, 0, 0, 376, 208, nullptr, nullptr,
-                           GetModuleHandleW(nullptr), context);
-}
-
 // Takes the quit message that WM_DESTROY posts; false when none was posted.
 bool TakeQuit(WPARAM& code) {
     MSG message{};
@@ -92,7 +83,7 @@ TEST(MainWndProc, KeepsTheWholeContextAddressAndCreatesTheFonts) {
     AppContext& context = *high.context;
     context.instance = GetModuleHandleW(nullptr);
     context.bootDir = TestBootDir();
-    HWND window = CreateTestWindow(&context);
+    HWND window = CreateProgramWindow(&context);
     ASSERT_NE(window, nullptr);
     EXPECT_EQ(GetWindowLongPtrW(window, GWLP_USERDATA), reinterpret_cast<LONG_PTR>(&context));
     EXPECT_EQ(context.window, window);
@@ -145,7 +136,7 @@ TEST(MainWndProc, LoadsTheBootStateAtCreation) {
     context.instance = GetModuleHandleW(nullptr);
     context.bootDir = TestBootDir();
     ASSERT_TRUE(WriteBytes(context.bootDir + L"\\bootstate.txt", "legacy=2\nuefi=1\n"));
-    HWND window = CreateTestWindow(&context);
+    HWND window = CreateProgramWindow(&context);
     ASSERT_NE(window, nullptr);
     EXPECT_EQ(context.legacyLoader, 2);
     EXPECT_EQ(context.uefiLoader, 1);
@@ -168,7 +159,7 @@ TEST(MainWndProc, SetsTheProgramsIconOnlyWhenItLoads) {
         AppContext context;
         context.instance = row.instance;
         context.bootDir = TestBootDir();
-        HWND window = CreateTestWindow(&context);
+        HWND window = CreateProgramWindow(&context);
         ASSERT_NE(window, nullptr);
         // WM_GETICON answers only what WM_SETICON gave, never the class icon.
         EXPECT_EQ(SendMessageW(window, WM_GETICON, ICON_BIG, 0) != 0, row.icon);
@@ -193,7 +184,7 @@ TEST(MainWndProc, SetsTheProgramsIconOnlyWhenItLoads) {
 TEST(MainWndProc, AnswersEraseWithoutErasing) {
     AppContext context;
     context.bootDir = TestBootDir();
-    HWND window = CreateTestWindow(&context);
+    HWND window = CreateProgramWindow(&context);
     ASSERT_NE(window, nullptr);
     HDC dc = GetDC(window);
     EXPECT_EQ(SendMessageW(window, WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc), 0), 1);
@@ -206,7 +197,7 @@ TEST(MainWndProc, AnswersEraseWithoutErasing) {
 TEST(MainWndProc, PollsOnlyOnTimerOne) {
     AppContext context;
     context.bootDir = TestBootDir();
-    HWND window = CreateTestWindow(&context); // never shown: the pointer is never over it
+    HWND window = CreateProgramWindow(&context); // never shown: the pointer is never over it
     ASSERT_NE(window, nullptr);
     for (WPARAM id : {WPARAM{0}, WPARAM{2}, WPARAM{41}}) {
         context.pressedButton = 3;
@@ -229,7 +220,7 @@ TEST(MainWndProc, RefusesToCloseWhileBusyAndToEndTheSessionWhileTheSwitchRuns) {
     CapturedLog log;
     AppContext context;
     context.bootDir = TestBootDir();
-    HWND window = CreateTestWindow(&context);
+    HWND window = CreateProgramWindow(&context);
     ASSERT_NE(window, nullptr);
 
     context.busy = true;
@@ -260,7 +251,7 @@ TEST(MainWndProc, RefusesToCloseWhileBusyAndToEndTheSessionWhileTheSwitchRuns) {
 TEST(MainWndProc, AForcedSessionEndWaitsForTheRunningTool) {
     AppContext context;
     context.bootDir = TestBootDir();
-    HWND window = CreateTestWindow(&context);
+    HWND window = CreateProgramWindow(&context);
     ASSERT_NE(window, nullptr);
     std::wstring commandLine = L"\"" + HelperPath(L"childproc") + L"\" sleep 1500";
     STARTUPINFOW startup{};
@@ -315,7 +306,7 @@ TEST(MainWndProc, ThePollRestsWhileThePointerIsAwayAndWakesWhenItComesBack) {
 }
 
 TEST(MainWndProc, WithoutAContextOnlyPaintsCloseAndQuit) {
-    HWND window = CreateTestWindow(nullptr);
+    HWND window = CreateProgramWindow(nullptr);
     ASSERT_NE(window, nullptr);
     EXPECT_EQ(GetWindowLongPtrW(window, GWLP_USERDATA), 0);
     EXPECT_EQ(SendMessageW(window, WM_TIMER, 1, 0), 0);
