@@ -31,14 +31,9 @@ struct AppContext {
     int32_t runningAction = -1;
     int32_t legacyLoader = -1;
     int32_t uefiLoader = -1;
-    bool minimizePressed = false;
-    bool closePressed = false;
-    bool dragging = false;
+    PointerState pointer;
     int32_t dragOffsetX = 0;
     int32_t dragOffsetY = 0;
-    int32_t pressedButton = -1;
-    HitZone hoverZone;        // where the pointer was at the last poll
-    bool pointerDown = false; // and whether the primary button was held there
     PointerLatch pointerLatch;
     bool pressBeganHere = false; // from the window's down message to its up or a lost capture
     bool switching = false;      // the switch itself runs (set by RunAction, its box excluded)

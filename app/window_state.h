@@ -19,6 +19,17 @@ struct HitZone {
     bool operator!=(const HitZone& other) const { return !(*this == other); }
 };
 
+// The pointer as the last poll left it, the one record of it the context holds: zones and
+// flags, never colours. One poll step rewrites it.
+struct PointerState {
+    bool minimizePressed = false;
+    bool closePressed = false;
+    bool dragging = false;
+    int32_t pressedButton = -1;
+    HitZone hover;     // where the pointer was
+    bool down = false; // and whether the primary button was held there
+};
+
 // A press and release of the primary button that the window's own messages saw, in screen
 // pixels, kept for the next poll: a tap can begin and end between two polls.
 struct PointerLatch {

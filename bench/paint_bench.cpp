@@ -59,7 +59,7 @@ int wmain() {
         // The pointer moving between two buttons: every paint shows something new.
         int round = 0;
         changed = MicrosecondsPerRound([&] {
-            context.hoverZone = {ZoneKind::Button, ++round % 2};
+            context.pointer.hover = {ZoneKind::Button, ++round % 2};
             context.PaintWindow(target.Get());
         });
         unchanged = MicrosecondsPerRound([&] { context.PaintWindow(target.Get()); });

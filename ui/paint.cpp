@@ -107,8 +107,8 @@ FrameState FrameStateOf(const AppContext& context, int32_t width, int32_t height
             context.runningAction,
             context.legacyLoader,
             context.uefiLoader,
-            context.hoverZone,
-            context.pointerDown};
+            context.pointer.hover,
+            context.pointer.down};
 }
 
 ButtonLook ChooseButtonLook(const FrameState& frame, int32_t index) {

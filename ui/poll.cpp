@@ -142,20 +142,6 @@ bool MayRest(const PointerState& state, bool pointerOverWindow, bool down, bool 
            !state.closePressed && !state.dragging && state.pressedButton < 0;
 }
 
-PointerState PointerStateOf(const AppContext& context) {
-    return {context.minimizePressed, context.closePressed, context.dragging,
-            context.pressedButton,   context.hoverZone,    context.pointerDown};
-}
-
-void StorePointerState(AppContext& context, const PointerState& state) {
-    context.minimizePressed = state.minimizePressed;
-    context.closePressed = state.closePressed;
-    context.dragging = state.dragging;
-    context.pressedButton = state.pressedButton;
-    context.hoverZone = state.hover;
-    context.pointerDown = state.down;
-}
-
 namespace {
 
 bool PointerOverWindow(HWND window, POINT screen) {
@@ -204,9 +190,9 @@ bool StepAndAct(AppContext& context, const PointerSample& sample, bool& repaint)
     input.busy = context.busy;
     input.modalShown = context.modalShown;
 
-    PollOutcome outcome = StepPointer(PointerStateOf(context), input);
+    PollOutcome outcome = StepPointer(context.pointer, input);
     // Stored before any effect: minimise, move and the action dispatch nested polls.
-    StorePointerState(context, outcome.state);
+    context.pointer = outcome.state;
     if (outcome.minimize) {
         ShowWindow(context.window, SW_MINIMIZE);
     }
@@ -256,8 +242,7 @@ void AppContext::PollPointer() {
     const bool over =
         last.valid && PtInRect(&area, client) && PointerOverWindow(window, last.screen);
     // A laptop's processor rests only when nothing wakes it 25 times a second.
-    if (MayRest(PointerStateOf(*this), over, last.down, busy, modalShown) &&
-        KillTimer(window, PollTimerId)) {
+    if (MayRest(pointer, over, last.down, busy, modalShown) && KillTimer(window, PollTimerId)) {
         pollResting = true;
     }
 }

@@ -36,16 +36,6 @@ struct PointerSample {
 // release at the latched point; otherwise the live sample alone counts.
 int TickSamples(const PointerLatch& latch, const PointerSample& live, PointerSample (&out)[2]);
 
-// The pointer fields of the context that one step rewrites: zones and flags, never colours.
-struct PointerState {
-    bool minimizePressed = false;
-    bool closePressed = false;
-    bool dragging = false;
-    int32_t pressedButton = -1;
-    HitZone hover;
-    bool down = false;
-};
-
 struct PollInput {
     HitZone zone;
     bool down = false; // primary button held now
@@ -76,6 +66,3 @@ constexpr UINT PollPeriodMs = 40;
 // change while the pointer is away and nothing is held, pressed, dragged, running or in a box.
 bool MayRest(const PointerState& state, bool pointerOverWindow, bool down, bool busy,
              bool modalShown);
-
-PointerState PointerStateOf(const AppContext& context);
-void StorePointerState(AppContext& context, const PointerState& state);

@@ -20,9 +20,9 @@ TEST(AppContext, StartsIdleWithNothingInstalled) {
     EXPECT_EQ(context.runningAction, -1);
     EXPECT_EQ(context.legacyLoader, -1);
     EXPECT_EQ(context.uefiLoader, -1);
-    EXPECT_EQ(context.pressedButton, -1);
-    EXPECT_EQ(context.hoverZone.kind, ZoneKind::None);
-    EXPECT_FALSE(context.pointerDown);
+    EXPECT_EQ(context.pointer.pressedButton, -1);
+    EXPECT_EQ(context.pointer.hover.kind, ZoneKind::None);
+    EXPECT_FALSE(context.pointer.down);
 }
 
 TEST(Loaders, AValueMarksOnlyTheButtonOfItsOwnMode) {

@@ -29,8 +29,8 @@ void Show(AppContext& c, bool busy, bool modal, int running, int legacy, int uef
     c.runningAction = running;
     c.legacyLoader = legacy;
     c.uefiLoader = uefi;
-    c.hoverZone = hover;
-    c.pointerDown = down;
+    c.pointer.hover = hover;
+    c.pointer.down = down;
 }
 
 TEST(ChooseButtonLook, EveryLook) {
@@ -340,17 +340,17 @@ TEST(PaintWindow, EveryVisibleChangeReachesTheNextKeptFrame) {
         {"first paint", [](AppContext&) {}},
         {"legacy loader recorded", [](AppContext& c) { c.legacyLoader = 2; }},
         {"uefi loader recorded", [](AppContext& c) { c.uefiLoader = 0; }},
-        {"pointer over a button", [](AppContext& c) { c.hoverZone = OnButton(5); }},
-        {"pointer over the next button", [](AppContext& c) { c.hoverZone = OnButton(6); }},
-        {"button held", [](AppContext& c) { c.pointerDown = true; }},
-        {"pointer to the close button", [](AppContext& c) { c.hoverZone = OnClose; }},
-        {"pointer to the minimise button", [](AppContext& c) { c.hoverZone = OnMinimize; }},
-        {"button released", [](AppContext& c) { c.pointerDown = false; }},
+        {"pointer over a button", [](AppContext& c) { c.pointer.hover = OnButton(5); }},
+        {"pointer over the next button", [](AppContext& c) { c.pointer.hover = OnButton(6); }},
+        {"button held", [](AppContext& c) { c.pointer.down = true; }},
+        {"pointer to the close button", [](AppContext& c) { c.pointer.hover = OnClose; }},
+        {"pointer to the minimise button", [](AppContext& c) { c.pointer.hover = OnMinimize; }},
+        {"button released", [](AppContext& c) { c.pointer.down = false; }},
         {"action starts",
          [](AppContext& c) {
              c.busy = true;
              c.runningAction = 1;
-             c.hoverZone = {};
+             c.pointer.hover = {};
          }},
         {"other action running", [](AppContext& c) { c.runningAction = 3; }},
         {"action over, a message still open",
@@ -380,8 +380,8 @@ TEST(PaintWindow, EveryVisibleChangeReachesTheNextKeptFrame) {
                              c.runningAction,
                              c.legacyLoader,
                              c.uefiLoader,
-                             c.hoverZone,
-                             c.pointerDown,
+                             c.pointer.hover,
+                             c.pointer.down,
                              0,
                              0,
                              {}});

@@ -475,17 +475,4 @@ TEST(MayRest, OnlyWithThePointerAwayAndNothingHeldPressedDraggedRunningOrInABox)
     }
 }
 
-TEST(PointerState, RoundTripsThroughTheContext) {
-    AppContext context;
-    PointerState state = MidGesture();
-    state.hover = {ZoneKind::Button, 5};
-    StorePointerState(context, state);
-    EXPECT_EQ(context.pressedButton, 3);
-    EXPECT_TRUE(context.minimizePressed && context.closePressed && context.dragging);
-    EXPECT_EQ(context.hoverZone, (HitZone{ZoneKind::Button, 5}));
-    PointerState back = PointerStateOf(context);
-    EXPECT_EQ(back.hover, (HitZone{ZoneKind::Button, 5}));
-    EXPECT_TRUE(back.down);
-}
-
 } // namespace

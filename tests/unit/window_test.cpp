@@ -2,6 +2,7 @@
 
 #include "app/app_context.h"
 #include "res/resource_ids.h"
+#include "tests/support/debug_log_capture.h"
 #include "tests/support/test_window.h"
 #include "tests/support/app_runner.h"
 #include "tests/support/sim_drive.h"
@@ -59,16 +60,6 @@ bool TakeQuit(WPARAM& code) {
     code = message.wParam;
     return true;
 }
-
-// The debug log switched on for one test, starting empty.
-struct CapturedLog {
-    CapturedLog() {
-        SetEnvironmentVariableW(L"TELVORN_DEBUG_LOG", L"1");
-        DeleteFileW(DebugLogPath().c_str());
-    }
-    ~CapturedLog() { SetEnvironmentVariableW(L"TELVORN_DEBUG_LOG", nullptr); }
-    std::string Text() const { return ReadBytes(DebugLogPath()); }
-};
 
 std::wstring TestBootDir() {
     std::wstring dir = BuildDir() + L"\\drives\\window_test";
@@ -200,24 +191,27 @@ TEST(MainWndProc, PollsOnlyOnTimerOne) {
     HWND window = CreateProgramWindow(&context); // never shown: the pointer is never over it
     ASSERT_NE(window, nullptr);
     for (WPARAM id : {WPARAM{0}, WPARAM{2}, WPARAM{41}}) {
-        context.pressedButton = 3;
-        context.hoverZone = {ZoneKind::Close, -1};
+        context.pointer.pressedButton = 3;
+        context.pointer.hover = {ZoneKind::Close, -1};
         SendMessageW(window, WM_TIMER, id, 0);
-        EXPECT_EQ(context.pressedButton, 3) << "timer " << id;
-        EXPECT_EQ(context.hoverZone.kind, ZoneKind::Close) << "timer " << id;
+        EXPECT_EQ(context.pointer.pressedButton, 3) << "timer " << id;
+        EXPECT_EQ(context.pointer.hover.kind, ZoneKind::Close) << "timer " << id;
     }
     SendMessageW(window, WM_TIMER, 1, 0);
     if ((GetAsyncKeyState(VK_LBUTTON) & 0x8000) == 0) {
-        EXPECT_EQ(context.pressedButton, -1);
+        EXPECT_EQ(context.pointer.pressedButton, -1);
     }
-    EXPECT_EQ(context.hoverZone.kind, ZoneKind::None);
+    EXPECT_EQ(context.pointer.hover.kind, ZoneKind::None);
     DestroyWindow(window);
     WPARAM code = 0;
     TakeQuit(code);
 }
 
 TEST(MainWndProc, RefusesToCloseWhileBusyAndToEndTheSessionWhileTheSwitchRuns) {
-    CapturedLog log;
+    const std::wstring logFolder = BuildDir() + L"\\scratch\\window-test-log";
+    ASSERT_TRUE(MakeFolders(logFolder));
+    DebugLogCapture log{logFolder};
+    log.Clear();
     AppContext context;
     context.bootDir = TestBootDir();
     HWND window = CreateProgramWindow(&context);
@@ -297,7 +291,7 @@ TEST(MainWndProc, ThePollRestsWhileThePointerIsAwayAndWakesWhenItComesBack) {
     MovePointerToClient(test.window, button.x + button.width / 2, button.y + button.height / 2);
     EXPECT_TRUE(WaitUntil(
         [&] {
-            return PumpMessages() && test.context.hoverZone == HitZone{ZoneKind::Button, 1};
+            return PumpMessages() && test.context.pointer.hover == HitZone{ZoneKind::Button, 1};
         },
         5000))
         << "no poll since the pointer came back";
