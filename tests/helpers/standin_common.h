@@ -102,16 +102,6 @@ inline bool WriteAt(const std::wstring& path, uint64_t offset, const std::string
            written == bytes.size();
 }
 
-inline bool CreateWholeFile(const std::wstring& path, const std::string& bytes) {
-    FileHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
-    DWORD written = 0;
-    return file.Valid() &&
-           WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
-                     nullptr) &&
-           written == bytes.size();
-}
-
 // Splits a command line at blanks outside quotation marks and drops the marks; enough for the
 // command lines the program builds (no escaped quotes).
 inline std::vector<std::wstring> SplitCommandLine(const std::wstring& line) {

@@ -26,6 +26,7 @@
 #include <string>
 #include <vector>
 
+#include "sys/file_utils.h"
 #include "sys/test_disk_number.h"
 #include "tests/helpers/mbr_image.h"
 #include "tests/helpers/standin_common.h"
@@ -106,7 +107,7 @@ int MakeImage(const std::vector<std::wstring>& tokens, const std::wstring& scrip
     if (int refusal = mbr::CheckDiskHead(head)) {
         return refusal;
     }
-    if (!standin::CreateWholeFile(out, mbr::ComposeMbrImage(bootBytes, head))) {
+    if (!WriteFileFlushed(out, mbr::ComposeMbrImage(bootBytes, head))) {
         return mbr::OutputNotWritten;
     }
     return mbr::Written;
