@@ -597,6 +597,11 @@ SwitchOutcome RunSwitch(const SwitchTarget& target, const SwitchPlan& plan) {
         return {false, BackupFailedText(JournalPath(folder))};
     }
     const bool pending = state == JournalState::Pending;
+    std::string sector0;
+    if (pending && journal.hasDisk && !ReadDiskSectors(target.diskPath, 0, 1, sector0)) {
+        // Not knowing the disk is no reason to give up the backup that may be needed on it.
+        return {false, BackupFailedText(target.diskPath)};
+    }
     if (pending && !JournalFitsDisk(target, journal)) {
         // The saved sectors belong to another layout: writing them back would break this one.
         DiscardFile(JournalPath(folder));
