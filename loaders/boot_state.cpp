@@ -1,8 +1,8 @@
 #include "loaders/boot_state.h"
-#include "loaders/file_names.h"
 
 #include <cstring>
 
+#include "loaders/file_names.h"
 #include "sys/debug_log.h"
 #include "sys/file_utils.h"
 #include "sys/handles.h"

@@ -1,7 +1,8 @@
 #include "loaders/command_lines.h"
-#include "loaders/file_names.h"
 
 #include <initializer_list>
+
+#include "loaders/file_names.h"
 
 namespace {
 

@@ -1,15 +1,16 @@
 #include "loaders/switch.h"
-#include "loaders/file_names.h"
 
 #include <algorithm>
 #include <cstdio>
 
 #include "loaders/boot_state.h"
+#include "loaders/file_names.h"
 #include "loaders/user_texts.h"
 #include "sys/directory_tree.h"
 #include "sys/file_utils.h"
 #include "sys/physical_drive.h"
 #include "sys/process.h"
+#include "sys/utf8.h"
 
 namespace {
 
@@ -51,29 +52,6 @@ std::wstring PartitionBackupPath(const std::wstring& folder) {
 }
 std::wstring SavedCopyPath(const std::wstring& folder, const std::wstring& relative) {
     return folder + L"\\files" + relative;
-}
-
-std::string ToUtf8(const std::wstring& text) {
-    if (text.empty()) {
-        return {};
-    }
-    const int length = static_cast<int>(text.size());
-    const int bytes =
-        WideCharToMultiByte(CP_UTF8, 0, text.data(), length, nullptr, 0, nullptr, nullptr);
-    std::string utf8(static_cast<size_t>(bytes), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), length, &utf8[0], bytes, nullptr, nullptr);
-    return utf8;
-}
-
-std::wstring FromUtf8(const std::string& text) {
-    if (text.empty()) {
-        return {};
-    }
-    const int length = static_cast<int>(text.size());
-    const int chars = MultiByteToWideChar(CP_UTF8, 0, text.data(), length, nullptr, 0);
-    std::wstring wide(static_cast<size_t>(chars), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text.data(), length, &wide[0], chars);
-    return wide;
 }
 
 std::string Hex(const std::string& bytes) {
@@ -183,16 +161,23 @@ JournalState ReadJournal(const std::wstring& folder, Journal& journal) {
     return ParseJournal(text, journal) ? JournalState::Pending : JournalState::Malformed;
 }
 
+enum class DiskFit { Fits, Changed, Unreadable };
+
 // Whether the disk is still the one the journal saved: the same signature, table and partition
 // start. A journal without disk facts fits any disk.
-bool JournalFitsDisk(const SwitchTarget& target, const Journal& journal) {
+DiskFit JournalFitsDisk(const SwitchTarget& target, const Journal& journal) {
     if (!journal.hasDisk) {
-        return true;
+        return DiskFit::Fits;
     }
     std::string sector0;
-    return ReadDiskSectors(target.diskPath, 0, 1, sector0) &&
-           sector0.compare(440, 4, journal.signature) == 0 &&
-           sector0.compare(446, 66, journal.table) == 0 && target.partitionStart == journal.start;
+    if (!ReadDiskSectors(target.diskPath, 0, 1, sector0)) {
+        return DiskFit::Unreadable;
+    }
+    return sector0.compare(440, 4, journal.signature) == 0 &&
+                   sector0.compare(446, 66, journal.table) == 0 &&
+                   target.partitionStart == journal.start
+               ? DiskFit::Fits
+               : DiskFit::Changed;
 }
 
 // The journal on the stick before the tool writes: the rename that put it in place is flushed
@@ -597,12 +582,12 @@ SwitchOutcome RunSwitch(const SwitchTarget& target, const SwitchPlan& plan) {
         return {false, BackupFailedText(JournalPath(folder))};
     }
     const bool pending = state == JournalState::Pending;
-    std::string sector0;
-    if (pending && journal.hasDisk && !ReadDiskSectors(target.diskPath, 0, 1, sector0)) {
+    const DiskFit fit = pending ? JournalFitsDisk(target, journal) : DiskFit::Fits;
+    if (fit == DiskFit::Unreadable) {
         // Not knowing the disk is no reason to give up the backup that may be needed on it.
         return {false, BackupFailedText(target.diskPath)};
     }
-    if (pending && !JournalFitsDisk(target, journal)) {
+    if (fit == DiskFit::Changed) {
         // The saved sectors belong to another layout: writing them back would break this one.
         DiscardFile(JournalPath(folder));
         return {false, LayoutChangedText(folder)};
@@ -662,15 +647,14 @@ PendingSwitch RestorePendingSwitch(const SwitchTarget& target) {
     case JournalState::Pending:
         break;
     }
-    if (journal.hasDisk) {
-        std::string sector0;
-        if (!ReadDiskSectors(target.diskPath, 0, 1, sector0)) {
-            return PendingSwitch::NotRestored;
-        }
-        if (!JournalFitsDisk(target, journal)) {
-            DiscardFile(JournalPath(folder));
-            return PendingSwitch::LayoutChanged;
-        }
+    switch (JournalFitsDisk(target, journal)) {
+    case DiskFit::Unreadable:
+        return PendingSwitch::NotRestored;
+    case DiskFit::Changed:
+        DiscardFile(JournalPath(folder));
+        return PendingSwitch::LayoutChanged;
+    case DiskFit::Fits:
+        break;
     }
     if (!RestoreBackup(target, journal)) {
         return PendingSwitch::NotRestored;

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "sys/handles.h"
+#include "sys/utf8.h"
 
 namespace {
 
@@ -23,18 +24,6 @@ std::wstring FormatMessageText(const wchar_t* format, va_list args) {
     _vsnwprintf(&buffer[0], MessageCapacity - 1, format, args);
     buffer.resize(wcslen(buffer.c_str()));
     return buffer;
-}
-
-std::string ToUtf8(const std::wstring& text) {
-    const int length = static_cast<int>(text.size());
-    const int bytes =
-        WideCharToMultiByte(CP_UTF8, 0, text.c_str(), length, nullptr, 0, nullptr, nullptr);
-    if (bytes <= 0) {
-        return {};
-    }
-    std::string utf8(static_cast<size_t>(bytes), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), length, &utf8[0], bytes, nullptr, nullptr);
-    return utf8;
 }
 
 std::wstring FormatWideStringV(const wchar_t* format, va_list args) {

@@ -56,22 +56,12 @@ bool RemoveLink(const std::wstring& path, DWORD attributes) {
     return remove();
 }
 
-// Attributes are reset only when a first attempt fails: whatever survives ends with normal
-// attributes, exactly as if they had been reset first, at one call per entry instead of two.
-bool RemoveFile(const std::wstring& path) {
-    if (DeleteFileW(path.c_str())) {
-        return true;
-    }
-    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-    return DeleteFileW(path.c_str()) != 0;
-}
-
 bool DeleteTreeKnown(const std::wstring& path, DWORD attributes) {
     if (IsLink(attributes)) {
         return RemoveLink(path, attributes);
     }
     if (!IsFolder(attributes)) {
-        return RemoveFile(path);
+        return DiscardFile(path);
     }
     // A read-only folder is opened up first: some file systems refuse to unlink inside it.
     if (attributes & FILE_ATTRIBUTE_READONLY) {

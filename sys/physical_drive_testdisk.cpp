@@ -1,8 +1,10 @@
 // The disk queries of the test build: tests under Wine, where a drive letter has no disk, name
 // the disks in QUILLMERE_TEST_PHYSICAL_DRIVE, the partition starts in
-// QUILLMERE_TEST_PARTITION_START and the file standing for disk N in QUILLMERE_TEST_DISK_<N>.
-// Linked only into quillmere-testdisk.exe.
+// QUILLMERE_TEST_PARTITION_START, the file standing for disk N in QUILLMERE_TEST_DISK_<N> and
+// the disk of Windows' system partition, which Wine lacks, in
+// QUILLMERE_TEST_SYSTEM_PARTITION_DISK. Linked only into quillmere-testdisk.exe.
 #include "sys/physical_drive.h"
+#include "sys/system_partition.h"
 #include "sys/test_disk_number.h"
 
 namespace {
@@ -54,4 +56,8 @@ void AtTestStopPoint(const wchar_t* point) {
     if (Variable(L"QUILLMERE_TEST_STOP_AT") == point) {
         TerminateProcess(GetCurrentProcess(), 99);
     }
+}
+
+int SystemPartitionDiskNumber() {
+    return ParseTestDiskNumber(Variable(L"QUILLMERE_TEST_SYSTEM_PARTITION_DISK"));
 }

@@ -1,10 +1,10 @@
 #include "ui/window.h"
-#include "loaders/file_names.h"
 
 #include <windowsx.h>
 
 #include "app/app_context.h"
 #include "loaders/boot_state.h"
+#include "loaders/file_names.h"
 #include "res/resource_ids.h"
 #include "sys/debug_log.h"
 #include "sys/handles.h"

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "sys/handles.h"
+#include "sys/utf8.h"
 
 namespace standin {
 
@@ -31,18 +32,6 @@ inline bool EnvInt(const wchar_t* name, int& value) {
     }
     value = static_cast<int>(parsed);
     return true;
-}
-
-inline std::string ToUtf8(const std::wstring& text) {
-    if (text.empty()) {
-        return {};
-    }
-    int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr,
-                                   0, nullptr, nullptr);
-    std::string out(static_cast<size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0], size,
-                        nullptr, nullptr);
-    return out;
 }
 
 // Appends `line` and a line feed; the runs of one action are strictly sequential, so plain

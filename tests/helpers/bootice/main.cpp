@@ -140,7 +140,7 @@ std::string RecordLabel(const std::vector<std::wstring>& tokens) {
     if (!found) {
         value = standin::OptionValue(tokens, L"/file=", found);
     }
-    return standin::ToUtf8(value);
+    return ToUtf8(value);
 }
 
 // The first sector of the partition /DEVICE= names: the test build's partition start when the
@@ -249,7 +249,7 @@ int wmain() {
     std::vector<std::wstring> tokens = standin::SplitCommandLine(commandLine);
     std::string kind = KindOf(tokens);
 
-    standin::AppendLine(standin::EnvValue(L"QUILLMERE_STANDIN_LOG"), standin::ToUtf8(commandLine));
+    standin::AppendLine(standin::EnvValue(L"QUILLMERE_STANDIN_LOG"), ToUtf8(commandLine));
     std::wstring events = standin::EnvValue(L"QUILLMERE_STANDIN_EVENTS");
     std::string begin = "begin " + kind;
     std::wstring watch = standin::EnvValue(L"QUILLMERE_STANDIN_WATCH");

@@ -136,7 +136,7 @@ int Run(const std::vector<std::wstring>& tokens) {
 int wmain() {
     DWORD started = GetTickCount();
     std::wstring commandLine = GetCommandLineW();
-    standin::AppendLine(standin::EnvValue(L"QUILLMERE_STANDIN_LOG"), standin::ToUtf8(commandLine));
+    standin::AppendLine(standin::EnvValue(L"QUILLMERE_STANDIN_LOG"), ToUtf8(commandLine));
     std::wstring events = standin::EnvValue(L"QUILLMERE_STANDIN_EVENTS");
     standin::AppendLine(events, "begin powershell");
 
