@@ -647,14 +647,13 @@ PendingSwitch RestorePendingSwitch(const SwitchTarget& target) {
     case JournalState::Pending:
         break;
     }
-    switch (JournalFitsDisk(target, journal)) {
-    case DiskFit::Unreadable:
+    const DiskFit fit = JournalFitsDisk(target, journal);
+    if (fit == DiskFit::Unreadable) {
         return PendingSwitch::NotRestored;
-    case DiskFit::Changed:
+    }
+    if (fit == DiskFit::Changed) {
         DiscardFile(JournalPath(folder));
         return PendingSwitch::LayoutChanged;
-    case DiskFit::Fits:
-        break;
     }
     if (!RestoreBackup(target, journal)) {
         return PendingSwitch::NotRestored;
