@@ -80,23 +80,28 @@ std::vector<uint32_t> CaptureScreen(int x, int y, int width, int height) {
     return pixels;
 }
 
+struct IconMatch {
+    std::string name;        // empty: the box shows no icon, or the screen could not be read
+    long long distance = -1; // summed channel differences from the closest standard icon
+};
+
 // Which standard icon a box shows: the icon control's pixels are compared with each standard
 // icon drawn on the box's own background.
-std::string IdentifyIcon(HWND box) {
+IconMatch IdentifyIcon(HWND box) {
     HWND iconControl = GetDlgItem(box, 0x440);
     if (!iconControl || !IsWindowVisible(iconControl)) {
-        return "";
+        return {};
     }
     RECT rect{};
     GetWindowRect(iconControl, &rect);
     const int size = GetSystemMetrics(SM_CXICON);
     std::vector<uint32_t> shown = CaptureScreen(rect.left, rect.top, size, size);
     if (shown.empty()) {
-        return "";
+        return {};
     }
     std::vector<uint32_t> corner = CaptureScreen(rect.left - 1, rect.top - 1, 1, 1);
     if (corner.empty()) {
-        return "";
+        return {};
     }
     uint32_t background = corner[0];
     struct Candidate {
@@ -138,7 +143,7 @@ std::string IdentifyIcon(HWND box) {
             best = candidate.name;
         }
     }
-    return best;
+    return {best, bestDistance};
 }
 
 } // namespace
@@ -152,12 +157,13 @@ bool WaitForMessageBox(DWORD processId, DWORD timeoutMs, MessageBoxInfo& out) {
     if (!box) {
         return false;
     }
-    // The icon is read from the screen: only once the box has painted it.
-    HWND iconControl = GetDlgItem(box, 0x440);
+    // The icon is read from the screen, where a box may show up before it has painted: a
+    // shown icon matches its standard icon pixel for pixel, a half-painted one matches none.
+    IconMatch icon;
     WaitUntil(
         [&] {
-            return !GetUpdateRect(box, nullptr, FALSE) &&
-                   (!iconControl || !GetUpdateRect(iconControl, nullptr, FALSE));
+            icon = IdentifyIcon(box);
+            return icon.distance <= 0;
         },
         timeoutMs);
     out.box = box;
@@ -165,7 +171,7 @@ bool WaitForMessageBox(DWORD processId, DWORD timeoutMs, MessageBoxInfo& out) {
     out.caption = WindowText(box);
     HWND text = GetDlgItem(box, 0xFFFF);
     out.text = text ? WindowText(text) : std::wstring();
-    out.icon = IdentifyIcon(box);
+    out.icon = icon.name;
     return true;
 }
 
