@@ -97,8 +97,7 @@ TEST(InteractionE2e, ClickRunsTheButtonsActionAndLogsItsTarget) {
 
 TEST(InteractionE2e, ReleaseDecidesWhichButtonRuns) {
     WindowSession session;
-    ASSERT_TRUE(session.Prepare());
-    ASSERT_TRUE(session.Launch());
+    ASSERT_TRUE(session.Open());
     HWND window = session.window;
 
     PressAt(window, ButtonCentre(4));
@@ -125,8 +124,7 @@ TEST(InteractionE2e, ReleaseDecidesWhichButtonRuns) {
 
 TEST(InteractionE2e, HoverFollowsTheZoneBoundaries) {
     WindowSession session;
-    ASSERT_TRUE(session.Prepare());
-    ASSERT_TRUE(session.Launch());
+    ASSERT_TRUE(session.Open());
     HWND window = session.window;
     struct Row {
         POINT at;
@@ -148,8 +146,7 @@ TEST(InteractionE2e, HoverFollowsTheZoneBoundaries) {
 
 TEST(InteractionE2e, HeaderDragMovesTheWindowWithTheCursor) {
     WindowSession session;
-    ASSERT_TRUE(session.Prepare());
-    ASSERT_TRUE(session.Launch());
+    ASSERT_TRUE(session.Open());
     HWND window = session.window;
     RECT before = session.Frame();
     PressAt(window, {100, 10});
@@ -186,8 +183,7 @@ TEST(InteractionE2e, HeaderDragMovesTheWindowWithTheCursor) {
 
 TEST(InteractionE2e, CaptionButtonsMinimiseAndCloseOnlyWhenReleasedOnThem) {
     WindowSession session;
-    ASSERT_TRUE(session.Prepare());
-    ASSERT_TRUE(session.Launch());
+    ASSERT_TRUE(session.Open());
     HWND window = session.window;
 
     PressAt(window, {320, 10});
@@ -297,8 +293,7 @@ TEST(InteractionE2e, AQuitDuringAnActionEndsTheProgramOnlyAfterItsLastMessage) {
 
 TEST(InteractionE2e, AnOpenMessageFreezesThePointerAndThePoll) {
     WindowSession session;
-    ASSERT_TRUE(session.Prepare());
-    ASSERT_TRUE(session.Launch());
+    ASSERT_TRUE(session.Open());
     HWND window = session.window;
     ASSERT_TRUE(DeleteFileW(session.installer.Path(L"\\efi\\Telvorn\\Boot\\NOT.DEL").c_str()));
     ClickClient(window, ButtonCentre(2).x, ButtonCentre(2).y);

@@ -16,16 +16,14 @@ std::string ExpectLook(HWND window, uint32_t minimize, uint32_t close,
 
 TEST(PaintE2e, IdleWindowWithNothingInstalled) {
     WindowSession session;
-    ASSERT_TRUE(session.Prepare());
-    ASSERT_TRUE(session.Launch());
+    ASSERT_TRUE(session.Open());
     const ButtonColours idle[LoaderCount] = {P, P, P, P, P, P, P};
     EXPECT_EQ(ExpectLook(session.window, Header, Header, idle), "");
 }
 
 TEST(PaintE2e, InstalledLoadersAtRestUnderThePointerAndPressed) {
     WindowSession session;
-    ASSERT_TRUE(session.Prepare("legacy=1\nuefi=2\n"));
-    ASSERT_TRUE(session.Launch());
+    ASSERT_TRUE(session.Open("legacy=1\nuefi=2\n"));
     HWND window = session.window;
     const ButtonColours rest[LoaderCount] = {P, I, P, P, P, P, I};
     EXPECT_EQ(ExpectLook(window, Header, Header, rest), "");
@@ -58,22 +56,24 @@ TEST(PaintE2e, InstalledLoadersAtRestUnderThePointerAndPressed) {
 
 TEST(PaintE2e, CaptionButtonsLightUnderThePointer) {
     WindowSession session;
-    ASSERT_TRUE(session.Prepare());
-    ASSERT_TRUE(session.Launch());
+    ASSERT_TRUE(session.Open());
     HWND window = session.window;
     const ButtonColours idle[LoaderCount] = {P, P, P, P, P, P, P};
-    MovePointerToClient(window, 320, 10);
-    EXPECT_EQ(ExpectLook(window, MinimizeHover, Header, idle), "");
-    LeftDown();
-    EXPECT_EQ(ExpectLook(window, MinimizePressed, Header, idle), "");
-    MovePointerToClient(window, Nowhere.x, Nowhere.y);
-    LeftUp();
-    MovePointerToClient(window, 350, 10);
-    EXPECT_EQ(ExpectLook(window, Header, CloseHover, idle), "");
-    LeftDown();
-    EXPECT_EQ(ExpectLook(window, Header, ClosePressed, idle), "");
-    MovePointerToClient(window, Nowhere.x, Nowhere.y);
-    LeftUp();
+    // Each glyph lights under the pointer and while pressed; released elsewhere, it does nothing.
+    struct Glyph {
+        int x;
+        uint32_t hover[2], pressed[2]; // minimise's and close's colours
+    } glyphs[] = {{320, {MinimizeHover, Header}, {MinimizePressed, Header}},
+                  {350, {Header, CloseHover}, {Header, ClosePressed}}};
+    for (const Glyph& glyph : glyphs) {
+        SCOPED_TRACE(glyph.x);
+        MovePointerToClient(window, glyph.x, 10);
+        EXPECT_EQ(ExpectLook(window, glyph.hover[0], glyph.hover[1], idle), "");
+        LeftDown();
+        EXPECT_EQ(ExpectLook(window, glyph.pressed[0], glyph.pressed[1], idle), "");
+        MovePointerToClient(window, Nowhere.x, Nowhere.y);
+        LeftUp();
+    }
     EXPECT_EQ(ExpectLook(window, Header, Header, idle), "");
     EXPECT_FALSE(IsIconic(window));
     EXPECT_TRUE(session.app.Running());
@@ -108,8 +108,7 @@ TEST(PaintE2e, RunningActionGreysTheOthersAlsoBehindItsMessage) {
 
 TEST(PaintE2e, RefusalMessageGreysEveryButton) {
     WindowSession session;
-    ASSERT_TRUE(session.Prepare("legacy=1\nuefi=2\n"));
-    ASSERT_TRUE(session.Launch());
+    ASSERT_TRUE(session.Open("legacy=1\nuefi=2\n"));
     HWND window = session.window;
     ASSERT_TRUE(DeleteFileW(session.installer.Path(L"\\efi\\Telvorn\\Boot\\NOT.DEL").c_str()));
     POINT four = ButtonCentre(4);
@@ -142,8 +141,7 @@ TEST(Dpi144E2e, WindowTextsAndClicksScaleWithTheScreen) {
         ASSERT_EQ(GetDeviceCaps(screen.dc, LOGPIXELSY), 144) << "not the 144-dpi prefix";
     }
     WindowSession session;
-    ASSERT_TRUE(session.Prepare("legacy=1\nuefi=2\n"));
-    ASSERT_TRUE(session.Launch());
+    ASSERT_TRUE(session.Open("legacy=1\nuefi=2\n"));
     HWND window = session.window;
 
     RECT area{};

@@ -46,6 +46,9 @@ struct WindowSession {
         return window != nullptr;
     }
 
+    // Prepared and launched with nothing overridden.
+    bool Open(const std::string& bootState = "") { return Prepare(bootState) && Launch(); }
+
     // The image that stands for the installer's disk 2.
     static std::wstring DiskPath() { return BuildDir() + L"\\scratch\\ui-disk.img"; }
 
