@@ -26,11 +26,7 @@ struct AppContext {
     std::wstring installerRoot;
     std::wstring bootDir;
     std::wstring bootIcePath;
-    bool busy = false;
-    bool modalShown = false;
-    int32_t runningAction = -1;
-    int32_t legacyLoader = -1;
-    int32_t uefiLoader = -1;
+    ActionStatus status;
     PointerState pointer;
     int32_t dragOffsetX = 0;
     int32_t dragOffsetY = 0;

@@ -39,24 +39,34 @@ struct PointerLatch {
     POINT releaseAt{};
 };
 
+// The marked loaders and what runs or is open over the window: the context holds it, every
+// frame shows a copy.
+struct ActionStatus {
+    bool busy = false;          // an action runs
+    bool modalShown = false;    // a message box is open over the window
+    int32_t runningAction = -1; // the button whose action runs
+    int32_t legacyLoader = -1;  // bootstate.txt's choices; -1 none
+    int32_t uefiLoader = -1;
+
+    bool operator==(const ActionStatus& other) const {
+        return busy == other.busy && modalShown == other.modalShown &&
+               runningAction == other.runningAction && legacyLoader == other.legacyLoader &&
+               uefiLoader == other.uefiLoader;
+    }
+};
+
 // Everything a frame shows, as values: two equal records paint the same pixels.
 struct FrameState {
     int32_t width = 0;
     int32_t height = 0;
     int32_t dpi = 96;
-    bool busy = false;
-    bool modalShown = false;
-    int32_t runningAction = -1;
-    int32_t legacyLoader = -1;
-    int32_t uefiLoader = -1;
+    ActionStatus status;
     HitZone hover;
     bool down = false; // primary button held over `hover`
 
     bool operator==(const FrameState& other) const {
         return width == other.width && height == other.height && dpi == other.dpi &&
-               busy == other.busy && modalShown == other.modalShown &&
-               runningAction == other.runningAction && legacyLoader == other.legacyLoader &&
-               uefiLoader == other.uefiLoader && hover == other.hover && down == other.down;
+               status == other.status && hover == other.hover && down == other.down;
     }
     bool operator!=(const FrameState& other) const { return !(*this == other); }
 };

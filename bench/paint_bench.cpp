@@ -43,8 +43,8 @@ template <typename Work> double MicrosecondsPerRound(Work work) {
 int wmain() {
     AppContext context;
     context.instance = GetModuleHandleW(nullptr);
-    context.legacyLoader = 1;
-    context.uefiLoader = 2;
+    context.status.legacyLoader = 1;
+    context.status.uefiLoader = 2;
     HWND window = CreateProgramWindow(&context);
     if (!window) {
         std::printf("no window\n");

@@ -8,7 +8,7 @@
 #include "sys/process.h"
 
 void AppContext::RunAction(int32_t index) {
-    if (busy) {
+    if (status.busy) {
         return;
     }
     const SwitchTarget target = LocateTarget(installerRoot, bootDir, bootIcePath);
@@ -18,8 +18,8 @@ void AppContext::RunAction(int32_t index) {
         ShowModalMessage(refusal, MB_ICONINFORMATION);
         return;
     }
-    busy = true;
-    runningAction = index;
+    status.busy = true;
+    status.runningAction = index;
     // The running look must be on screen even for an action that pumps no messages.
     InvalidateRect(window, nullptr, FALSE);
     UpdateWindow(window);
@@ -32,22 +32,23 @@ void AppContext::RunAction(int32_t index) {
         outcome = InstallLoader(facts->loader, target);
         switching = false;
         if (outcome.switched) {
-            (facts->mode == BootMode::Uefi ? uefiLoader : legacyLoader) = facts->stateValue;
+            (facts->mode == BootMode::Uefi ? status.uefiLoader : status.legacyLoader) =
+                facts->stateValue;
         }
     }
     if (!outcome.text.empty()) {
         ShowModalMessage(outcome.text, MB_ICONINFORMATION);
     }
-    busy = false;
-    runningAction = -1;
+    status.busy = false;
+    status.runningAction = -1;
     InvalidateRect(window, nullptr, FALSE);
     // A quit that came while the action ran ends the program only now, after its last message.
     PostHeldQuit(heldQuit);
 }
 
 void AppContext::ShowModalMessage(const std::wstring& text, UINT style) {
-    bool wasShown = modalShown;
-    modalShown = true;
+    bool wasShown = status.modalShown;
+    status.modalShown = true;
     EnableWindow(window, FALSE);
     InvalidateRect(window, nullptr, FALSE);
     UpdateWindow(window);
@@ -58,9 +59,9 @@ void AppContext::ShowModalMessage(const std::wstring& text, UINT style) {
     MessageBoxW(window, text.c_str(), AppCaption, style | MB_SETFOREGROUND | MB_TOPMOST);
     EnableWindow(window, TRUE);
     SetForegroundWindow(window);
-    modalShown = wasShown;
+    status.modalShown = wasShown;
     InvalidateRect(window, nullptr, FALSE);
-    if (!busy) {
+    if (!status.busy) {
         PostHeldQuit(heldQuit);
     }
 }

@@ -80,15 +80,15 @@ bool PrepareKeptFrame(KeptFrame& kept, HDC dc, const FrameState& frame) {
 // the plain button shaded by the pointer.
 palette::ButtonPaint ChooseButtonPaint(const FrameState& frame, int32_t index) {
     using namespace palette;
-    if (frame.busy) {
-        return index == frame.runningAction ? Installed : Grey;
+    if (frame.status.busy) {
+        return index == frame.status.runningAction ? Installed : Grey;
     }
-    if (frame.modalShown) {
+    if (frame.status.modalShown) {
         return Grey;
     }
     const bool hovered = frame.hover.kind == ZoneKind::Button && frame.hover.button == index;
     const bool pressed = hovered && frame.down;
-    if (IsInstalled(Loaders[index].loader, frame.legacyLoader, frame.uefiLoader)) {
+    if (IsInstalled(Loaders[index].loader, frame.status.legacyLoader, frame.status.uefiLoader)) {
         return pressed ? InstalledPressed : hovered ? InstalledHover : Installed;
     }
     ButtonPaint plain = Plain;
@@ -99,16 +99,8 @@ palette::ButtonPaint ChooseButtonPaint(const FrameState& frame, int32_t index) {
 } // namespace
 
 FrameState FrameStateOf(const AppContext& context, int32_t width, int32_t height) {
-    return {width,
-            height,
-            context.dpi,
-            context.busy,
-            context.modalShown,
-            context.runningAction,
-            context.legacyLoader,
-            context.uefiLoader,
-            context.pointer.hover,
-            context.pointer.down};
+    return {
+        width, height, context.dpi, context.status, context.pointer.hover, context.pointer.down};
 }
 
 ButtonLook ChooseButtonLook(const FrameState& frame, int32_t index) {
@@ -117,7 +109,7 @@ ButtonLook ChooseButtonLook(const FrameState& frame, int32_t index) {
 }
 
 COLORREF ChooseCaptionColor(const FrameState& frame, ZoneKind caption) {
-    if (frame.busy || frame.hover.kind != caption) {
+    if (frame.status.busy || frame.hover.kind != caption) {
         return ToColorRef(palette::Header);
     }
     const palette::CaptionPaint& paint =

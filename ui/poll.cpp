@@ -187,8 +187,8 @@ bool StepAndAct(AppContext& context, const PointerSample& sample, bool& repaint)
                    sample.valid && inZone && PointerOverWindow(context.window, sample.screen));
     input.down = sample.down;
     input.pressBeganHere = sample.pressBeganHere;
-    input.busy = context.busy;
-    input.modalShown = context.modalShown;
+    input.busy = context.status.busy;
+    input.modalShown = context.status.modalShown;
 
     PollOutcome outcome = StepPointer(context.pointer, input);
     // Stored before any effect: minimise, move and the action dispatch nested polls.
@@ -220,7 +220,7 @@ void AppContext::PollPointer() {
     // after it.
     const PointerLatch latch = pointerLatch;
     pointerLatch = PointerLatch{};
-    if (modalShown) {
+    if (status.modalShown) {
         return;
     }
     PointerSample samples[2];
@@ -242,7 +242,8 @@ void AppContext::PollPointer() {
     const bool over =
         last.valid && PtInRect(&area, client) && PointerOverWindow(window, last.screen);
     // A laptop's processor rests only when nothing wakes it 25 times a second.
-    if (MayRest(pointer, over, last.down, busy, modalShown) && KillTimer(window, PollTimerId)) {
+    if (MayRest(pointer, over, last.down, status.busy, status.modalShown) &&
+        KillTimer(window, PollTimerId)) {
         pollResting = true;
     }
 }

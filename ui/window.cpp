@@ -76,7 +76,7 @@ LRESULT OnPaintMessage(HWND window, AppContext* context) {
 
 LRESULT OnCloseMessage(HWND window, AppContext* context) {
     // The action's child process or box would be orphaned mid-write: the user closes later.
-    if (context && context->busy) {
+    if (context && context->status.busy) {
         DebugLog(L"WM_CLOSE busy=%d", 1);
         return 0;
     }
@@ -185,7 +185,7 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
 
 void AppContext::LoadBootState() {
     const std::wstring path = bootDir + BootStateFileName;
-    legacyLoader = ReadBootStateValue(path, "legacy");
-    uefiLoader = ReadBootStateValue(path, "uefi");
-    DebugLog(L"bootstate loaded: legacy=%d uefi=%d", legacyLoader, uefiLoader);
+    status.legacyLoader = ReadBootStateValue(path, "legacy");
+    status.uefiLoader = ReadBootStateValue(path, "uefi");
+    DebugLog(L"bootstate loaded: legacy=%d uefi=%d", status.legacyLoader, status.uefiLoader);
 }

@@ -228,17 +228,17 @@ TEST_F(BootStateFile, MissingOrEmptyFileReadsAsNothingRecorded) {
 TEST_F(BootStateFile, LoadSetsBothFieldsAndLogsThem) {
     AppContext context;
     context.bootDir = bootDir;
-    context.legacyLoader = 3;
-    context.uefiLoader = 2;
+    context.status.legacyLoader = 3;
+    context.status.uefiLoader = 2;
     context.LoadBootState();
-    EXPECT_EQ(context.legacyLoader, -1);
-    EXPECT_EQ(context.uefiLoader, -1);
+    EXPECT_EQ(context.status.legacyLoader, -1);
+    EXPECT_EQ(context.status.uefiLoader, -1);
     EXPECT_TRUE(HasLogLine(Log(), "bootstate loaded: legacy=-1 uefi=-1")) << Log();
 
     ASSERT_TRUE(WriteBytes(statePath, "uefi=0\nlegacy=1"));
     context.LoadBootState();
-    EXPECT_EQ(context.legacyLoader, 1);
-    EXPECT_EQ(context.uefiLoader, 0);
+    EXPECT_EQ(context.status.legacyLoader, 1);
+    EXPECT_EQ(context.status.uefiLoader, 0);
     EXPECT_TRUE(HasLogLine(Log(), "bootstate loaded: legacy=1 uefi=0")) << Log();
 }
 
@@ -254,11 +254,11 @@ TEST_F(BootStateFile, SaveWritesExactBytesAndKeepsTheOtherModeFromTheFile) {
     // The window may believe something else; the file's own value is what is kept.
     AppContext context;
     context.bootDir = bootDir;
-    context.legacyLoader = 3;
+    context.status.legacyLoader = 3;
     ASSERT_TRUE(WriteBytes(statePath, "legacy=0\n"));
     SaveBootState(context.bootDir, -1, 2);
     EXPECT_EQ(ReadBytes(statePath), "legacy=0\nuefi=2\n");
-    EXPECT_EQ(context.legacyLoader, 3);
+    EXPECT_EQ(context.status.legacyLoader, 3);
 
     ASSERT_TRUE(WriteBytes(statePath, "legacy=-1\nuefi=0\n"));
     SaveBootState(bootDir, -1, 1);

@@ -16,10 +16,10 @@ TEST(AppContext, StartsIdleWithNothingInstalled) {
     AppContext context;
     EXPECT_EQ(context.clientWidth, 376);
     EXPECT_EQ(context.clientHeight, 208);
-    EXPECT_FALSE(context.busy);
-    EXPECT_EQ(context.runningAction, -1);
-    EXPECT_EQ(context.legacyLoader, -1);
-    EXPECT_EQ(context.uefiLoader, -1);
+    EXPECT_FALSE(context.status.busy);
+    EXPECT_EQ(context.status.runningAction, -1);
+    EXPECT_EQ(context.status.legacyLoader, -1);
+    EXPECT_EQ(context.status.uefiLoader, -1);
     EXPECT_EQ(context.pointer.pressedButton, -1);
     EXPECT_EQ(context.pointer.hover.kind, ZoneKind::None);
     EXPECT_FALSE(context.pointer.down);

@@ -52,9 +52,9 @@ TEST(RunAction, RefusesAnUnconfirmedTargetWithoutGoingBusy) {
         EXPECT_EQ(answerer.boxes[0].caption, L"Quillmere");
         EXPECT_EQ(answerer.boxes[0].icon, "information");
         EXPECT_EQ(answerer.boxes[0].owner, test.window);
-        EXPECT_FALSE(test.context.busy);
-        EXPECT_EQ(test.context.runningAction, -1);
-        EXPECT_FALSE(test.context.modalShown);
+        EXPECT_FALSE(test.context.status.busy);
+        EXPECT_EQ(test.context.status.runningAction, -1);
+        EXPECT_FALSE(test.context.status.modalShown);
         EXPECT_TRUE(IsWindowEnabled(test.window));
         DeleteFileW(markerPath.c_str());
     }
@@ -127,12 +127,12 @@ TEST(RunAction, AnIndexWithoutALoaderGoesBusyPaintsAndRunsNothing) {
         answerer.Start();
         test.context.RunAction(index);
         EXPECT_TRUE(answerer.Finish().empty());
-        EXPECT_FALSE(test.context.busy);
-        EXPECT_EQ(test.context.runningAction, -1);
+        EXPECT_FALSE(test.context.status.busy);
+        EXPECT_EQ(test.context.status.runningAction, -1);
         // The frame painted last is the one RunAction put on screen before the action: an
         // action that pumps no messages would otherwise run behind the previous look.
-        EXPECT_TRUE(test.context.keptFrame.shows.busy);
-        EXPECT_EQ(test.context.keptFrame.shows.runningAction, index);
+        EXPECT_TRUE(test.context.keptFrame.shows.status.busy);
+        EXPECT_EQ(test.context.keptFrame.shows.status.runningAction, index);
     }
 }
 
@@ -162,29 +162,29 @@ TEST(RunAction, RefusesTheDiskWindowsStartsFrom) {
         ASSERT_TRUE(disks.open.slot && disks.query.slot);
         ProgramWindow test;
         ASSERT_TRUE(OpenConfirmed(test));
-        test.context.uefiLoader = 1;
+        test.context.status.uefiLoader = 1;
         BoxAnswerer answerer;
         answerer.Start();
         test.context.RunAction(4);
         EXPECT_EQ(answerer.Finish(), std::vector<std::wstring>{WindowsDiskText(L"Q:")});
-        EXPECT_FALSE(test.context.busy);
-        EXPECT_EQ(test.context.uefiLoader, 1);
+        EXPECT_FALSE(test.context.status.busy);
+        EXPECT_EQ(test.context.status.uefiLoader, 1);
     }
 }
 
 TEST(RunAction, DoesNothingWhileBusy) {
     ProgramWindow test;
     ASSERT_TRUE(OpenOnUnknownVolume(test));
-    test.context.busy = true;
-    test.context.runningAction = 1;
+    test.context.status.busy = true;
+    test.context.status.runningAction = 1;
     // A box would hold RunAction until answered: once it has returned, the answerer has seen
     // every box it showed.
     BoxAnswerer answerer;
     answerer.Start();
     test.context.RunAction(4);
     EXPECT_EQ(answerer.Finish(), std::vector<std::wstring>{});
-    EXPECT_TRUE(test.context.busy);
-    EXPECT_EQ(test.context.runningAction, 1);
+    EXPECT_TRUE(test.context.status.busy);
+    EXPECT_EQ(test.context.status.runningAction, 1);
 }
 
 TEST(RunAction, EndsTheSessionHoldBeforeTheResultIsShown) {
@@ -208,7 +208,7 @@ TEST(ShowModalMessage, LeavesTheModalFlagAsItFoundIt) {
         SCOPED_TRACE(alreadyShown ? "already shown" : "not shown before");
         ProgramWindow test;
         ASSERT_TRUE(OpenOnUnknownVolume(test));
-        test.context.modalShown = alreadyShown;
+        test.context.status.modalShown = alreadyShown;
         BoxAnswerer answerer;
         answerer.Start();
         test.context.ShowModalMessage(L"Загрузчик изменён: UEFI Xorboot", MB_ICONINFORMATION);
@@ -216,7 +216,7 @@ TEST(ShowModalMessage, LeavesTheModalFlagAsItFoundIt) {
         ASSERT_EQ(answerer.boxes.size(), 1u);
         EXPECT_EQ(answerer.boxes[0].caption, L"Quillmere");
         EXPECT_EQ(answerer.boxes[0].icon, "information");
-        EXPECT_EQ(test.context.modalShown, alreadyShown);
+        EXPECT_EQ(test.context.status.modalShown, alreadyShown);
         EXPECT_TRUE(IsWindowEnabled(test.window));
     }
 }

@@ -24,11 +24,11 @@ constexpr HitZone OnButton(int i) {
 // Puts what a frame shows into the context, as the poll and the actions would.
 void Show(AppContext& c, bool busy, bool modal, int running, int legacy, int uefi, HitZone hover,
           bool down) {
-    c.busy = busy;
-    c.modalShown = modal;
-    c.runningAction = running;
-    c.legacyLoader = legacy;
-    c.uefiLoader = uefi;
+    c.status.busy = busy;
+    c.status.modalShown = modal;
+    c.status.runningAction = running;
+    c.status.legacyLoader = legacy;
+    c.status.uefiLoader = uefi;
     c.pointer.hover = hover;
     c.pointer.down = down;
 }
@@ -115,8 +115,8 @@ TEST(ChooseCaptionColor, LitOnlyUnderThePointerAndNeverWhileBusy) {
         FrameState frame;
         frame.hover = row.hover;
         frame.down = row.down;
-        frame.busy = row.busy;
-        frame.runningAction = row.busy ? 2 : -1;
+        frame.status.busy = row.busy;
+        frame.status.runningAction = row.busy ? 2 : -1;
         EXPECT_EQ(ChooseCaptionColor(frame, ZoneKind::Minimize), ToColorRef(row.minimize))
             << static_cast<int>(row.hover.kind) << row.down << row.busy;
         EXPECT_EQ(ChooseCaptionColor(frame, ZoneKind::Close), ToColorRef(row.close))
@@ -338,8 +338,8 @@ TEST(PaintWindow, EveryVisibleChangeReachesTheNextKeptFrame) {
         void (*change)(AppContext&);
     } steps[] = {
         {"first paint", [](AppContext&) {}},
-        {"legacy loader recorded", [](AppContext& c) { c.legacyLoader = 2; }},
-        {"uefi loader recorded", [](AppContext& c) { c.uefiLoader = 0; }},
+        {"legacy loader recorded", [](AppContext& c) { c.status.legacyLoader = 2; }},
+        {"uefi loader recorded", [](AppContext& c) { c.status.uefiLoader = 0; }},
         {"pointer over a button", [](AppContext& c) { c.pointer.hover = OnButton(5); }},
         {"pointer over the next button", [](AppContext& c) { c.pointer.hover = OnButton(6); }},
         {"button held", [](AppContext& c) { c.pointer.down = true; }},
@@ -348,18 +348,18 @@ TEST(PaintWindow, EveryVisibleChangeReachesTheNextKeptFrame) {
         {"button released", [](AppContext& c) { c.pointer.down = false; }},
         {"action starts",
          [](AppContext& c) {
-             c.busy = true;
-             c.runningAction = 1;
+             c.status.busy = true;
+             c.status.runningAction = 1;
              c.pointer.hover = {};
          }},
-        {"other action running", [](AppContext& c) { c.runningAction = 3; }},
+        {"other action running", [](AppContext& c) { c.status.runningAction = 3; }},
         {"action over, a message still open",
          [](AppContext& c) {
-             c.busy = false;
-             c.runningAction = -1;
-             c.modalShown = true;
+             c.status.busy = false;
+             c.status.runningAction = -1;
+             c.status.modalShown = true;
          }},
-        {"message closed", [](AppContext& c) { c.modalShown = false; }},
+        {"message closed", [](AppContext& c) { c.status.modalShown = false; }},
         {"screen scaled", [](AppContext& c) { c.dpi = 144; }},
     };
     PaintedWindow kept;
@@ -375,11 +375,11 @@ TEST(PaintWindow, EveryVisibleChangeReachesTheNextKeptFrame) {
         ASSERT_NE(fresh.window, nullptr);
         const AppContext& c = kept.context;
         Show(fresh.context, {step.name,
-                             c.busy,
-                             c.modalShown,
-                             c.runningAction,
-                             c.legacyLoader,
-                             c.uefiLoader,
+                             c.status.busy,
+                             c.status.modalShown,
+                             c.status.runningAction,
+                             c.status.legacyLoader,
+                             c.status.uefiLoader,
                              c.pointer.hover,
                              c.pointer.down,
                              0,

@@ -129,8 +129,8 @@ TEST(MainWndProc, LoadsTheBootStateAtCreation) {
     ASSERT_TRUE(WriteBytes(context.bootDir + L"\\bootstate.txt", "legacy=2\nuefi=1\n"));
     HWND window = CreateProgramWindow(&context);
     ASSERT_NE(window, nullptr);
-    EXPECT_EQ(context.legacyLoader, 2);
-    EXPECT_EQ(context.uefiLoader, 1);
+    EXPECT_EQ(context.status.legacyLoader, 2);
+    EXPECT_EQ(context.status.uefiLoader, 1);
     DestroyWindow(window);
     WPARAM code = 0;
     TakeQuit(code);
@@ -217,8 +217,8 @@ TEST(MainWndProc, RefusesToCloseWhileBusyAndToEndTheSessionWhileTheSwitchRuns) {
     HWND window = CreateProgramWindow(&context);
     ASSERT_NE(window, nullptr);
 
-    context.busy = true;
-    context.runningAction = 2;
+    context.status.busy = true;
+    context.status.runningAction = 2;
     context.switching = true;
     EXPECT_EQ(SendMessageW(window, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF), FALSE);
     EXPECT_EQ(SendMessageW(window, WM_QUERYENDSESSION, 0, 0), FALSE);
@@ -232,8 +232,8 @@ TEST(MainWndProc, RefusesToCloseWhileBusyAndToEndTheSessionWhileTheSwitchRuns) {
     EXPECT_NE(text.find("WM_CLOSE busy=1\r\n"), std::string::npos) << text;
     EXPECT_EQ(text.find("WM_CLOSE busy=0"), std::string::npos) << text;
 
-    context.busy = false;
-    context.runningAction = -1;
+    context.status.busy = false;
+    context.status.runningAction = -1;
     EXPECT_EQ(SendMessageW(window, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF), TRUE);
     EXPECT_EQ(SendMessageW(window, WM_CLOSE, 0, 0), 0);
     EXPECT_FALSE(IsWindow(window));
@@ -254,13 +254,13 @@ TEST(MainWndProc, AForcedSessionEndWaitsForTheRunningTool) {
     ASSERT_TRUE(CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW,
                                nullptr, nullptr, &startup, &created));
     ChildProcess tool(created);
-    context.busy = true;
+    context.status.busy = true;
     context.switching = true;
     SendMessageW(window, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
     EXPECT_EQ(WaitForSingleObject(tool.process.Get(), 0), WAIT_OBJECT_0)
         << "the session end came back while the tool still wrote";
     context.switching = false;
-    context.busy = false;
+    context.status.busy = false;
     DestroyWindow(window);
     WPARAM code = 0;
     TakeQuit(code);
