@@ -20,6 +20,8 @@ constexpr long long DiskHeadLimit = 2048;
 // The partition's boot record, FAT32's backup copy at sector 6 and its information sectors.
 constexpr unsigned PartitionSectors = 16;
 constexpr size_t Sector = 512;
+// How many times a restore runs the tool for one range of sectors.
+constexpr int RestoreRuns = 2;
 
 // What the journal knows of one file or folder the switch may change: its path below the
 // installer root, and whether (with which attributes) it was there before.
@@ -432,6 +434,9 @@ std::wstring ApplyPlan(const SwitchTarget& target, const SwitchPlan& plan) {
 // Puts saved disk sectors back through the tool when the disk no longer holds them, then reads
 // them again. For the partition's sectors what the mounted file system keeps rewriting by itself
 // is taken from the disk as it is now, into the saved file too, so the tool writes it unchanged.
+// The tool gets a second run when the first leaves the sectors unlike the backup: a tool that
+// could not start or lost the disk for a moment would otherwise leave the drive unbootable
+// until the next start.
 bool RestoreSectors(const SwitchTarget& target, const std::wstring& saved, unsigned long long first,
                     const std::wstring& commandLine, bool fileSystemSectors) {
     std::string expected, current;
@@ -443,14 +448,16 @@ bool RestoreSectors(const SwitchTarget& target, const std::wstring& saved, unsig
         return ReadDiskSectors(target.diskPath, first, count, current) &&
                current == (fileSystemSectors ? WithLiveFatFields(expected, current) : expected);
     };
-    if (fits()) {
-        return true;
+    for (int run = 0; run < RestoreRuns; ++run) {
+        if (fits()) {
+            return true;
+        }
+        if (fileSystemSectors && !current.empty() &&
+            !WriteFileFlushed(saved, expected = WithLiveFatFields(expected, current))) {
+            return false;
+        }
+        RunProcessAndWait(commandLine);
     }
-    if (fileSystemSectors && !current.empty() &&
-        !WriteFileFlushed(saved, expected = WithLiveFatFields(expected, current))) {
-        return false;
-    }
-    RunProcessAndWait(commandLine);
     return fits();
 }
 

@@ -276,6 +276,9 @@ TEST_F(Switches, AFailedStepPutsTheDriveBackByteForByte) {
          L"Записанные секторы не совпадают с ожидаемыми (сектор 0)."},
         {"Grub4Dos BPB read back", Loader::Grub4Dos, L"QUILLMERE_STANDIN_SPOIL", L"1", nullptr,
          L"Записанные секторы не совпадают с ожидаемыми (сектор 2048)."},
+        {"Bootmgr PBR read back, the restore's first PBR run going wrong too", Loader::Bootmgr,
+         L"QUILLMERE_STANDIN_SPOIL", L"1,4", nullptr,
+         L"Записанные секторы не совпадают с ожидаемыми (сектор 2048)."},
         {"GRUB2 image copy", Loader::Grub2, nullptr, nullptr,
          L"\\efi\\Telvorn\\Boot\\grub2\\bios\\core.img.quillmere-new",
          L"Не удалось скопировать файл "
@@ -327,8 +330,8 @@ TEST_F(Switches, AFailedStepPutsTheDriveBackByteForByte) {
 TEST_F(Switches, AFailedRestoreKeepsItsBackupUntilARestoreSucceeds) {
     ASSERT_NO_FATAL_FAILURE(FreshWithOldLoaders("legacy=0\nuefi=2\n"));
     const auto original = Snapshot();
-    // The PBR run and the restore's own PBR run (after the restore's sector write).
-    SetEnvironmentVariableW(L"QUILLMERE_STANDIN_SPOIL", L"1,4");
+    // The PBR run and both of the restore's own PBR runs (after the restore's sector write).
+    SetEnvironmentVariableW(L"QUILLMERE_STANDIN_SPOIL", L"1,4,5");
 
     SwitchOutcome outcome = Run(Loader::Bootmgr);
 
@@ -337,7 +340,7 @@ TEST_F(Switches, AFailedRestoreKeepsItsBackupUntilARestoreSucceeds) {
               L"прежний загрузчик не удалось. Резервная копия: K:" +
                   std::wstring(Boot) + L"\\backup");
     EXPECT_TRUE(JournalPending());
-    SetEnvironmentVariableW(L"QUILLMERE_STANDIN_SPOIL", L"1,4,5"); // the next start's PBR run
+    SetEnvironmentVariableW(L"QUILLMERE_STANDIN_SPOIL", L"1,4,5,6,7"); // the next start's two
     EXPECT_EQ(RestorePendingSwitch(target), PendingSwitch::NotRestored);
     EXPECT_TRUE(JournalPending());
 
@@ -361,9 +364,9 @@ TEST_F(Switches, AStoppedSwitchIsRestoredAtTheNextStartUnlessTheDiskChanged) {
         SCOPED_TRACE(layoutChanged ? "table changed since" : "same disk");
         ASSERT_NO_FATAL_FAILURE(FreshWithOldLoaders("legacy=1\nuefi=0\n"));
         const auto original = Snapshot();
-        // The core write and then the restore's sector write go wrong: the journal stays, as
-        // after a stop.
-        SetEnvironmentVariableW(L"QUILLMERE_STANDIN_SPOIL", L"2,4");
+        // The core write and then both of the restore's sector writes go wrong: the journal
+        // stays, as after a stop.
+        SetEnvironmentVariableW(L"QUILLMERE_STANDIN_SPOIL", L"2,4,5");
         EXPECT_NE(Run(Loader::Grub2).text.find(L"Резервная копия"), std::wstring::npos);
         ASSERT_TRUE(JournalPending());
         SetEnvironmentVariableW(L"QUILLMERE_STANDIN_SPOIL", nullptr);
