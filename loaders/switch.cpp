@@ -452,9 +452,13 @@ bool RestoreSectors(const SwitchTarget& target, const std::wstring& saved, unsig
         if (fits()) {
             return true;
         }
-        if (fileSystemSectors && !current.empty() &&
-            !WriteFileFlushed(saved, expected = WithLiveFatFields(expected, current))) {
-            return false;
+        if (fileSystemSectors && !current.empty()) {
+            // Replaced, never rewritten in place: a stop here must not empty the backup.
+            const std::string live = WithLiveFatFields(expected, current);
+            if (live != expected && !ReplaceFileContent(saved, live)) {
+                return false;
+            }
+            expected = live;
         }
         RunProcessAndWait(commandLine);
     }

@@ -340,7 +340,7 @@ TEST_F(Switches, AFailedRestoreKeepsItsBackupUntilARestoreSucceeds) {
               L"прежний загрузчик не удалось. Резервная копия: K:" +
                   std::wstring(Boot) + L"\\backup");
     EXPECT_TRUE(JournalPending());
-    SetEnvironmentVariableW(L"QUILLMERE_STANDIN_SPOIL", L"1,4,5,6,7"); // the next start's two
+    SetEnvironmentVariableW(L"QUILLMERE_STANDIN_SPOIL", L"1,4,5,6,7"); // the next start's PBR runs
     EXPECT_EQ(RestorePendingSwitch(target), PendingSwitch::NotRestored);
     EXPECT_TRUE(JournalPending());
 
