@@ -32,6 +32,7 @@ struct AppContext {
     int32_t dragOffsetY = 0;
     PointerLatch pointerLatch;
     bool pressBeganHere = false; // from the window's down message to its up or a lost capture
+    POINT pressPoint{};          // where that press began, in screen pixels
     bool switching = false;      // the switch itself runs (set by RunAction, its box excluded)
     bool pollResting = false;    // the poll's timer stopped, the pointer away
     KeptFrame keptFrame;

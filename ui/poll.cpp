@@ -136,6 +136,11 @@ PollOutcome StepPointer(const PointerState& previous, const PollInput& input) {
     return outcome;
 }
 
+POINT DragOffset(POINT pressPoint, bool pressedOnHeader, POINT cursor, POINT windowCorner) {
+    const POINT from = pressedOnHeader ? pressPoint : cursor;
+    return {from.x - windowCorner.x, from.y - windowCorner.y};
+}
+
 bool MayRest(const PointerState& state, bool pointerOverWindow, bool down, bool busy,
              bool modalShown) {
     return !pointerOverWindow && !down && !busy && !modalShown && !state.minimizePressed &&
@@ -154,8 +159,13 @@ void StartDrag(AppContext& context) {
     RECT frame{};
     GetCursorPos(&cursor);
     GetWindowRect(context.window, &frame);
-    context.dragOffsetX = cursor.x - frame.left;
-    context.dragOffsetY = cursor.y - frame.top;
+    POINT pressed = context.pressPoint;
+    ScreenToClient(context.window, &pressed);
+    const bool onHeader =
+        HitTest(LayoutAt(context.dpi), pressed.x, pressed.y).kind == ZoneKind::Header;
+    const POINT offset = DragOffset(context.pressPoint, onHeader, cursor, {frame.left, frame.top});
+    context.dragOffsetX = offset.x;
+    context.dragOffsetY = offset.y;
 }
 
 void FollowDrag(const AppContext& context) {

@@ -62,6 +62,11 @@ PollOutcome StepPointer(const PointerState& previous, const PollInput& input);
 // The poll's timer period; its id is in res/resource_ids.h.
 constexpr UINT PollPeriodMs = 40;
 
+// Where the window's corner lies from the point that drags it: from the point the press began at
+// when it began on the header, so the grabbed point stays under the cursor however late a poll
+// saw the press; else from the cursor now (a press slid onto the header from elsewhere).
+POINT DragOffset(POINT pressPoint, bool pressedOnHeader, POINT cursor, POINT windowCorner);
+
 // Whether the poll may stop until the next mouse message or activation: nothing on screen can
 // change while the pointer is away and nothing is held, pressed, dragged, running or in a box.
 bool MayRest(const PointerState& state, bool pointerOverWindow, bool down, bool busy,

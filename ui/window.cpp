@@ -95,6 +95,9 @@ LRESULT OnButtonMessage(HWND window, AppContext* context, bool down, LPARAM lPar
         ClientToScreen(window, &screen);
         context->pointerLatch = LatchButton(context->pointerLatch, down, screen);
         context->pressBeganHere = down;
+        if (down) {
+            context->pressPoint = screen;
+        }
     }
     if (down) {
         SetCapture(window);

@@ -383,6 +383,14 @@ TEST(StepPointer, HeaderDragStartsOnceAndFollowsUntilRelease) {
         PollOutcome outcome = RunTicks({start}).back();
         EXPECT_FALSE(outcome.startDrag || outcome.moveWindow || outcome.state.dragging);
     }
+
+    // Pressed on the header at (110, 20) with the window at (10, 10); the poll sees it only once
+    // the cursor has moved on to (140, 25).
+    EXPECT_EQ(DragOffset({110, 20}, true, {140, 25}, {10, 10}).x, 100);
+    EXPECT_EQ(DragOffset({110, 20}, true, {140, 25}, {10, 10}).y, 10);
+    // Slid onto the header from a button: the grabbed point is where the cursor is now.
+    EXPECT_EQ(DragOffset({110, 90}, false, {140, 25}, {10, 10}).x, 130);
+    EXPECT_EQ(DragOffset({110, 90}, false, {140, 25}, {10, 10}).y, 15);
 }
 
 PointerState MidGesture() {
