@@ -68,9 +68,24 @@ struct LoaderSession {
     // Clicks loader button `index`, answers its box and waits until the action has returned.
     std::wstring Click(int index) {
         const POINT centre = ButtonCentre(index);
+        // The program polls with the pointer over the button before the press: its start-up is
+        // over and the press is its window's.
+        MovePointerToClient(window, centre.x, centre.y);
+        EXPECT_TRUE(PolledSince(window));
         ClickClient(window, centre.x, centre.y);
         MessageBoxInfo box;
         if (!WaitForMessageBox(app.processId, 30000, box)) {
+            // Where a run that shows no box stopped: before the click, in a tool, or elsewhere.
+            POINT at = centre;
+            ClientToScreen(window, &at);
+            DWORD owner = 0;
+            GetWindowThreadProcessId(WindowFromPoint(at), &owner);
+            ADD_FAILURE() << "program " << (app.Running() ? "running" : "ended") << ", window "
+                          << (IsWindowEnabled(window) ? "enabled" : "disabled")
+                          << ", under the click "
+                          << (owner == app.processId ? "its own" : "another")
+                          << " window; stand-in events:\n"
+                          << ReadBytes(eventsPath);
             return L"<no box>";
         }
         EXPECT_EQ(box.caption, L"Quillmere");
