@@ -19,7 +19,8 @@ namespace {
 constexpr long long DiskHeadLimit = 2048;
 // The partition's boot record, FAT32's backup copy at sector 6 and its information sectors.
 constexpr unsigned PartitionSectors = 16;
-constexpr size_t Sector = 512;
+// The sector size, as a string index.
+constexpr size_t Sector = static_cast<size_t>(SectorBytes);
 // How many times a restore runs the tool for one range of sectors.
 constexpr int RestoreRuns = 2;
 
@@ -281,9 +282,8 @@ std::wstring SaveBackup(const SwitchTarget& target, const SwitchPlan& plan, Jour
             continue;
         }
         const std::wstring copy = SavedCopyPath(folder, item.relative);
-        std::string bytes;
-        if (item.existed && (!CreateDirectories(DirectoryPart(copy)) ||
-                             !ReadWholeFile(path, bytes) || !WriteFileFlushed(copy, bytes))) {
+        if (item.existed &&
+            (!CreateDirectories(DirectoryPart(copy)) || !CopyFileFlushed(path, copy))) {
             return copy;
         }
         journal.files.push_back(item);
@@ -583,7 +583,8 @@ SwitchOutcome RunSwitch(const SwitchTarget& target, const SwitchPlan& plan) {
             return {false, CopyFailedText(copy.second)};
         }
     }
-    if (plan.readBack != ReadBack::None && target.sectorBytes != 0 && target.sectorBytes != 512) {
+    if (plan.readBack != ReadBack::None && target.sectorBytes != 0 &&
+        target.sectorBytes != Sector) {
         return {false, SectorSizeRefusedText};
     }
     const std::wstring folder = BackupFolderOf(target.bootDir);

@@ -122,11 +122,9 @@ bool CopyTree(const std::wstring& from, const std::wstring& to) {
     for (const DirectoryEntry& entry : ListEntriesWithAttributes(from)) {
         const std::wstring source = from + L"\\" + entry.name;
         const std::wstring target = to + L"\\" + entry.name;
-        std::string bytes;
-        const bool copied = IsLink(entry.attributes) ? true
-                            : IsFolder(entry.attributes)
-                                ? CopyTree(source, target)
-                                : ReadWholeFile(source, bytes) && WriteFileFlushed(target, bytes);
+        const bool copied = IsLink(entry.attributes)     ? true
+                            : IsFolder(entry.attributes) ? CopyTree(source, target)
+                                                         : CopyFileFlushed(source, target);
         if (!copied) {
             return false;
         }

@@ -96,6 +96,11 @@ bool WriteFileFlushed(const std::wstring& path, const std::string& bytes) {
            written == bytes.size() && FlushFileBuffers(file.Get());
 }
 
+bool CopyFileFlushed(const std::wstring& from, const std::wstring& to) {
+    std::string bytes;
+    return ReadWholeFile(from, bytes) && WriteFileFlushed(to, bytes);
+}
+
 void FlushVolume(const std::wstring& root) {
     const std::wstring device = L"\\\\.\\" + root;
     FileHandle volume(CreateFileW(device.c_str(), GENERIC_READ | GENERIC_WRITE,

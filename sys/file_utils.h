@@ -17,6 +17,8 @@ std::string ReadFileStart(const std::wstring& path, size_t maxBytes);
 bool ReadWholeFile(const std::wstring& path, std::string& bytes);
 // Creates or replaces a file with `bytes` and returns only once they are on the disk.
 bool WriteFileFlushed(const std::wstring& path, const std::string& bytes);
+// A plain copy of the bytes, flushed; no attributes come along.
+bool CopyFileFlushed(const std::wstring& from, const std::wstring& to);
 // Replaces a file with `bytes` through a temporary beside it, so a stop leaves either the old
 // content or the new one, never a cut file.
 bool ReplaceFileContent(const std::wstring& path, const std::string& bytes);
