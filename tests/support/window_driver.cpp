@@ -1,6 +1,10 @@
 #include "tests/support/window_driver.h"
 
+#include <atomic>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <string>
 
 #include "sys/handles.h"
 
@@ -250,20 +254,56 @@ void Hold(DWORD ms) {
     Sleep(ms);
 }
 
-bool WaitUntil(const std::function<bool()>& condition, DWORD ceilingMs) {
+namespace {
+
+// The innermost wait of the test's thread, read by the watchdog's thread.
+std::atomic<const char*> waitFile{nullptr};
+std::atomic<int> waitLine{0};
+std::atomic<DWORD> waitCeiling{0};
+
+const char* ShortPlace(const char* file) {
+    const char* tests = std::strstr(file, "tests/");
+    return tests ? tests : file;
+}
+
+} // namespace
+
+bool WaitUntil(const std::function<bool()>& condition, DWORD ceilingMs, const char* file,
+               int line) {
+    const char* outerFile = waitFile.exchange(file);
+    const int outerLine = waitLine.exchange(line);
+    const DWORD outerCeiling = waitCeiling.exchange(ceilingMs);
     const DWORD start = GetTickCount();
+    bool held = true;
     while (!condition()) {
         if (GetTickCount() - start >= ceilingMs) {
-            return condition();
+            held = condition();
+            if (!held) {
+                std::fprintf(stderr, "wait at %s:%d ended unmet after %lu ms\n", ShortPlace(file),
+                             line, static_cast<unsigned long>(ceilingMs));
+            }
+            break;
         }
         Sleep(20);
     }
-    return true;
+    waitFile = outerFile;
+    waitLine = outerLine;
+    waitCeiling = outerCeiling;
+    return held;
+}
+
+std::string CurrentWaitPlace() {
+    const char* file = waitFile;
+    if (!file) {
+        return "no wait";
+    }
+    return std::string(ShortPlace(file)) + ":" + std::to_string(waitLine.load()) + " (ceiling " +
+           std::to_string(waitCeiling.load()) + " ms)";
 }
 
 bool NothingHappenedBy(const std::function<bool()>& passed, const std::function<bool()>& happened,
-                       DWORD ceilingMs) {
-    return WaitUntil(passed, ceilingMs) && !happened();
+                       DWORD ceilingMs, const char* file, int line) {
+    return WaitUntil(passed, ceilingMs, file, line) && !happened();
 }
 
 namespace {

@@ -48,13 +48,18 @@ void ClickClient(HWND window, int x, int y, DWORD holdMs = 100);
 void Hold(DWORD ms);
 
 // Positive checks: checks `condition` every 20 ms until it holds or ceilingMs has passed; true
-// when it held. The ceiling is generous: it only bounds a failing test.
-bool WaitUntil(const std::function<bool()>& condition, DWORD ceilingMs);
+// when it held. The ceiling is generous: it only bounds a failing test. A wait that runs out
+// says where it stood (the caller's file and line) on stderr.
+bool WaitUntil(const std::function<bool()>& condition, DWORD ceilingMs,
+               const char* file = __builtin_FILE(), int line = __builtin_LINE());
+// The wait in progress, as "file:line (ceiling N ms)", or "no wait": what a hung run reports.
+std::string CurrentWaitPlace();
 // Absence checks: waits for `passed`, the program's own sign that it has gone past the point
 // where `happened` would have become true, then says whether `happened` stayed false. False as
 // well when the sign does not come within ceilingMs.
 bool NothingHappenedBy(const std::function<bool()>& passed, const std::function<bool()>& happened,
-                       DWORD ceilingMs = 20000);
+                       DWORD ceilingMs = 20000, const char* file = __builtin_FILE(),
+                       int line = __builtin_LINE());
 
 // A sign that the window's pointer poll has run since this call: the program paints over a mark
 // twice, the second paint following a tick begun after the call. Needs the pointer over the

@@ -30,7 +30,8 @@ TEST(FontHeight, ScalesWithDpiAndTruncatesTowardZero) {
     }
 }
 
-// A context far above 4 GiB, so a slot narrower than a pointer would lose its upper half.
+// A context as high as the address space allows (above 4 GiB where pointers have 64 bits), so a
+// slot narrower than a pointer would lose its upper half.
 struct HighContext {
     void* memory = nullptr;
     AppContext* context = nullptr;
@@ -70,7 +71,9 @@ std::wstring TestBootDir() {
 TEST(MainWndProc, KeepsTheWholeContextAddressAndCreatesTheFonts) {
     HighContext high;
     ASSERT_NE(high.context, nullptr);
-    ASSERT_GT(reinterpret_cast<uintptr_t>(high.context), uintptr_t{0xFFFFFFFF});
+    if (sizeof(void*) == 8) {
+        ASSERT_GT(reinterpret_cast<uint64_t>(high.context), uint64_t{0xFFFFFFFF});
+    }
     AppContext& context = *high.context;
     context.instance = GetModuleHandleW(nullptr);
     context.bootDir = TestBootDir();
