@@ -54,6 +54,7 @@ quillmere_install_missing() {
     echo "Installing: ${missing[*]}"
     export DEBIAN_FRONTEND=noninteractive
     if [[ " ${missing[*]}" == *:i386* ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+        echo "Adding the i386 architecture (for Wine's 32-bit half)"
         dpkg --add-architecture i386 || return 1
     fi
     apt-get update -qq && apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

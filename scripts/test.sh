@@ -11,4 +11,4 @@ quillmere_start_session
 trap quillmere_stop_session EXIT
 
 cd "$QUILLMERE_BUILD_DIR" || exit 1
-ctest --output-on-failure -j1 --timeout 600 "$@"
+ctest --output-on-failure -j1 --timeout 180 "$@"
