@@ -91,6 +91,11 @@ int TickSamples(const PointerLatch& latch, const PointerSample& live, PointerSam
         return 2;
     }
     out[0] = live;
+    if (latch.pressed && !latch.released) {
+        // The window got the press and no release since: it is held, whatever the live reading
+        // says yet, so the release a later poll sees finds the button it was pressed on.
+        out[0].down = true;
+    }
     return 1;
 }
 

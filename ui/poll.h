@@ -33,7 +33,8 @@ struct PointerSample {
 
 // The samples one poll steps through, in order, into `out`; returns how many. A press and its
 // release that both came between two polls are a press at the latched point followed by a
-// release at the latched point; otherwise the live sample alone counts.
+// release at the latched point; a press the window got without its release is held, whatever
+// the live reading says yet; otherwise the live sample alone counts.
 int TickSamples(const PointerLatch& latch, const PointerSample& live, PointerSample (&out)[2]);
 
 struct PollInput {

@@ -315,18 +315,24 @@ TEST(TickSamples, APressAndReleaseBetweenTwoPollsIsAClickAtTheLatchedPoints) {
         bool liveDown;
         POINT liveAt;
         int click;
+        int held; // the button left pressed for the release a later poll sees
     } rows[] = {
-        {"tap on 2, pointer gone since", {{true, on2}, {false, on2}}, false, off, 2},
-        {"tap pressed on 2, released on 5", {{true, on2}, {false, on5}}, false, on5, -1},
-        {"tap released off every button", {{true, on2}, {false, off}}, false, on2, -1},
+        {"tap on 2, pointer gone since", {{true, on2}, {false, on2}}, false, off, 2, -1},
+        {"tap pressed on 2, released on 5", {{true, on2}, {false, on5}}, false, on5, -1, -1},
+        {"tap released off every button", {{true, on2}, {false, off}}, false, on2, -1, -1},
         {"second tap counts, on 5",
          {{true, on2}, {false, on2}, {true, on5}, {false, on5}},
          false,
          off,
-         5},
-        {"press only, still held", {{true, on2}}, true, on2, -1},
-        {"release only, of a press an earlier poll saw", {{false, on2}}, false, on2, -1},
-        {"nothing latched", {}, false, on2, -1},
+         5,
+         -1},
+        {"press only, still held", {{true, on2}}, true, on2, -1, 2},
+        // The button's live reading can lag the window's own message (under Wine a cached
+        // reading tens of milliseconds old): the press still counts, or its release finds
+        // nothing armed.
+        {"press only, live reading not yet down", {{true, on2}}, false, on2, -1, 2},
+        {"release only, of a press an earlier poll saw", {{false, on2}}, false, on2, -1, -1},
+        {"nothing latched", {}, false, on2, -1, -1},
     };
     for (const Row& row : rows) {
         PointerLatch latch;
@@ -353,7 +359,7 @@ TEST(TickSamples, APressAndReleaseBetweenTwoPollsIsAClickAtTheLatchedPoints) {
             }
         }
         EXPECT_EQ(click, row.click) << row.name;
-        EXPECT_EQ(state.pressedButton, row.liveDown && count == 1 ? 2 : -1) << row.name;
+        EXPECT_EQ(state.pressedButton, row.held) << row.name;
     }
 }
 
