@@ -57,8 +57,3 @@ enum class PendingSwitch {
 PendingSwitch RestorePendingSwitch(const SwitchTarget& target);
 
 std::wstring BackupFolderOf(const std::wstring& bootDir);
-
-// `saved`, the first sectors of a FAT partition, with what the mounted file system rewrites by
-// itself (the boot sectors' dirty flag, the FSInfo sectors) taken from `current`: only the rest
-// tells whether a tool changed the partition.
-std::string WithLiveFatFields(std::string saved, const std::string& current);
