@@ -3,8 +3,9 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "loaders/backup.h"
+#include "sys/debug_log.h"
 #include "sys/file_utils.h"
+#include "sys/physical_drive.h"
 #include "sys/utf8.h"
 
 namespace {
@@ -107,26 +108,39 @@ bool ParseJournal(const std::string& text, Journal& journal) {
 }
 
 // The journal is written through a temporary and a rename, so one that does not parse was never
-// this program's; one that exists but cannot be read may still be, and is kept.
+// this program's; one that exists but cannot be read may still be, and is kept. On FAT a rename
+// over a file is a removal and a new entry: a stop between the two leaves only the new journal,
+// which counts once it is whole.
 JournalState ReadJournal(const std::wstring& backupFolder, Journal& journal) {
+    const std::wstring path = JournalPath(backupFolder);
     std::string text;
-    if (GetFileAttributesW(JournalPath(backupFolder).c_str()) == INVALID_FILE_ATTRIBUTES) {
-        return JournalState::None;
+    if (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) {
+        return ReadWholeFile(TemporaryName(path), text) && ParseJournal(text, journal)
+                   ? JournalState::Pending
+                   : JournalState::None;
     }
-    if (!ReadWholeFile(JournalPath(backupFolder), text)) {
+    if (!ReadWholeFile(path, text)) {
         return JournalState::Unreadable;
     }
     return ParseJournal(text, journal) ? JournalState::Pending : JournalState::Malformed;
 }
 
-// The rename that put it in place is flushed with the volume, since a write-through move
-// guarantees only moves made as copies.
-bool WriteJournal(const SwitchTarget& target, const Journal& journal) {
-    if (!ReplaceFileContent(JournalPath(BackupFolderOf(target.bootDir)), FormatJournal(journal))) {
-        return false;
-    }
-    FlushVolume(target.installerRoot);
-    return true;
+bool ReplaceJournal(const std::wstring& backupFolder, const Journal& journal) {
+    return ReplaceFileContent(JournalPath(backupFolder), FormatJournal(journal));
+}
+
+// The new one first: alone, it would count as the journal.
+bool RemoveJournal(const std::wstring& backupFolder) {
+    const std::wstring path = JournalPath(backupFolder);
+    const bool removed = DiscardFile(TemporaryName(path)) && DiscardFile(path);
+    DebugLog(L"switch journal %ls", removed ? L"removed" : L"not removed");
+    return removed;
+}
+
+bool FlushDrive(const std::wstring& installerRoot) {
+    const bool flushed = FlushVolume(installerRoot);
+    DebugLog(L"flush volume %ls %ls", installerRoot.c_str(), flushed ? L"ok" : L"failed");
+    return flushed;
 }
 
 DiskFit JournalFitsDisk(const SwitchTarget& target, const Journal& journal) {

@@ -37,8 +37,15 @@ bool ParseJournal(const std::string& text, Journal& journal);
 
 enum class JournalState { None, Unreadable, Malformed, Pending };
 JournalState ReadJournal(const std::wstring& backupFolder, Journal& journal);
-// The journal on the stick before the tool writes.
-bool WriteJournal(const SwitchTarget& target, const Journal& journal);
+// Writes the journal whole beside the old one, flushed, then moves it over it; the volume flush
+// that makes the move last is the caller's.
+bool ReplaceJournal(const std::wstring& backupFolder, const Journal& journal);
+// Removes the journal and any new one waiting beside it; true when both are gone.
+bool RemoveJournal(const std::wstring& backupFolder);
+
+// Flushes the installer volume ("E:") and logs "flush volume E: ok" or "... failed": a switch
+// counts every flush, since a change still in the cache is not yet on the stick.
+bool FlushDrive(const std::wstring& installerRoot);
 
 enum class DiskFit { Fits, Changed, Unreadable };
 // Whether the disk is still the one the journal saved: the same signature, table and partition

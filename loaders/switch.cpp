@@ -125,6 +125,20 @@ std::wstring ApplyPlan(const SwitchTarget& target, const SwitchPlan& plan) {
     return {};
 }
 
+// The restored drive reaches the stick before its journal goes, and the removal before the box.
+bool FinishRestore(const SwitchTarget& target) {
+    const std::wstring folder = BackupFolderOf(target.bootDir);
+    return FlushDrive(target.installerRoot) && RemoveJournal(folder) &&
+           FlushDrive(target.installerRoot);
+}
+
+// A failed step: the backup goes back; a restore that did not reach the stick keeps its journal.
+SwitchOutcome Undone(const SwitchTarget& target, const Journal& journal,
+                     const std::wstring& failure) {
+    const bool restored = RestoreBackup(target, journal) && FinishRestore(target);
+    return {false, failure + RestoreLine(restored, BackupFolderOf(target.bootDir))};
+}
+
 } // namespace
 
 std::wstring BackupFolderOf(const std::wstring& bootDir) {
@@ -160,7 +174,7 @@ SwitchOutcome RunSwitch(const SwitchTarget& target, const SwitchPlan& plan) {
     }
     if (fit == DiskFit::Changed) {
         // The saved sectors belong to another layout: writing them back would break this one.
-        DiscardFile(JournalPath(folder));
+        RemoveJournal(folder);
         return {false, LayoutChangedText(folder)};
     }
     if (!pending) {
@@ -177,27 +191,35 @@ SwitchOutcome RunSwitch(const SwitchTarget& target, const SwitchPlan& plan) {
     if (!failedPath.empty()) {
         return {false, BackupFailedText(failedPath)};
     }
-    if (!WriteJournal(target, journal)) {
+    if (!ReplaceJournal(folder, journal)) {
         return {false, BackupFailedText(JournalPath(folder))};
+    }
+    if (!FlushDrive(target.installerRoot)) {
+        return Undone(target, journal, FlushFailedText);
     }
 
     const std::wstring failure = ApplyPlan(target, plan);
     if (!failure.empty()) {
-        const bool restored = RestoreBackup(target, journal);
-        if (restored) {
-            DiscardFile(JournalPath(folder));
-        }
-        return {false, failure + RestoreLine(restored, folder)};
+        return Undone(target, journal, failure);
     }
     const LoaderFacts& facts = FactsOf(plan.loader);
     const bool saved = facts.mode == BootMode::Uefi
                            ? SaveBootState(target.bootDir, -1, facts.stateValue)
                            : SaveBootState(target.bootDir, facts.stateValue, -1);
     // What this switch wrote is now as it should be; what an earlier failed restore left behind
-    // stays journaled for the next start.
-    if (!pending || !ForgetWhatThePlanWrote(target, plan, journal) ||
-        !WriteJournal(target, journal)) {
-        DiscardFile(JournalPath(folder));
+    // stays journaled for the next start. Only once every change is on the stick does the journal
+    // change, and the result is told only once that change is there too.
+    Journal left = journal;
+    const bool keep = pending && ForgetWhatThePlanWrote(target, plan, left);
+    if (!FlushDrive(target.installerRoot)) {
+        return Undone(target, journal, FlushFailedText);
+    }
+    if (!(keep ? ReplaceJournal(folder, left) : RemoveJournal(folder)) ||
+        !FlushDrive(target.installerRoot)) {
+        // The journal may be gone from the cache but not from the stick: it must be whole again
+        // before the restore.
+        ReplaceJournal(folder, journal);
+        return Undone(target, journal, FlushFailedText);
     }
     // The loader did change; the user must learn that its mark will not survive a restart.
     const std::wstring changed = LoaderChangedText(facts.name);
@@ -213,7 +235,7 @@ PendingSwitch RestorePendingSwitch(const SwitchTarget& target) {
     case JournalState::Unreadable:
         return PendingSwitch::NotRestored;
     case JournalState::Malformed:
-        DiscardFile(JournalPath(folder));
+        RemoveJournal(folder);
         return PendingSwitch::None;
     case JournalState::Pending:
         break;
@@ -223,12 +245,9 @@ PendingSwitch RestorePendingSwitch(const SwitchTarget& target) {
         return PendingSwitch::NotRestored;
     }
     if (fit == DiskFit::Changed) {
-        DiscardFile(JournalPath(folder));
+        RemoveJournal(folder);
         return PendingSwitch::LayoutChanged;
     }
-    if (!RestoreBackup(target, journal)) {
-        return PendingSwitch::NotRestored;
-    }
-    DiscardFile(JournalPath(folder));
-    return PendingSwitch::Restored;
+    return RestoreBackup(target, journal) && FinishRestore(target) ? PendingSwitch::Restored
+                                                                   : PendingSwitch::NotRestored;
 }

@@ -2,6 +2,7 @@
 // image: the stand-in boot-sector tool writes into it and the switch reads it back.
 #include "loaders/loader_plans.h"
 #include "sys/handles.h"
+#include "tests/support/debug_log_capture.h"
 #include "tests/support/sim_drive.h"
 
 #include <gtest/gtest.h>
@@ -18,8 +19,11 @@ const wchar_t* const StandInVariables[] = {
     L"QUILLMERE_STANDIN_DISK_IMAGE", L"QUILLMERE_STANDIN_FAIL_RUN",
     L"QUILLMERE_STANDIN_SPOIL",      L"QUILLMERE_STANDIN_PS_EXIT",
     L"QUILLMERE_STANDIN_SKIP_RUN",   L"QUILLMERE_TEST_PHYSICAL_DRIVE",
+    L"QUILLMERE_TEST_FLUSH_FAIL",
 };
 const std::wstring Restored = L"\r\nПрежний загрузчик восстановлен.";
+const std::wstring FlushFailed =
+    L"Не удалось записать изменения на диск (сброс кэша тома не выполнен).";
 
 std::string Ascii(const std::wstring& text) {
     return std::string(text.begin(), text.end());
@@ -302,6 +306,12 @@ TEST_F(Switches, AFailedStepPutsTheDriveBackByteForByte) {
         {"UEFI Xorboot first replace", Loader::UefiXorboot, nullptr, nullptr,
          L"\\efi\\boot\\bootx64.efi.quillmere-new",
          L"Не удалось скопировать файл загрузчика:\r\nK:\\efi\\boot\\bootx64.efi"},
+        {"volume flush after the journal", Loader::Grub4Dos, L"QUILLMERE_TEST_FLUSH_FAIL", L"1",
+         nullptr, FlushFailed},
+        {"volume flush before the journal goes", Loader::Bootmgr, L"QUILLMERE_TEST_FLUSH_FAIL",
+         L"2", nullptr, FlushFailed},
+        {"volume flush after the journal went", Loader::UefiGrub2, L"QUILLMERE_TEST_FLUSH_FAIL",
+         L"3", nullptr, FlushFailed},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -357,6 +367,45 @@ TEST_F(Switches, AFailedRestoreKeepsItsBackupUntilARestoreSucceeds) {
     EXPECT_EQ(drive.Read(L"\\efi\\boot\\bootx64.efi"), afterUefi.at("\\efi\\boot\\bootx64.efi"));
     EXPECT_EQ(drive.Read(L"\\bootmgr"), "old bootmgr");
     EXPECT_FALSE(JournalPending());
+}
+
+// The journal goes only once every change is on the stick, and the box comes only once its
+// removal is; a restore whose own flush fails keeps the journal for the next start.
+TEST_F(Switches, TheVolumeIsFlushedBeforeTheJournalGoesAndAfter) {
+    const std::wstring temp = BuildDir() + L"\\scratch\\switch-log";
+    ASSERT_TRUE(RemoveTreeForTest(temp));
+    ASSERT_TRUE(MakeFolders(temp));
+    {
+        DebugLogCapture log{temp};
+        ASSERT_NO_FATAL_FAILURE(FreshWithOldLoaders("legacy=1\nuefi=0\n"));
+        EXPECT_TRUE(Run(Loader::UefiGrub2).switched);
+        const std::vector<std::string> order = {"flush volume K: ok", "bootstate: legacy=1 uefi=1",
+                                                "flush volume K: ok", "switch journal removed",
+                                                "flush volume K: ok"};
+        std::vector<std::string> seen;
+        for (const std::string& message : LogMessages(log.Text(), "")) {
+            if (message.rfind("flush", 0) == 0 || message.rfind("switch", 0) == 0 ||
+                message.rfind("bootstate:", 0) == 0) {
+                seen.push_back(message);
+            }
+        }
+        EXPECT_EQ(seen, order);
+
+        ASSERT_NO_FATAL_FAILURE(FreshWithOldLoaders("legacy=1\nuefi=0\n"));
+        const auto before = Snapshot();
+        SetEnvironmentVariableW(L"QUILLMERE_TEST_FLUSH_FAIL", L"2,3");
+        EXPECT_EQ(Run(Loader::UefiBootmgr).text,
+                  FlushFailed +
+                      L"\r\nВосстановить прежний загрузчик не удалось. Резервная "
+                      L"копия: K:" +
+                      std::wstring(Boot) + L"\\backup");
+        EXPECT_TRUE(JournalPending());
+        SetEnvironmentVariableW(L"QUILLMERE_TEST_FLUSH_FAIL", nullptr);
+        EXPECT_EQ(RestorePendingSwitch(target), PendingSwitch::Restored);
+        EXPECT_FALSE(JournalPending());
+        EXPECT_TRUE(Snapshot() == before);
+    }
+    RemoveTreeForTest(temp);
 }
 
 TEST_F(Switches, AStoppedSwitchIsRestoredAtTheNextStartUnlessTheDiskChanged) {
