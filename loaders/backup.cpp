@@ -11,8 +11,6 @@
 
 namespace {
 
-// The partition's boot record, FAT32's backup copy at sector 6 and its information sectors.
-constexpr unsigned PartitionSectors = 16;
 constexpr size_t Sector = static_cast<size_t>(SectorBytes);
 // How many times a restore runs the tool for one range of sectors.
 constexpr int RestoreRuns = 2;
@@ -154,10 +152,12 @@ std::wstring SaveBackup(const SwitchTarget& target, const SwitchPlan& plan, Jour
         if (!WriteFileFlushed(DiskBackupPath(folder), head)) {
             return DiskBackupPath(folder);
         }
-        if (target.partitionStart < 0 ||
-            !ReadDiskSectors(target.diskPath,
-                             static_cast<unsigned long long>(target.partitionStart),
-                             PartitionSectors, partition) ||
+        // Only the boot region: behind it a FAT volume keeps its live FAT, which every file the
+        // switch writes changes.
+        const unsigned long long start = static_cast<unsigned long long>(target.partitionStart);
+        std::string first;
+        if (target.partitionStart < 0 || !ReadDiskSectors(target.diskPath, start, 1, first) ||
+            !ReadDiskSectors(target.diskPath, start, BootRegionSectors(first), partition) ||
             !WriteFileFlushed(PartitionBackupPath(folder), partition)) {
             return PartitionBackupPath(folder);
         }

@@ -8,6 +8,8 @@ namespace {
 // Windows Vista, at sector 2048.
 constexpr long long DiskHeadLimit = 2048;
 constexpr size_t Sector = static_cast<size_t>(SectorBytes);
+// The partition's boot record, FAT32's backup copy at sector 6 and its information sectors.
+constexpr unsigned MostBootRegionSectors = 16;
 
 unsigned Field16(const std::string& sector, size_t at) {
     return static_cast<unsigned>(static_cast<unsigned char>(sector[at])) |
@@ -30,6 +32,17 @@ unsigned DiskHeadSectors(const std::string& sector0) {
         lowest = start > 0 && start < lowest ? start : lowest;
     }
     return static_cast<unsigned>(lowest);
+}
+
+unsigned BootRegionSectors(const std::string& firstSector) {
+    if (firstSector.size() < Sector || firstSector[510] != '\x55' || firstSector[511] != '\xAA' ||
+        Field16(firstSector, 11) != Sector || firstSector[16] == 0) {
+        return MostBootRegionSectors;
+    }
+    const unsigned reserved = Field16(firstSector, 14);
+    return reserved == 0                      ? MostBootRegionSectors
+           : reserved < MostBootRegionSectors ? reserved
+                                              : MostBootRegionSectors;
 }
 
 std::string WithLiveFatFields(std::string saved, const std::string& current) {

@@ -5,6 +5,53 @@
 
 namespace {
 
+// A FAT boot sector as mkfs.fat writes it, with `reserved` sectors before the first FAT and
+// `fatSectors` per FAT in the 16-bit field (0 on FAT32).
+std::string FatBootSector(unsigned reserved, char fatSectors) {
+    std::string sector(512, '\0');
+    sector.replace(0, 3, "\xEB\x3C\x90");
+    sector[11] = 0, sector[12] = 2; // 512 bytes per sector
+    sector[13] = 4;
+    sector[14] = static_cast<char>(reserved & 0xFF), sector[15] = static_cast<char>(reserved >> 8);
+    sector[16] = 2; // two FATs
+    sector[22] = fatSectors;
+    sector[510] = '\x55', sector[511] = '\xAA';
+    return sector;
+}
+
+TEST(BootRegionSectors, AFatVolumeKeepsItsReservedSectorsAndAnyOtherVolumeSixteen) {
+    std::string noSignature = FatBootSector(1, 32);
+    noSignature[511] = 0;
+    std::string bigSectors = FatBootSector(1, 32);
+    bigSectors[12] = 8; // 2048 bytes per sector
+    std::string noFat = FatBootSector(4, 32);
+    noFat[16] = 0;
+    // NTFS: 512-byte sectors and 55 AA, but no reserved sectors and no FAT.
+    std::string ntfs(512, '\0');
+    ntfs.replace(0, 11, "\xEB\x52\x90NTFS    ");
+    ntfs[12] = 2, ntfs[510] = '\x55', ntfs[511] = '\xAA';
+    const struct {
+        const char* name;
+        std::string sector;
+        unsigned sectors;
+    } cases[] = {
+        {"FAT12, 1 reserved", FatBootSector(1, 2), 1},
+        {"FAT16, 1 reserved", FatBootSector(1, 32), 1},
+        {"FAT16, 4 reserved", FatBootSector(4, 32), 4},
+        {"FAT32, 32 reserved", FatBootSector(32, 0), 16},
+        {"FAT32, 6 reserved", FatBootSector(6, 0), 6},
+        {"no reserved sector", FatBootSector(0, 32), 16},
+        {"no FAT", noFat, 16},
+        {"not 512-byte sectors", bigSectors, 16},
+        {"no 55 AA", noSignature, 16},
+        {"NTFS", ntfs, 16},
+        {"too short", std::string(100, '\0'), 16},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(BootRegionSectors(c.sector), c.sectors) << c.name;
+    }
+}
+
 // The mounted file system rewrites its dirty flag and FSInfo sectors by itself; nothing else of
 // the saved sectors may be taken from the disk.
 TEST(WithLiveFatFields, TakesOnlyWhatTheFileSystemRewritesItself) {
