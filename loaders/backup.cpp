@@ -31,13 +31,13 @@ bool HasItem(const std::vector<SavedItem>& items, const std::wstring& relative) 
 }
 
 // Puts saved disk sectors back through the tool when the disk no longer holds them, then reads
-// them again. For the partition's sectors what the mounted file system keeps rewriting by itself
-// is taken from the disk as it is now, into the saved file too, so the tool writes it unchanged.
-// The tool gets a second run when the first leaves the sectors unlike the backup: a tool that
-// could not start or lost the disk for a moment would otherwise leave the drive unbootable
-// until the next start.
+// them again. For the partition's sectors (`liveCopy` not empty) what the mounted file system
+// keeps rewriting by itself is taken from the disk as it is now into a copy of its own, which the
+// tool writes, so the backup itself is never rewritten. The tool gets a second run when the
+// first leaves the sectors unlike the backup: a tool that could not start or lost the disk for a
+// moment would otherwise leave the drive unbootable until the next start.
 bool RestoreSectors(const SwitchTarget& target, const std::wstring& saved, unsigned long long first,
-                    const std::wstring& commandLine, bool fileSystemSectors) {
+                    const std::wstring& commandLine, const std::wstring& liveCopy) {
     std::string expected, current;
     if (!ReadWholeFile(saved, expected) || expected.empty()) {
         return false;
@@ -45,19 +45,15 @@ bool RestoreSectors(const SwitchTarget& target, const std::wstring& saved, unsig
     const unsigned count = static_cast<unsigned>(expected.size() / Sector);
     auto fits = [&] {
         return ReadDiskSectors(target.diskPath, first, count, current) &&
-               current == (fileSystemSectors ? WithLiveFatFields(expected, current) : expected);
+               current == (liveCopy.empty() ? expected : WithLiveFatFields(expected, current));
     };
     for (int run = 0; run < RestoreRuns; ++run) {
         if (fits()) {
             return true;
         }
-        if (fileSystemSectors && !current.empty()) {
-            // Replaced, never rewritten in place: a stop here must not empty the backup.
-            const std::string live = WithLiveFatFields(expected, current);
-            if (live != expected && !ReplaceFileContent(saved, live)) {
-                return false;
-            }
-            expected = live;
+        if (!liveCopy.empty() &&
+            !WriteFileFlushed(liveCopy, WithLiveFatFields(expected, current))) {
+            return false;
         }
         RunProcessAndWait(commandLine);
     }
@@ -111,6 +107,10 @@ std::wstring DiskBackupPath(const std::wstring& backupFolder) {
 
 std::wstring PartitionBackupPath(const std::wstring& backupFolder) {
     return backupFolder + L"\\partition-sectors.bin";
+}
+
+std::wstring LivePartitionCopyPath(const std::wstring& backupFolder) {
+    return backupFolder + L"\\partition-sectors-live.bin";
 }
 
 std::vector<std::wstring> ChangedFiles(const SwitchTarget& target, const SwitchPlan& plan) {
@@ -223,15 +223,15 @@ bool RestoreBackup(const SwitchTarget& target, const Journal& journal) {
                            BuildSectorWriteCommandLine(target.bootIcePath, target.installerRoot,
                                                        DiskBackupPath(folder), 0,
                                                        static_cast<int>(journal.headSectors)),
-                           false) &&
+                           L"") &&
             restored;
         restored =
             target.partitionStart >= 0 &&
             RestoreSectors(target, PartitionBackupPath(folder),
                            static_cast<unsigned long long>(target.partitionStart),
                            BuildPbrRestoreCommandLine(target.bootIcePath, target.installerRoot,
-                                                      PartitionBackupPath(folder)),
-                           true) &&
+                                                      LivePartitionCopyPath(folder)),
+                           LivePartitionCopyPath(folder)) &&
             restored;
     }
     for (const SavedItem& tree : journal.trees) {

@@ -8,6 +8,8 @@
 
 std::wstring DiskBackupPath(const std::wstring& backupFolder);
 std::wstring PartitionBackupPath(const std::wstring& backupFolder);
+// The saved partition sectors with the live FAT fields of the moment, which a restore writes.
+std::wstring LivePartitionCopyPath(const std::wstring& backupFolder);
 
 // Every file the plan may create, overwrite or delete, the boot state file included.
 std::vector<std::wstring> ChangedFiles(const SwitchTarget& target, const SwitchPlan& plan);
