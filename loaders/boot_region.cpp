@@ -1,5 +1,8 @@
 #include "loaders/boot_region.h"
 
+#include <algorithm>
+#include <iterator>
+
 #include "loaders/command_lines.h"
 
 namespace {
@@ -43,6 +46,28 @@ unsigned BootRegionSectors(const std::string& firstSector) {
     return reserved == 0                      ? MostBootRegionSectors
            : reserved < MostBootRegionSectors ? reserved
                                               : MostBootRegionSectors;
+}
+
+bool BootCodeWritten(BootRecord record, const std::string& written, const std::string& saved,
+                     const std::string* source, bool mayStay) {
+    struct Range {
+        size_t from, to;
+    };
+    static const Range MbrCode[] = {{0, 440}};
+    static const Range PbrCode[] = {{0, 3}, {90, 510}};
+    const Range* begin = record == BootRecord::Mbr ? std::begin(MbrCode) : std::begin(PbrCode);
+    const Range* end = record == BootRecord::Mbr ? std::end(MbrCode) : std::end(PbrCode);
+    auto sameCode = [&](std::string other) {
+        other.resize(Sector, '\0');
+        return written.size() >= Sector && std::all_of(begin, end, [&](const Range& range) {
+                   return written.compare(range.from, range.to - range.from, other, range.from,
+                                          range.to - range.from) == 0;
+               });
+    };
+    if (source != nullptr) {
+        return sameCode(*source);
+    }
+    return written.size() >= Sector && (mayStay || !sameCode(saved));
 }
 
 std::string WithLiveFatFields(std::string saved, const std::string& current) {

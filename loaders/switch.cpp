@@ -39,15 +39,27 @@ long long FirstMismatch(const std::string& expected, const std::string& actual, 
     return -1;
 }
 
-// The failure text when what the runs left on the disk is not what they had to leave.
-std::wstring ReadBackFailure(const SwitchTarget& target, const SwitchPlan& plan) {
+// Whether `record`'s code is the code of the file `source` names (none: any new code).
+bool CodeWritten(BootRecord record, const std::string& written, const std::string& saved,
+                 const std::wstring& source, bool reinstall) {
+    std::string code;
+    if (source.empty()) {
+        return BootCodeWritten(record, written, saved, nullptr, reinstall);
+    }
+    return ReadWholeFile(source, code) && BootCodeWritten(record, written, saved, &code, reinstall);
+}
+
+// The failure text when what the runs left on the disk is not what they had to leave. Windows
+// refuses a write into a mounted volume that is neither locked nor dismounted, and a tool may
+// still exit 0: unchanged boot code would go on loading a root file the switch then removes.
+// `reinstall`: the loader installed is the one already recorded, whose code may stay as it was.
+std::wstring ReadBackFailure(const SwitchTarget& target, const SwitchPlan& plan, bool reinstall) {
     const std::wstring folder = BackupFolderOf(target.bootDir);
     if (plan.readBack == ReadBack::BootRecords) {
-        // The tool composes the boot code itself: only what it must keep can be checked.
         std::string saved0, savedPartition, sector0, partition;
         SavedBootRecords(folder, saved0, savedPartition);
         if (!ReadDiskSectors(target.diskPath, 0, 1, sector0) ||
-            !SameBytes(sector0, saved0, 446, 512)) {
+            !SameBytes(sector0, saved0, 440, 512)) {
             return SectorMismatchText(0);
         }
         if (!ReadDiskSectors(target.diskPath,
@@ -56,8 +68,12 @@ std::wstring ReadBackFailure(const SwitchTarget& target, const SwitchPlan& plan)
             return SectorMismatchText(target.partitionStart);
         }
         const std::string expected = WithLiveFatFields(savedPartition.substr(0, Sector), partition);
-        if (!SameBytes(partition, expected, 11, 90) || !SameBytes(partition, expected, 510, 512)) {
+        if (!SameBytes(partition, expected, 11, 90) || !SameBytes(partition, expected, 510, 512) ||
+            !CodeWritten(BootRecord::Pbr, partition, savedPartition, plan.pbrCode, reinstall)) {
             return SectorMismatchText(target.partitionStart);
+        }
+        if (!CodeWritten(BootRecord::Mbr, sector0, saved0, plan.mbrCode, reinstall)) {
+            return SectorMismatchText(0);
         }
     } else if (plan.readBack == ReadBack::RawSectors) {
         std::string image, core, sector0, written;
@@ -79,7 +95,7 @@ std::wstring ReadBackFailure(const SwitchTarget& target, const SwitchPlan& plan)
 }
 
 // Applies the plan; the failure text of the first step that fails, empty when all succeeded.
-std::wstring ApplyPlan(const SwitchTarget& target, const SwitchPlan& plan) {
+std::wstring ApplyPlan(const SwitchTarget& target, const SwitchPlan& plan, bool reinstall) {
     for (const std::wstring& tree : plan.trees) {
         CreateDirectories(tree);
     }
@@ -115,7 +131,7 @@ std::wstring ApplyPlan(const SwitchTarget& target, const SwitchPlan& plan) {
             }
         }
     }
-    const std::wstring readBack = ReadBackFailure(target, plan);
+    const std::wstring readBack = ReadBackFailure(target, plan, reinstall);
     if (!readBack.empty()) {
         return readBack;
     }
@@ -198,11 +214,14 @@ SwitchOutcome RunSwitch(const SwitchTarget& target, const SwitchPlan& plan) {
         return Undone(target, journal, FlushFailedText);
     }
 
-    const std::wstring failure = ApplyPlan(target, plan);
+    const LoaderFacts& facts = FactsOf(plan.loader);
+    const bool reinstall =
+        facts.mode == BootMode::Legacy &&
+        ReadBootStateValue(target.bootDir + BootStateFileName, "legacy") == facts.stateValue;
+    const std::wstring failure = ApplyPlan(target, plan, reinstall);
     if (!failure.empty()) {
         return Undone(target, journal, failure);
     }
-    const LoaderFacts& facts = FactsOf(plan.loader);
     const bool saved = facts.mode == BootMode::Uefi
                            ? SaveBootState(target.bootDir, -1, facts.stateValue)
                            : SaveBootState(target.bootDir, facts.stateValue, -1);

@@ -272,6 +272,11 @@ TEST_F(Switches, AFailedStepPutsTheDriveBackByteForByte) {
          L"Не удалось скопировать файл загрузчика:\r\nK:\\bootmgr"},
         {"Bootmgr PBR run", Loader::Bootmgr, L"QUILLMERE_STANDIN_FAIL_RUN", L"1=2", nullptr,
          L"Ошибка записи PBR (код 2)."},
+        // As after a write Windows refused into the mounted volume: the old code would go on
+        // loading the root file the switch removes.
+        {"Bootmgr PBR run that exits 0 writing nothing", Loader::Bootmgr,
+         L"QUILLMERE_STANDIN_SKIP_RUN", L"1", nullptr,
+         L"Записанные секторы не совпадают с ожидаемыми (сектор 2048)."},
         {"Bootmgr MBR run", Loader::Bootmgr, L"QUILLMERE_STANDIN_FAIL_RUN", L"2=3", nullptr,
          L"Ошибка записи MBR (код 3)."},
         {"Grub4Dos MBR run", Loader::Grub4Dos, L"QUILLMERE_STANDIN_FAIL_RUN", L"2=1", nullptr,
