@@ -51,8 +51,11 @@ bool RestoreSectors(const SwitchTarget& target, const std::wstring& saved, unsig
         if (fits()) {
             return true;
         }
+        // Made anew each time, not written over: a file system that cannot cut a file short
+        // would keep the old one's tail.
         if (!liveCopy.empty() &&
-            !WriteFileFlushed(liveCopy, WithLiveFatFields(expected, current))) {
+            (!DiscardFile(liveCopy) ||
+             !WriteFileFlushed(liveCopy, WithLiveFatFields(expected, current)))) {
             return false;
         }
         RunProcessAndWait(commandLine);

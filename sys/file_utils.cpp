@@ -105,6 +105,9 @@ std::wstring TemporaryName(const std::wstring& target) {
 
 bool ReplaceFileContent(const std::wstring& path, const std::string& bytes) {
     const std::wstring temporary = TemporaryName(path);
+    // One a stop left behind may be read-only, or longer than the new content on a file system
+    // that cannot cut a file short.
+    DiscardFile(temporary);
     if (WriteFileFlushed(temporary, bytes) && MoveFileReplacing(temporary, path)) {
         return true;
     }

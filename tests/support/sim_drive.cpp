@@ -21,19 +21,6 @@ std::wstring ExeDirectory() {
     return ParentOf(std::wstring(buffer, length));
 }
 
-// Single quotes for /bin/sh; a quote inside is closed, escaped and reopened.
-std::string ShellQuote(const std::string& text) {
-    std::string quoted = "'";
-    for (char c : text) {
-        if (c == '\'') {
-            quoted += "'\\''";
-        } else {
-            quoted += c;
-        }
-    }
-    return quoted + "'";
-}
-
 // One argument in the quoting the command-line splitter undoes (the Unix program's argv).
 std::string QuoteWindowsArgument(const std::string& text) {
     std::string quoted = "\"";
@@ -64,6 +51,18 @@ std::wstring Widen(const std::string& text) {
 }
 
 } // namespace
+
+std::string ShellQuote(const std::string& text) {
+    std::string quoted = "'";
+    for (char c : text) {
+        if (c == '\'') {
+            quoted += "'\\''";
+        } else {
+            quoted += c;
+        }
+    }
+    return quoted + "'";
+}
 
 bool UnderWine() {
     return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
@@ -165,6 +164,22 @@ std::string ReadBytes(const std::wstring& path) {
         content.append(buffer, got);
     }
     return content;
+}
+
+std::string ReadBytesAt(const std::wstring& path, unsigned long long offset, size_t length) {
+    FileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    LARGE_INTEGER position;
+    position.QuadPart = static_cast<LONGLONG>(offset);
+    std::string bytes(length, '\0');
+    DWORD got = 0;
+    if (!file.Valid() || length == 0 ||
+        !SetFilePointerEx(file.Get(), position, nullptr, FILE_BEGIN) ||
+        !ReadFile(file.Get(), &bytes[0], static_cast<DWORD>(length), &got, nullptr) ||
+        got != length) {
+        return {};
+    }
+    return bytes;
 }
 
 bool PathExists(const std::wstring& path) {

@@ -3,6 +3,7 @@
 #include "loaders/loader_plans.h"
 #include "sys/handles.h"
 #include "tests/support/debug_log_capture.h"
+#include "tests/support/fat_drive.h"
 #include "tests/support/sim_drive.h"
 
 #include <gtest/gtest.h>
@@ -19,7 +20,7 @@ const wchar_t* const StandInVariables[] = {
     L"QUILLMERE_STANDIN_DISK_IMAGE", L"QUILLMERE_STANDIN_FAIL_RUN",
     L"QUILLMERE_STANDIN_SPOIL",      L"QUILLMERE_STANDIN_PS_EXIT",
     L"QUILLMERE_STANDIN_SKIP_RUN",   L"QUILLMERE_TEST_PHYSICAL_DRIVE",
-    L"QUILLMERE_TEST_FLUSH_FAIL",
+    L"QUILLMERE_TEST_FLUSH_FAIL",    L"QUILLMERE_STANDIN_PARTITION_DEVICE",
 };
 const std::wstring Restored = L"\r\nПрежний загрузчик восстановлен.";
 const std::wstring FlushFailed =
@@ -29,16 +30,23 @@ std::string Ascii(const std::wstring& text) {
     return std::string(text.begin(), text.end());
 }
 
+// On a folder drive whose disk is a separate image, or on a real FAT drive (SwitchesOnFat).
 class Switches : public ::testing::Test {
   protected:
-    static SimDrive drive;
+    static SimDrive folderDrive;
+    SimDrive& drive;
+    FatDrive* fat = nullptr;
     SwitchTarget target;
     std::wstring imagePath = BuildDir() + L"\\scratch\\switch-disk.img";
+
+    Switches() : drive(folderDrive) {}
+    explicit Switches(FatDrive& onFat)
+        : drive(onFat.drive), fat(&onFat), imagePath(onFat.imagePath) {}
     std::wstring logPath = BuildDir() + L"\\scratch\\loaders-unit-tool.log";
     std::wstring eventsPath = BuildDir() + L"\\scratch\\loaders-unit-events.log";
 
-    static void SetUpTestSuite() { ASSERT_TRUE(drive.Map(L'K', L"loaders-unit")); }
-    static void TearDownTestSuite() { drive.Unmap(); }
+    static void SetUpTestSuite() { ASSERT_TRUE(folderDrive.Map(L'K', L"loaders-unit")); }
+    static void TearDownTestSuite() { folderDrive.Unmap(); }
 
     // A fresh drive, disk image and target for one case; the tests with tables call it per row.
     // The drive stays mapped: emptying it from this side is much quicker than mapping it again.
@@ -50,13 +58,20 @@ class Switches : public ::testing::Test {
             CopyProgram(HelperPath(L"bootice"), drive.Path(std::wstring(Boot) + L"\\bootice.exe")));
         ASSERT_TRUE(LayOutLoaderSources(drive));
         MakeFolders(BuildDir() + L"\\scratch");
-        ASSERT_TRUE(WriteBytes(imagePath, ValidDiskImage()));
+        if (fat) {
+            ASSERT_TRUE(fat->ResetBootCode());
+        } else {
+            ASSERT_TRUE(WriteBytes(imagePath, ValidDiskImage()));
+        }
         DeleteFileW(logPath.c_str());
         DeleteFileW(eventsPath.c_str());
         ClearStandInVariables();
         SetEnvironmentVariableW(L"QUILLMERE_STANDIN_LOG", logPath.c_str());
         SetEnvironmentVariableW(L"QUILLMERE_STANDIN_EVENTS", eventsPath.c_str());
         SetEnvironmentVariableW(L"QUILLMERE_STANDIN_DISK_IMAGE", imagePath.c_str());
+        if (fat) {
+            SetEnvironmentVariableW(L"QUILLMERE_STANDIN_PARTITION_DEVICE", fat->LoopPath().c_str());
+        }
         // The PowerShell stand-in answers for "powershell.exe" and for the script's own disk.
         SetEnvironmentVariableW(L"QUILLMERE_TEST_PHYSICAL_DRIVE", L"3");
         target = SwitchTarget();
@@ -86,6 +101,13 @@ class Switches : public ::testing::Test {
     }
 
     SwitchOutcome Run(Loader loader) { return InstallLoader(loader, target); }
+    // `text`, written for K:, with this drive's letter.
+    std::wstring OnDrive(std::wstring text) const {
+        for (size_t at = text.find(L"K:"); at != std::wstring::npos; at = text.find(L"K:", at)) {
+            text.replace(at, 2, drive.Root());
+        }
+        return text;
+    }
 
     std::vector<std::string> ToolLog() const { return Lines(ReadBytes(logPath)); }
     std::vector<std::string> Events() const { return Lines(ReadBytes(eventsPath)); }
@@ -102,10 +124,19 @@ class Switches : public ::testing::Test {
     bool JournalPending() const {
         return drive.Exists(std::wstring(Boot) + L"\\backup\\journal.txt");
     }
-    // The disk image and every file and folder on the drive but the backup.
+    // The disk image and every file and folder on the drive but the backup. On FAT only the
+    // disk's head and the boot sectors: the rest of the image is the file system's.
     std::map<std::string, std::string> Snapshot() const {
         std::map<std::string, std::string> files = DriveFiles(drive);
-        files["<disk>"] = ReadBytes(imagePath);
+        if (!fat) {
+            files["<disk>"] = ReadBytes(imagePath);
+            return files;
+        }
+        files["<disk>"] = ReadBytesAt(imagePath, 0, 2048 * 512);
+        files["<boot sector>"] = fat->PartitionSectors(0, 1);
+        if (fat->fatBits == 32) {
+            files["<backup boot sector>"] = fat->PartitionSectors(6, 1);
+        }
         return files;
     }
     // A drive with an earlier loader's root files, \efi\boot files and state file.
@@ -122,7 +153,52 @@ class Switches : public ::testing::Test {
     }
 };
 
-SimDrive Switches::drive;
+SimDrive Switches::folderDrive;
+
+// One FAT32 and one FAT16 volume for the program, each mounted for a test and found clean by
+// fsck.fat -n after it.
+class SwitchesOnFat : public Switches, public ::testing::WithParamInterface<int> {
+  protected:
+    static FatDrive fat32, fat16;
+    static std::string missing;
+
+    SwitchesOnFat() : Switches(GetParam() == 32 ? fat32 : fat16) {}
+
+    static void SetUpTestSuite() {
+        missing = FatDrive::Missing();
+        if (missing.empty()) {
+            ASSERT_TRUE(fat32.Make(L'Q', L"loaders-fat32", 32));
+            ASSERT_TRUE(fat16.Make(L'R', L"loaders-fat16", 16));
+        }
+    }
+    static void TearDownTestSuite() {
+        fat32.Remove();
+        fat16.Remove();
+    }
+    void SetUp() override {
+        if (!missing.empty()) {
+            GTEST_SKIP() << missing;
+        }
+        ASSERT_TRUE(fat->Mount());
+        Switches::SetUp();
+    }
+    void TearDown() override {
+        Switches::TearDown();
+        if (missing.empty()) {
+            std::string report;
+            EXPECT_TRUE(fat->UnmountAndCheck(report)) << report;
+        }
+    }
+};
+
+FatDrive SwitchesOnFat::fat32;
+FatDrive SwitchesOnFat::fat16;
+std::string SwitchesOnFat::missing;
+
+INSTANTIATE_TEST_SUITE_P(Fat, SwitchesOnFat, ::testing::Values(32, 16),
+                         [](const ::testing::TestParamInfo<int>& info) {
+                             return "Fat" + std::to_string(info.param);
+                         });
 
 struct LegacyCase {
     Loader loader;
@@ -255,7 +331,7 @@ TEST_F(Switches, ChecksThatFailStopBeforeAnythingChanges) {
 
 // Whatever step fails once something has changed, the disk's first sectors, the partition's,
 // the root files, \efi\boot, the GRUB2 folder and bootstate.txt are put back byte for byte.
-TEST_F(Switches, AFailedStepPutsTheDriveBackByteForByte) {
+TEST_P(SwitchesOnFat, AFailedStepPutsTheDriveBackByteForByte) {
     struct Case {
         const char* name;
         Loader loader;
@@ -334,7 +410,7 @@ TEST_F(Switches, AFailedStepPutsTheDriveBackByteForByte) {
         SwitchOutcome outcome = Run(c.loader);
 
         EXPECT_FALSE(outcome.switched);
-        EXPECT_EQ(outcome.text, c.message + Restored);
+        EXPECT_EQ(outcome.text, OnDrive(c.message + Restored));
         EXPECT_TRUE(Snapshot() == before);
         EXPECT_FALSE(JournalPending());
     }
@@ -413,7 +489,7 @@ TEST_F(Switches, TheVolumeIsFlushedBeforeTheJournalGoesAndAfter) {
     RemoveTreeForTest(temp);
 }
 
-TEST_F(Switches, AStoppedSwitchIsRestoredAtTheNextStartUnlessTheDiskChanged) {
+TEST_P(SwitchesOnFat, AStoppedSwitchIsRestoredAtTheNextStartUnlessTheDiskChanged) {
     for (bool layoutChanged : {false, true}) {
         SCOPED_TRACE(layoutChanged ? "table changed since" : "same disk");
         ASSERT_NO_FATAL_FAILURE(FreshWithOldLoaders("legacy=1\nuefi=0\n"));
