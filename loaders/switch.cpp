@@ -233,8 +233,11 @@ SwitchOutcome RunSwitch(const SwitchTarget& target, const SwitchPlan& plan) {
     if (!FlushDrive(target.installerRoot)) {
         return Undone(target, journal, FlushFailedText);
     }
-    if (!(keep ? ReplaceJournal(folder, left) : RemoveJournal(folder)) ||
-        !FlushDrive(target.installerRoot)) {
+    if (!(keep ? ReplaceJournal(folder, left) : RemoveJournal(folder))) {
+        // A journal left behind would undo this switch at the next start.
+        return Undone(target, journal, BackupFailedText(JournalPath(folder)));
+    }
+    if (!FlushDrive(target.installerRoot)) {
         // The journal may be gone from the cache but not from the stick: it must be whole again
         // before the restore.
         ReplaceJournal(folder, journal);

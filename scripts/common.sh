@@ -187,7 +187,7 @@ quillmere_make_fat_drive() {
         losetup -d "$QUILLMERE_FAT_LOOP"
         return 1
     fi
-    fusefat -f -o rw+ "$QUILLMERE_FAT_LOOP" "$2" >/dev/null 2>&1 &
+    fusefat -f -s -o rw+ "$QUILLMERE_FAT_LOOP" "$2" >/dev/null 2>&1 &
     QUILLMERE_FAT_PID=$!
     for _ in $(seq 100); do
         mountpoint -q "$2" && return 0

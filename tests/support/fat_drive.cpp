@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "sys/handles.h"
+#include "tests/helpers/standin_common.h"
 
 namespace {
 
@@ -16,19 +16,6 @@ unsigned long long PartitionSectorsFor(int bits) {
 
 std::string Unix(const std::wstring& path) {
     return ShellQuote(UnixPath(path));
-}
-
-// Writes `bytes` at `offset` of an existing file or device, flushed.
-bool WriteBytesAt(const std::wstring& path, unsigned long long offset, const std::string& bytes) {
-    FileHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    LARGE_INTEGER position;
-    position.QuadPart = static_cast<LONGLONG>(offset);
-    DWORD written = 0;
-    return file.Valid() && SetFilePointerEx(file.Get(), position, nullptr, FILE_BEGIN) &&
-           WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
-                     nullptr) &&
-           written == bytes.size() && FlushFileBuffers(file.Get());
 }
 
 } // namespace
@@ -67,7 +54,7 @@ bool FatDrive::Make(wchar_t letter, const std::wstring& name, int bits) {
         return false;
     }
     const unsigned long long sectors = PartitionSectorsFor(bits);
-    std::string head = ValidDiskImage().substr(0, PartitionStart * Sector);
+    head = ValidDiskImage().substr(0, PartitionStart * Sector);
     head[446 + 4] = bits == 32 ? '\x0C' : '\x0E';
     PutLittleEndian(head, 446 + 12, static_cast<uint32_t>(sectors));
     if (!WriteBytes(imagePath, head) ||
@@ -83,7 +70,16 @@ bool FatDrive::Make(wchar_t letter, const std::wstring& name, int bits) {
     DeleteFileW(loopFile.c_str());
     return loop.rfind("/dev/loop", 0) == 0 &&
            RunHostCommand("mkfs.fat -F " + std::to_string(bits) + " " + loop + " >/dev/null") &&
-           ResetBootCode() && Mount();
+           KeepBootSector() && ResetBootCode() && Mount();
+}
+
+bool FatDrive::KeepBootSector() {
+    bootSector = PartitionSectors(0, 1);
+    if (bootSector.size() != Sector) {
+        return false;
+    }
+    std::fill(bootSector.begin() + 90, bootSector.begin() + 510, '\xC3');
+    return true;
 }
 
 bool FatDrive::Mount() {
@@ -92,10 +88,10 @@ bool FatDrive::Mount() {
     }
     const std::string point = Unix(drive.hostFolder);
     const std::string pidFile = Unix(imagePath + L".pid");
-    mounted =
-        RunHostCommand("fusefat -f -o rw+ " + loop + " " + point + " >/dev/null 2>&1 & echo $! > " +
-                       pidFile + "; for i in $(seq 200); do mountpoint -q " + point +
-                       " && exit 0; sleep 0.05; done; exit 1");
+    mounted = RunHostCommand("fusefat -f -s -o rw+ " + loop + " " + point +
+                             " >/dev/null 2>&1 & echo $! > " + pidFile +
+                             "; for i in $(seq 200); do mountpoint -q " + point +
+                             " && exit 0; sleep 0.05; done; exit 1");
     return mounted;
 }
 
@@ -131,19 +127,8 @@ void FatDrive::Remove() {
 }
 
 bool FatDrive::ResetBootCode() const {
-    std::string boot = PartitionSectors(0, 1);
-    if (boot.size() != Sector) {
-        return false;
-    }
-    std::fill(boot.begin() + 90, boot.begin() + 510, '\xC3');
-    std::string head = ReadBytesAt(imagePath, 0, PartitionStart * Sector);
-    if (head.size() != PartitionStart * Sector) {
-        return false;
-    }
-    const std::string fresh = ValidDiskImage().substr(0, PartitionStart * Sector);
-    head.replace(0, 440, fresh, 0, 440);
-    head.replace(512, head.size() - 512, fresh, 512, fresh.size() - 512);
-    return WriteBytesAt(imagePath, 0, head) && WriteBytesAt(LoopPath(), 0, boot);
+    return bootSector.size() == Sector && standin::WriteAt(imagePath, 0, head) &&
+           standin::WriteAt(LoopPath(), 0, bootSector);
 }
 
 std::string FatDrive::PartitionSectors(unsigned first, unsigned count) const {

@@ -15,6 +15,9 @@ struct FatDrive {
     SimDrive drive;         // the mount point, mapped to the letter
     std::wstring imagePath; // the disk image, for QUILLMERE_TEST_DISK_<N>
     std::string loop;       // the partition's loop device, /dev/loopN
+    std::string head;       // the image's sectors before the partition, as made
+    std::string bootSector; // the partition's boot sector as mkfs.fat made it, old code behind
+                            // its BPB
     int fatBits = 32;
     bool mounted = false;
 
@@ -35,9 +38,10 @@ struct FatDrive {
     // Unmounts, detaches the loop device and unmaps the letter.
     void Remove();
 
-    // The image's first sectors as a Telvorn drive has them (old loader code, signature, the
-    // one partition), and old loader code in the partition's boot sector behind its BPB.
+    // The image's first sectors and the partition's boot sector as Make left them: old loader
+    // code, the signature, the one partition, the BPB of mkfs.fat.
     bool ResetBootCode() const;
+    bool KeepBootSector();
     // The loop device as a Windows path, for QUILLMERE_STANDIN_PARTITION_DEVICE.
     std::wstring LoopPath() const;
     // The partition's sectors from `first`, as the stand-in and the file system see them.

@@ -6,6 +6,7 @@
 #include <atomic>
 
 #include "sys/handles.h"
+#include "tests/helpers/standin_common.h"
 #include "tests/support/window_driver.h"
 
 namespace {
@@ -167,19 +168,8 @@ std::string ReadBytes(const std::wstring& path) {
 }
 
 std::string ReadBytesAt(const std::wstring& path, unsigned long long offset, size_t length) {
-    FileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    LARGE_INTEGER position;
-    position.QuadPart = static_cast<LONGLONG>(offset);
-    std::string bytes(length, '\0');
-    DWORD got = 0;
-    if (!file.Valid() || length == 0 ||
-        !SetFilePointerEx(file.Get(), position, nullptr, FILE_BEGIN) ||
-        !ReadFile(file.Get(), &bytes[0], static_cast<DWORD>(length), &got, nullptr) ||
-        got != length) {
-        return {};
-    }
-    return bytes;
+    std::string bytes;
+    return standin::ReadAt(path, offset, length, bytes) ? bytes : std::string();
 }
 
 bool PathExists(const std::wstring& path) {

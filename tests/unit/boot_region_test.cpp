@@ -76,4 +76,45 @@ TEST(WithLiveFatFields, TakesOnlyWhatTheFileSystemRewritesItself) {
     }
 }
 
+// New boot code is code unlike the saved one in the bytes the tool writes, or the source's.
+TEST(BootCodeWritten, AsksForNewCodeWhereTheToolWritesIt) {
+    const std::string saved = FatBootSector(32, 0);
+    std::string pbr = saved;
+    std::fill(pbr.begin() + 90, pbr.begin() + 510, 'P');
+    std::string bpbOnly = saved;
+    bpbOnly[40] = 'B';
+    std::string mbr = saved;
+    mbr[439] = 'M';
+    std::string signatureOnly = saved;
+    signatureOnly[440] = 'S';
+    const std::string source = pbr.substr(0, 200); // shorter than a sector: padded with zeros
+    std::string fromSource = saved;
+    fromSource.replace(0, 3, source, 0, 3);
+    fromSource.replace(90, 110, source, 90, 110);
+    std::fill(fromSource.begin() + 200, fromSource.begin() + 510, '\0');
+    const struct {
+        const char* name;
+        BootRecord record;
+        std::string written;
+        const std::string* source;
+        bool mayStay;
+        bool expected;
+    } cases[] = {
+        {"new PBR code", BootRecord::Pbr, pbr, nullptr, false, true},
+        {"PBR as it was", BootRecord::Pbr, saved, nullptr, false, false},
+        {"PBR as it was, reinstalled", BootRecord::Pbr, saved, nullptr, true, true},
+        {"only the BPB changed", BootRecord::Pbr, bpbOnly, nullptr, false, false},
+        {"new MBR code", BootRecord::Mbr, mbr, nullptr, false, true},
+        {"only the disk signature changed", BootRecord::Mbr, signatureOnly, nullptr, false, false},
+        {"the source's PBR code", BootRecord::Pbr, fromSource, &source, false, true},
+        {"other code than the source's", BootRecord::Pbr, pbr, &source, false, false},
+        {"the source's MBR code, as it was", BootRecord::Mbr, saved, &saved, false, true},
+        {"a short read", BootRecord::Mbr, mbr.substr(0, 300), nullptr, true, false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(BootCodeWritten(c.record, c.written, saved, c.source, c.mayStay), c.expected)
+            << c.name;
+    }
+}
+
 } // namespace

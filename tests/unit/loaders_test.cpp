@@ -2,6 +2,7 @@
 // image: the stand-in boot-sector tool writes into it and the switch reads it back.
 #include "loaders/loader_plans.h"
 #include "sys/handles.h"
+#include "tests/helpers/standin_common.h"
 #include "tests/support/debug_log_capture.h"
 #include "tests/support/fat_drive.h"
 #include "tests/support/sim_drive.h"
@@ -500,10 +501,11 @@ TEST_P(SwitchesOnFat, AStoppedSwitchIsRestoredAtTheNextStartUnlessTheDiskChanged
         EXPECT_NE(Run(Loader::Grub2).text.find(L"Резервная копия"), std::wstring::npos);
         ASSERT_TRUE(JournalPending());
         SetEnvironmentVariableW(L"QUILLMERE_STANDIN_SPOIL", nullptr);
-        std::string disk = ReadBytes(imagePath);
+        // Only the disk's head: the rest of the image is the mounted file system's.
+        std::string disk = ReadBytesAt(imagePath, 0, 2048 * 512);
         if (layoutChanged) {
             disk[446 + 16 + 4] = 0x07;
-            ASSERT_TRUE(WriteBytes(imagePath, disk));
+            ASSERT_TRUE(standin::WriteAt(imagePath, 0, disk));
         }
 
         const PendingSwitch pending = RestorePendingSwitch(target);
@@ -511,7 +513,7 @@ TEST_P(SwitchesOnFat, AStoppedSwitchIsRestoredAtTheNextStartUnlessTheDiskChanged
         EXPECT_FALSE(JournalPending());
         if (layoutChanged) {
             EXPECT_EQ(pending, PendingSwitch::LayoutChanged);
-            EXPECT_EQ(ReadBytes(imagePath), disk);
+            EXPECT_EQ(ReadBytesAt(imagePath, 0, 2048 * 512), disk);
         } else {
             EXPECT_EQ(pending, PendingSwitch::Restored);
             EXPECT_TRUE(Snapshot() == original);
