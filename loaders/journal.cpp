@@ -110,14 +110,18 @@ bool ParseJournal(const std::string& text, Journal& journal) {
 // The journal is written through a temporary and a rename, so one that does not parse was never
 // this program's; one that exists but cannot be read may still be, and is kept. On FAT a rename
 // over a file is a removal and a new entry: a stop between the two leaves only the new journal,
-// which counts once it is whole.
+// which counts once it is whole and then becomes the journal.
 JournalState ReadJournal(const std::wstring& backupFolder, Journal& journal) {
     const std::wstring path = JournalPath(backupFolder);
     std::string text;
     if (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) {
-        return ReadWholeFile(TemporaryName(path), text) && ParseJournal(text, journal)
-                   ? JournalState::Pending
-                   : JournalState::None;
+        if (!ReadWholeFile(TemporaryName(path), text) || !ParseJournal(text, journal)) {
+            return JournalState::None;
+        }
+        // Moved into place first: the next replacement of the journal begins by removing
+        // whatever new one lies beside it.
+        return MoveFileReplacing(TemporaryName(path), path) ? JournalState::Pending
+                                                            : JournalState::Unreadable;
     }
     if (!ReadWholeFile(path, text)) {
         return JournalState::Unreadable;

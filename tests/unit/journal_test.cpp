@@ -67,6 +67,8 @@ TEST(ReadJournal, AWholeNewJournalCountsOnlyWhereTheJournalIsMissing) {
         EXPECT_EQ(ReadJournal(folder, journal), c.state);
         if (c.state == JournalState::Pending) {
             EXPECT_EQ(journal.action, c.action);
+            // A whole new one alone is moved into place, before anything may replace it.
+            EXPECT_EQ(ReadBytes(JournalPath(folder)), c.journal ? c.journal : c.fresh);
         }
     }
     // The new one goes first: left alone it would count.
