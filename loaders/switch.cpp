@@ -155,6 +155,31 @@ SwitchOutcome Undone(const SwitchTarget& target, const Journal& journal,
     return {false, failure + RestoreLine(restored, BackupFolderOf(target.bootDir))};
 }
 
+// Only once every change is on the stick does the journal change, and the result is told only
+// once that change is there too. What this switch wrote is now as it should be; what an earlier
+// failed restore left behind stays journaled for the next start. The failure text of the step
+// that failed, empty when all of it reached the stick.
+std::wstring Commit(const SwitchTarget& target, const SwitchPlan& plan, const Journal& journal,
+                    bool pending) {
+    const std::wstring folder = BackupFolderOf(target.bootDir);
+    Journal left = journal;
+    const bool keep = pending && ForgetWhatThePlanWrote(target, plan, left);
+    if (!FlushDrive(target.installerRoot)) {
+        return FlushFailedText;
+    }
+    if (!(keep ? ReplaceJournal(folder, left) : RemoveJournal(folder))) {
+        // A journal left behind would undo this switch at the next start.
+        return BackupFailedText(JournalPath(folder));
+    }
+    if (!FlushDrive(target.installerRoot)) {
+        // The journal may be gone from the cache but not from the stick: it must be whole again
+        // before the restore.
+        ReplaceJournal(folder, journal);
+        return FlushFailedText;
+    }
+    return {};
+}
+
 } // namespace
 
 std::wstring BackupFolderOf(const std::wstring& bootDir) {
@@ -225,23 +250,9 @@ SwitchOutcome RunSwitch(const SwitchTarget& target, const SwitchPlan& plan) {
     const bool saved = facts.mode == BootMode::Uefi
                            ? SaveBootState(target.bootDir, -1, facts.stateValue)
                            : SaveBootState(target.bootDir, facts.stateValue, -1);
-    // What this switch wrote is now as it should be; what an earlier failed restore left behind
-    // stays journaled for the next start. Only once every change is on the stick does the journal
-    // change, and the result is told only once that change is there too.
-    Journal left = journal;
-    const bool keep = pending && ForgetWhatThePlanWrote(target, plan, left);
-    if (!FlushDrive(target.installerRoot)) {
-        return Undone(target, journal, FlushFailedText);
-    }
-    if (!(keep ? ReplaceJournal(folder, left) : RemoveJournal(folder))) {
-        // A journal left behind would undo this switch at the next start.
-        return Undone(target, journal, BackupFailedText(JournalPath(folder)));
-    }
-    if (!FlushDrive(target.installerRoot)) {
-        // The journal may be gone from the cache but not from the stick: it must be whole again
-        // before the restore.
-        ReplaceJournal(folder, journal);
-        return Undone(target, journal, FlushFailedText);
+    const std::wstring uncommitted = Commit(target, plan, journal, pending);
+    if (!uncommitted.empty()) {
+        return Undone(target, journal, uncommitted);
     }
     // The loader did change; the user must learn that its mark will not survive a restart.
     const std::wstring changed = LoaderChangedText(facts.name);
