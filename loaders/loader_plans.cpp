@@ -60,6 +60,11 @@ SwitchPlan ToolPlan(Loader loader, const SwitchTarget& target) {
          MbrWriteFailedPrefix, L""},
     };
     plan.readBack = ReadBack::BootRecords;
+    if (loader == Loader::XorBoot) {
+        const std::vector<std::wstring> sources = LoaderSourceFiles(loader, target.bootDir);
+        plan.mbrCode = sources[0];
+        plan.pbrCode = sources[1];
+    }
     // A GRUB4DOS MBR fills sectors 0 to 17.
     plan.diskSectorsWritten = 18;
     plan.removals =

@@ -21,7 +21,8 @@ struct ToolRun {
 // What the switch reads back once the runs are done.
 enum class ReadBack {
     None,
-    BootRecords, // the tool composed the boot code: only the table and the BPB are known
+    BootRecords, // the tool wrote the boot records: the table, the disk signature and the BPB
+                 // stay, and the boot code changes (to the sources' code where they are named)
     RawSectors,  // sector 0 is the MBR image and core.img follows it
 };
 
@@ -34,6 +35,8 @@ struct SwitchPlan {
     ReadBack readBack = ReadBack::None;
     std::wstring mbrImage;              // RawSectors: the file sector 0 must equal
     std::wstring coreImage;             // RawSectors: the file the sectors from 1 on must equal
+    std::wstring mbrCode;               // BootRecords: the file whose code sector 0 must carry
+    std::wstring pbrCode;               // BootRecords: the same for the partition's first sector
     std::vector<std::wstring> removals; // only once everything else has succeeded
     unsigned diskSectorsWritten = 0;    // the tool may write sectors 0 to this; the backup must
                                         // hold them all
@@ -57,8 +60,3 @@ enum class PendingSwitch {
 PendingSwitch RestorePendingSwitch(const SwitchTarget& target);
 
 std::wstring BackupFolderOf(const std::wstring& bootDir);
-
-// `saved`, the first sectors of a FAT partition, with what the mounted file system rewrites by
-// itself (the boot sectors' dirty flag, the FSInfo sectors) taken from `current`: only the rest
-// tells whether a tool changed the partition.
-std::string WithLiveFatFields(std::string saved, const std::string& current);

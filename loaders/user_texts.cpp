@@ -72,6 +72,9 @@ std::wstring BackupFailedText(const std::wstring& path) {
 
 const wchar_t* const SectorSizeRefusedText = L"Диск с секторами не по 512 байт не поддерживается.";
 
+const wchar_t* const FlushFailedText =
+    L"Не удалось записать изменения на диск (сброс кэша тома не выполнен).";
+
 std::wstring SectorMismatchText(long long sector) {
     return L"Записанные секторы не совпадают с ожидаемыми (сектор " + std::to_wstring(sector) +
            L").";

@@ -35,6 +35,7 @@ std::wstring DiskNumberUnknownText(const std::wstring& installerRoot);
 std::wstring LoaderChangedText(const std::wstring& loaderName);
 std::wstring BackupFailedText(const std::wstring& path);
 extern const wchar_t* const SectorSizeRefusedText;
+extern const wchar_t* const FlushFailedText;
 std::wstring SectorMismatchText(long long sector);
 // The line a failed switch's text gains: the old loader is back, or where its backup lies.
 std::wstring RestoreLine(bool restored, const std::wstring& backupFolder);

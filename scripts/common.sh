@@ -4,7 +4,8 @@
 QUILLMERE_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 # The i686 compiler builds the x86 exe. Wine's 32-bit half, which runs it, comes separately below.
 QUILLMERE_PACKAGES=(cmake make g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix mingw-w64-tools
-                    wine64 wine fonts-wine xvfb x11-utils imagemagick googletest python3 grub-pc-bin)
+                    wine64 wine fonts-wine xvfb x11-utils imagemagick googletest python3 grub-pc-bin
+                    fusefat dosfstools)
 
 quillmere_install_packages() {
     quillmere_install_missing "${QUILLMERE_PACKAGES[@]}" || return 1
@@ -150,13 +151,15 @@ quillmere_stop_session() {
 }
 
 # A disk image for the stand-ins and the test build (QUILLMERE_TEST_DISK_<N>): an MBR with one
-# FAT32 partition from sector 2048, its boot sector carrying a BPB and 55 AA.
+# FAT32 partition from sector 2048 of $2 sectors (4096 unless given), its boot sector carrying a
+# BPB and 55 AA.
 quillmere_make_disk_image() {
-    python3 - "$1" <<'PYTHON'
+    python3 - "$1" "${2:-4096}" <<'PYTHON'
 import struct, sys
+sectors = int(sys.argv[2])
 mbr = bytearray(512)
 mbr[440:444] = b"DEMO"
-mbr[446:462] = struct.pack("<B3sB3sII", 0x80, b"\x20\x21\x00", 0x0C, b"\xfe\xff\xff", 2048, 4096)
+mbr[446:462] = struct.pack("<B3sB3sII", 0x80, b"\x20\x21\x00", 0x0C, b"\xfe\xff\xff", 2048, sectors)
 mbr[510:512] = b"\x55\xaa"
 pbr = bytearray(512)
 pbr[0:11] = b"\xeb\x58\x90MSWIN4.1"
@@ -166,8 +169,47 @@ with open(sys.argv[1], "wb") as f:
     f.write(mbr)
     f.seek(2048 * 512)
     f.write(pbr)
-    f.truncate((2048 + 4096) * 512)
+    f.truncate((2048 + sectors) * 512)
 PYTHON
+}
+
+# A real FAT32 volume in the disk image $1 (partition of 64 MiB from sector 2048), formatted on
+# a loop device and mounted with fusefat at the empty folder $2. Sets QUILLMERE_FAT_LOOP and
+# QUILLMERE_FAT_PID; false, leaving nothing mounted, where /dev/fuse, loop devices, fusefat or
+# dosfstools are missing.
+quillmere_make_fat_drive() {
+    local sectors=131072
+    [ -c /dev/fuse ] && [ -c /dev/loop-control ] &&
+        command -v fusefat mkfs.fat fsck.fat >/dev/null || return 1
+    quillmere_make_disk_image "$1" $sectors || return 1
+    QUILLMERE_FAT_LOOP=$(losetup -f --show -o $((2048 * 512)) --sizelimit $((sectors * 512)) "$1" \
+                         2>/dev/null) || return 1
+    if ! mkfs.fat -F 32 "$QUILLMERE_FAT_LOOP" >/dev/null || ! mkdir -p "$2"; then
+        losetup -d "$QUILLMERE_FAT_LOOP"
+        return 1
+    fi
+    fusefat -f -s -o rw+ "$QUILLMERE_FAT_LOOP" "$2" >/dev/null 2>&1 &
+    QUILLMERE_FAT_PID=$!
+    for _ in $(seq 100); do
+        mountpoint -q "$2" && return 0
+        sleep 0.05
+    done
+    quillmere_remove_fat_drive "$2" >/dev/null
+    return 1
+}
+
+# Unmounts the FAT volume at $1, waits until fusefat has written everything and ended, and lets
+# fsck.fat -n check it: its last line is printed, its status is the function's.
+quillmere_remove_fat_drive() {
+    local rc
+    fusermount -u "$1" 2>/dev/null
+    quillmere_wait_for_exit "$QUILLMERE_FAT_PID" 10
+    local report
+    report=$(fsck.fat -n "$QUILLMERE_FAT_LOOP" 2>&1)
+    rc=$?
+    echo "${report##*$'\n'}" # its verdict; a boot sector unlike its backup is harmless
+    losetup -d "$QUILLMERE_FAT_LOOP"
+    return $rc
 }
 
 # The drive of the demo and the screenshots: boot partition $1 with its markers, the loader

@@ -7,8 +7,10 @@
 # all seven buttons can be clicked through. Without DISPLAY (or with --headless) it runs under
 # Xvfb, saves a screenshot of the window, prints its path and closes the program.
 #
-# The boot-sector tool and PowerShell on the drive are the test stand-ins: they write into the
-# disk image build/demo/disk.img, never into a real disk.
+# E: is a real FAT32 volume inside the disk image build/demo/disk.img, mounted with fusefat over
+# a loop device and checked with fsck.fat -n at the end; where that cannot be made, a folder.
+# The boot-sector tool and PowerShell on the drive are the test stand-ins: they write into that
+# image, never into a real disk.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
@@ -31,10 +33,20 @@ for f in quillmere-testdisk.exe test-helpers/bootice.exe test-helpers/powershell
 done
 
 # --- the drive -----------------------------------------------------------------------------
-rm -rf "$demo/drives"
 installer=$demo/drives/installer
 data=$demo/drives/data
 boot=$installer/efi/Telvorn/Boot
+fusermount -u "$installer" 2>/dev/null || true # left by a demo that did not end
+rm -rf "$demo/drives"
+mkdir -p "$installer"
+fat=0
+if quillmere_make_fat_drive "$demo/disk.img" "$installer"; then
+    fat=1
+    export QUILLMERE_STANDIN_PARTITION_DEVICE="Z:${QUILLMERE_FAT_LOOP//\//\\}"
+else
+    echo "No real FAT drive here (/dev/fuse, loop devices, fusefat or dosfstools missing): E: is a folder."
+    quillmere_make_disk_image "$demo/disk.img"
+fi
 quillmere_lay_out_drive "$installer" "$data" || exit 1
 
 cp "$bin/quillmere-testdisk.exe" "$boot/quillmere.exe"
@@ -45,9 +57,7 @@ mkdir -p "$boot/grub2/bios"
 echo "set timeout=5" >"$boot/grub2/bios/grub.cfg"
 echo "demo current loader" >"$installer/efi/boot/bootx64.efi"
 
-# GRUB2's boot image (jump EB 63 90, core at LBA 1, 55 AA) and a 40-sector core image; and
-# the disk image the stand-ins write into: an MBR with one partition from sector 2048.
-quillmere_make_disk_image "$demo/disk.img"
+# GRUB2's boot image (jump EB 63 90, core at LBA 1, 55 AA) and a 40-sector core image.
 python3 - "$boot/loaders/grub2-bios" <<'EOF'
 import struct, sys
 folder = sys.argv[1]
@@ -77,7 +87,14 @@ echo trash >"$installer/.Trash-1000/files/old.txt"
 # --- the session ---------------------------------------------------------------------------
 QUILLMERE_BUILD_DIR=$demo # the prefix and its temp folder live under build/demo
 quillmere_start_session
-trap quillmere_stop_session EXIT
+end_demo() {
+    quillmere_stop_session
+    if [ $fat -eq 1 ]; then
+        echo "--- fsck.fat -n of E: after the demo:"
+        quillmere_remove_fat_drive "$installer" || echo "E: is NOT clean" >&2
+    fi
+}
+trap end_demo EXIT
 ln -sfn "$installer" "$WINEPREFIX/dosdevices/e:"
 ln -sfn "$data" "$WINEPREFIX/dosdevices/f:"
 

@@ -31,21 +31,19 @@ bool CopyTargetRefused(DWORD sourceAttributes, DWORD targetAttributes) {
 }
 
 bool CopyFileOverwrite(const std::wstring& source, const std::wstring& target) {
-    // Windows refuses these targets inside CopyFileW; Wine run with full rights writes through
-    // them, and the protection of a read-only or hidden file must not depend on that.
+    // Windows' CopyFileW refuses these targets; Wine run with full rights writes through them,
+    // and the protection of a read-only or hidden file must not depend on that.
     if (CopyTargetRefused(GetFileAttributesW(source.c_str()), GetFileAttributesW(target.c_str()))) {
         return false;
     }
-    if (!CopyFileW(source.c_str(), target.c_str(), FALSE)) {
+    const DWORD attributes = GetFileAttributesW(source.c_str());
+    std::string bytes;
+    if (attributes == INVALID_FILE_ATTRIBUTES || !ReadWholeFile(source, bytes)) {
         return false;
     }
-    // CopyFileW carries the source's attributes over.
-    const DWORD copied = GetFileAttributesW(target.c_str());
-    if (copied == INVALID_FILE_ATTRIBUTES) {
-        return false;
-    }
-    return (copied & FILE_ATTRIBUTE_READONLY) == 0 ||
-           SetFileAttributesW(target.c_str(), copied & ~FILE_ATTRIBUTE_READONLY) != FALSE;
+    // Windows creates over a hidden or system file only when the new one carries the same marks.
+    const DWORD carried = attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
+    return WriteFileFlushed(target, bytes, carried != 0 ? carried : FILE_ATTRIBUTE_NORMAL);
 }
 
 bool MoveFileReplacing(const std::wstring& source, const std::wstring& target) {
@@ -86,9 +84,9 @@ bool ReadWholeFile(const std::wstring& path, std::string& bytes) {
     }
 }
 
-bool WriteFileFlushed(const std::wstring& path, const std::string& bytes) {
-    FileHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
+bool WriteFileFlushed(const std::wstring& path, const std::string& bytes, DWORD attributes) {
+    FileHandle file(
+        CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, attributes, nullptr));
     DWORD written = 0;
     return file.Valid() &&
            WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
@@ -101,22 +99,15 @@ bool CopyFileFlushed(const std::wstring& from, const std::wstring& to) {
     return ReadWholeFile(from, bytes) && WriteFileFlushed(to, bytes);
 }
 
-void FlushVolume(const std::wstring& root) {
-    const std::wstring device = L"\\\\.\\" + root;
-    FileHandle volume(CreateFileW(device.c_str(), GENERIC_READ | GENERIC_WRITE,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
-                                  nullptr));
-    if (volume.Valid()) {
-        FlushFileBuffers(volume.Get());
-    }
-}
-
 std::wstring TemporaryName(const std::wstring& target) {
     return target + L".quillmere-new";
 }
 
 bool ReplaceFileContent(const std::wstring& path, const std::string& bytes) {
     const std::wstring temporary = TemporaryName(path);
+    // One a stop left behind may be read-only, or longer than the new content on a file system
+    // that cannot cut a file short.
+    DiscardFile(temporary);
     if (WriteFileFlushed(temporary, bytes) && MoveFileReplacing(temporary, path)) {
         return true;
     }

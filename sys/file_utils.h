@@ -7,7 +7,8 @@
 
 bool FileExists(const std::wstring& path);
 // The copy never keeps the read-only mark (files taken from an ISO carry it), so the next
-// install can replace it; hidden and system stay as copied.
+// install can replace it; hidden and system stay as copied. Written through its own handle and
+// flushed: a rename over another file may reach the disk before data left in a cache.
 bool CopyFileOverwrite(const std::wstring& source, const std::wstring& target);
 // Moves a file over an existing one and returns only once the move is on the disk.
 bool MoveFileReplacing(const std::wstring& source, const std::wstring& target);
@@ -16,15 +17,13 @@ std::string ReadFileStart(const std::wstring& path, size_t maxBytes);
 // The whole content of a file; false when it cannot be read.
 bool ReadWholeFile(const std::wstring& path, std::string& bytes);
 // Creates or replaces a file with `bytes` and returns only once they are on the disk.
-bool WriteFileFlushed(const std::wstring& path, const std::string& bytes);
+bool WriteFileFlushed(const std::wstring& path, const std::string& bytes,
+                      DWORD attributes = FILE_ATTRIBUTE_NORMAL);
 // A plain copy of the bytes, flushed; no attributes come along.
 bool CopyFileFlushed(const std::wstring& from, const std::wstring& to);
 // Replaces a file with `bytes` through a temporary beside it, so a stop leaves either the old
 // content or the new one, never a cut file.
 bool ReplaceFileContent(const std::wstring& path, const std::string& bytes);
-// Flushes every file and directory of the volume `root` ("E:") to the disk, renames included;
-// needs administrator rights, and does nothing where the volume cannot be opened.
-void FlushVolume(const std::wstring& root);
 // The name a new file waits under beside its target until it replaces it.
 std::wstring TemporaryName(const std::wstring& target);
 // Removes a file even when it carries a read-only mark; true when it is gone.

@@ -23,6 +23,11 @@ int GetPhysicalDriveNumber(wchar_t driveLetter);
 std::wstring PhysicalDrivePath(int disk);
 // The disk's logical sector size in bytes; 0 when it cannot be asked.
 unsigned long DiskSectorBytes(const std::wstring& diskPath);
+// Flushes every file and directory of the volume `root` ("E:") to its disk, renames included,
+// through "\\.\E:" (administrator rights); false when the volume cannot be opened or the flush
+// fails. The test build flushes the drive's disk image, or its root folder, instead
+// (volume_flush_testdisk.cpp).
+bool FlushVolume(const std::wstring& root);
 // Where the test build may end the program to show what a stop there leaves; nothing in the
 // real program.
 void AtTestStopPoint(const wchar_t* point);

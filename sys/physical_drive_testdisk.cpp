@@ -7,32 +7,16 @@
 #include "sys/system_partition.h"
 #include "sys/test_disk_number.h"
 
-namespace {
-
-// The variable's value; empty when unset.
-std::wstring Variable(const std::wstring& name) {
-    const DWORD needed = GetEnvironmentVariableW(name.c_str(), nullptr, 0);
-    if (needed == 0) {
-        return {};
-    }
-    std::wstring value(needed, L'\0');
-    const DWORD length = GetEnvironmentVariableW(name.c_str(), &value[0], needed);
-    value.resize(length < needed ? length : 0);
-    return value;
-}
-
-} // namespace
-
 VolumeLocation GetVolumeLocation(wchar_t driveLetter) {
     wchar_t windows[MAX_PATH + 1] = {};
     const UINT windowsLength = GetWindowsDirectoryW(windows, MAX_PATH + 1);
     const wchar_t windowsLetter = windowsLength >= 2 && windows[1] == L':' ? windows[0] : L'\0';
     VolumeLocation location;
     location.disk =
-        TestDiskNumber(Variable(L"QUILLMERE_TEST_PHYSICAL_DRIVE"), driveLetter, windowsLetter);
+        TestDiskNumber(TestVariable(L"QUILLMERE_TEST_PHYSICAL_DRIVE"), driveLetter, windowsLetter);
     if (location.disk >= 0) {
         location.startSector =
-            TestPartitionStart(Variable(L"QUILLMERE_TEST_PARTITION_START"), driveLetter);
+            TestPartitionStart(TestVariable(L"QUILLMERE_TEST_PARTITION_START"), driveLetter);
     }
     return location;
 }
@@ -42,7 +26,8 @@ int GetPhysicalDriveNumber(wchar_t driveLetter) {
 }
 
 std::wstring PhysicalDrivePath(int disk) {
-    return disk < 0 ? std::wstring() : Variable(L"QUILLMERE_TEST_DISK_" + std::to_wstring(disk));
+    return disk < 0 ? std::wstring()
+                    : TestVariable(L"QUILLMERE_TEST_DISK_" + std::to_wstring(disk));
 }
 
 // A disk image has the sectors of the disks the program supports.
@@ -53,11 +38,11 @@ unsigned long DiskSectorBytes(const std::wstring& diskPath) {
 // QUILLMERE_TEST_STOP_AT names the point at which the program ends at once, as a forced
 // shutdown or a pulled plug would end it.
 void AtTestStopPoint(const wchar_t* point) {
-    if (Variable(L"QUILLMERE_TEST_STOP_AT") == point) {
+    if (TestVariable(L"QUILLMERE_TEST_STOP_AT") == point) {
         TerminateProcess(GetCurrentProcess(), 99);
     }
 }
 
 int SystemPartitionDiskNumber() {
-    return ParseTestDiskNumber(Variable(L"QUILLMERE_TEST_SYSTEM_PARTITION_DISK"));
+    return ParseTestDiskNumber(TestVariable(L"QUILLMERE_TEST_SYSTEM_PARTITION_DISK"));
 }

@@ -1,8 +1,22 @@
 #pragma once
 // What the test build reports for its disk variables. Inline: the test build's disk library is
 // linked after the core, so it cannot reach a core object.
+#include <windows.h>
+
 #include <climits>
 #include <string>
+
+// The variable's value; empty when unset.
+inline std::wstring TestVariable(const std::wstring& name) {
+    const DWORD needed = GetEnvironmentVariableW(name.c_str(), nullptr, 0);
+    if (needed == 0) {
+        return {};
+    }
+    std::wstring value(needed, L'\0');
+    const DWORD length = GetEnvironmentVariableW(name.c_str(), &value[0], needed);
+    value.resize(length < needed ? length : 0);
+    return value;
+}
 
 // Decimal digits only, up to `limit`; anything else (empty, a sign, blanks, trailing text,
 // overflow) is -1, the answer for what cannot be found.

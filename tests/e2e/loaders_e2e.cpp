@@ -1,10 +1,12 @@
 // The loader buttons clicked in the real test-build program, on a simulated drive L: whose disk
-// is a disk image that the stand-in tool and the stand-in PowerShell read and write.
+// is a disk image that the stand-in tool and the stand-in PowerShell read and write, or on a
+// real FAT drive M: inside its disk image.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 
 #include "tests/support/app_runner.h"
+#include "tests/support/fat_drive.h"
 #include "tests/support/sim_drive.h"
 #include "tests/support/window_driver.h"
 #include "tests/support/window_looks.h"
@@ -33,27 +35,43 @@ const std::string CoreWriteLine =
     "/file=\"L:\\efi\\Telvorn\\Boot\\grub2\\bios\\core.img\" /lba=1 /sectors=591 /quiet";
 
 struct LoaderSession {
-    SimDrive drive;
+    SimDrive folder;
+    FatDrive* fat = nullptr;
+    SimDrive& drive;
     AppRun app; // after the drive: killed before it is unmapped
     HWND window = nullptr;
     std::wstring logPath = BuildDir() + L"\\scratch\\loaders-e2e-runs.log";
     std::wstring eventsPath = BuildDir() + L"\\scratch\\loaders-e2e-events.log";
     std::wstring imagePath = BuildDir() + L"\\scratch\\loaders-e2e-disk.img";
 
+    explicit LoaderSession(FatDrive* onFat = nullptr)
+        : fat(onFat), drive(onFat ? onFat->drive : folder) {
+        if (fat) {
+            imagePath = fat->imagePath;
+        }
+    }
+
     bool Prepare(const std::string& disk = ValidDiskImage()) {
         MakeFolders(BuildDir() + L"\\scratch");
         DeleteFileW(logPath.c_str());
         DeleteFileW(eventsPath.c_str());
-        return drive.Map(L'L', L"loaders_e2e") && LayOutInstaller(drive, L"quillmere-testdisk") &&
+        const bool fresh = fat ? RemoveTreeForTest(drive.hostFolder, true) && fat->ResetBootCode()
+                               : drive.Map(L'L', L"loaders_e2e") && WriteBytes(imagePath, disk);
+        return fresh && LayOutInstaller(drive, L"quillmere-testdisk") &&
                LayOutLoaderSources(drive) && LayOutDataMarker(drive) &&
                CopyProgram(HelperPath(L"powershell"), drive.Path(Boot + L"\\powershell.exe")) &&
-               drive.Write(L"\\bootmgr", "old bootmgr") && drive.Write(L"\\grldr", "old grldr") &&
-               WriteBytes(imagePath, disk);
+               drive.Write(L"\\bootmgr", "old bootmgr") && drive.Write(L"\\grldr", "old grldr");
+    }
+
+    // The test build's and the stand-ins' disk variables.
+    EnvironmentOverrides DiskEnvironment() const {
+        EnvironmentOverrides environment = fat ? fat->Variables(3) : DiskVariables(3, imagePath);
+        environment.push_back({L"QUILLMERE_TEST_PHYSICAL_DRIVE", L"3"});
+        return environment;
     }
 
     bool Launch(EnvironmentOverrides extra = {}) {
-        EnvironmentOverrides environment = DiskVariables(3, imagePath);
-        environment.push_back({L"QUILLMERE_TEST_PHYSICAL_DRIVE", L"3"});
+        EnvironmentOverrides environment = DiskEnvironment();
         environment.push_back({L"QUILLMERE_STANDIN_LOG", logPath});
         environment.push_back({L"QUILLMERE_STANDIN_EVENTS", eventsPath});
         environment.insert(environment.end(), extra.begin(), extra.end());
@@ -100,7 +118,11 @@ struct LoaderSession {
     }
 
     std::vector<std::string> Runs() const { return Lines(ReadBytes(logPath)); }
-    std::string Disk() const { return ReadBytes(imagePath); }
+    // The disk image; on FAT its head and the boot sector, the rest being the file system's.
+    std::string Disk() const {
+        return fat ? ReadBytesAt(imagePath, 0, 2048 * Sector) + fat->PartitionSectors(0, 1)
+                   : ReadBytes(imagePath);
+    }
     std::string State() const { return drive.Read(Boot + L"\\bootstate.txt"); }
 };
 
@@ -375,9 +397,39 @@ TEST(LoadersE2e, Grub2RunsItsFourChildrenInOrderOnDiskZero) {
                                   [&] { return MessageBoxShown(session.app.processId); }));
 }
 
+// A real FAT32 drive for the program, mounted for each test and found clean by fsck.fat -n after.
+class LoadersOnFatE2e : public ::testing::Test {
+  protected:
+    static FatDrive fat;
+    static std::string missing;
+
+    static void SetUpTestSuite() {
+        missing = FatDrive::Missing();
+        if (missing.empty()) {
+            ASSERT_TRUE(fat.Make(L'M', L"loaders_e2e_fat", 32));
+        }
+    }
+    static void TearDownTestSuite() { fat.Remove(); }
+    void SetUp() override {
+        if (!missing.empty()) {
+            GTEST_SKIP() << missing;
+        }
+        ASSERT_TRUE(fat.Mount());
+    }
+    void TearDown() override {
+        if (missing.empty()) {
+            std::string report;
+            EXPECT_TRUE(fat.UnmountAndCheck(report)) << report;
+        }
+    }
+};
+
+FatDrive LoadersOnFatE2e::fat;
+std::string LoadersOnFatE2e::missing;
+
 // A forced shutdown or a pulled plug ends the program anywhere inside a switch; the next start
 // puts the drive back as it was before the switch and says so.
-TEST(LoadersE2e, ASwitchStoppedAnywhereIsUndoneAtTheNextStart) {
+TEST_F(LoadersOnFatE2e, ASwitchStoppedAnywhereIsUndoneAtTheNextStart) {
     struct Case {
         const char* name;
         int index;
@@ -393,7 +445,7 @@ TEST(LoadersE2e, ASwitchStoppedAnywhereIsUndoneAtTheNextStart) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        LoaderSession session;
+        LoaderSession session(&fat);
         ASSERT_TRUE(session.Prepare());
         ASSERT_TRUE(session.drive.Write(Boot + L"\\bootstate.txt", "legacy=0\nuefi=1\n"));
         ASSERT_TRUE(session.drive.Write(L"\\efi\\boot\\bootx64.efi", "old bootx64"));
@@ -424,11 +476,9 @@ TEST(LoadersE2e, ASwitchStoppedAnywhereIsUndoneAtTheNextStart) {
             EXPECT_EQ(session.drive.Read(L"\\efi\\boot\\bootx64.efi"), "old bootx64");
         }
 
-        EnvironmentOverrides environment = DiskVariables(3, session.imagePath);
-        environment.push_back({L"QUILLMERE_TEST_PHYSICAL_DRIVE", L"3"});
         AppRun again;
-        ASSERT_TRUE(
-            again.Start(InstalledProgram(session.drive, L"quillmere-testdisk"), environment));
+        ASSERT_TRUE(again.Start(InstalledProgram(session.drive, L"quillmere-testdisk"),
+                                session.DiskEnvironment()));
         MessageBoxInfo box;
         ASSERT_TRUE(WaitForMessageBox(again.processId, 30000, box));
         EXPECT_EQ(box.text, L"Прошлая смена загрузчика была прервана." + Restored);

@@ -67,18 +67,27 @@ inline bool ReadWholeFile(const std::wstring& path, std::string& out) {
 
 // Reads `length` bytes at `offset`; false when the file is missing or shorter.
 inline bool ReadAt(const std::wstring& path, uint64_t offset, size_t length, std::string& out) {
-    std::string whole;
-    if (!ReadWholeFile(path, whole) || offset + length > whole.size()) {
+    FileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    LARGE_INTEGER position;
+    position.QuadPart = static_cast<LONGLONG>(offset);
+    std::string bytes(length, '\0');
+    DWORD got = 0;
+    if (!file.Valid() || !SetFilePointerEx(file.Get(), position, nullptr, FILE_BEGIN) ||
+        (length > 0 &&
+         !ReadFile(file.Get(), &bytes[0], static_cast<DWORD>(length), &got, nullptr)) ||
+        got != length) {
         return false;
     }
-    out = whole.substr(static_cast<size_t>(offset), length);
+    out = bytes;
     return true;
 }
 
 // Overwrites bytes of an existing file in place, as a disk write does: nothing is truncated.
+// Flushed, so that a device below a mounted file system passes them on at once.
 inline bool WriteAt(const std::wstring& path, uint64_t offset, const std::string& bytes) {
-    FileHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    FileHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.Valid()) {
         return false;
     }
@@ -88,7 +97,7 @@ inline bool WriteAt(const std::wstring& path, uint64_t offset, const std::string
     return SetFilePointerEx(file.Get(), position, nullptr, FILE_BEGIN) &&
            WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
                      nullptr) &&
-           written == bytes.size();
+           written == bytes.size() && FlushFileBuffers(file.Get());
 }
 
 // Splits a command line at blanks outside quotation marks and drops the marks; enough for the

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-std::vector<std::string> SortedLogMessages(const std::string& log, const std::string& prefix) {
+std::vector<std::string> LogMessages(const std::string& log, const std::string& prefix) {
     std::vector<std::string> messages;
     for (size_t start = 0; start < log.size();) {
         size_t end = log.find("\r\n", start);
@@ -13,6 +13,11 @@ std::vector<std::string> SortedLogMessages(const std::string& log, const std::st
         }
         start = end == std::string::npos ? log.size() : end + 2;
     }
+    return messages;
+}
+
+std::vector<std::string> SortedLogMessages(const std::string& log, const std::string& prefix) {
+    std::vector<std::string> messages = LogMessages(log, prefix);
     std::sort(messages.begin(), messages.end());
     return messages;
 }

@@ -23,6 +23,8 @@ struct DebugLogCapture {
     void Clear() const { DeleteFileW(Path().c_str()); }
 };
 
-// The messages of the lines of `log` whose message starts with `prefix`, sorted: the order of
+// The messages of the lines of `log` whose message starts with `prefix`, in the log's order.
+std::vector<std::string> LogMessages(const std::string& log, const std::string& prefix);
+// The same, sorted: the order of
 // a directory walk is the file system's, not the program's.
 std::vector<std::string> SortedLogMessages(const std::string& log, const std::string& prefix);

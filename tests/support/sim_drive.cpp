@@ -6,6 +6,7 @@
 #include <atomic>
 
 #include "sys/handles.h"
+#include "tests/helpers/standin_common.h"
 #include "tests/support/window_driver.h"
 
 namespace {
@@ -19,19 +20,6 @@ std::wstring ExeDirectory() {
     wchar_t buffer[2048] = {};
     DWORD length = GetModuleFileNameW(nullptr, buffer, 2048);
     return ParentOf(std::wstring(buffer, length));
-}
-
-// Single quotes for /bin/sh; a quote inside is closed, escaped and reopened.
-std::string ShellQuote(const std::string& text) {
-    std::string quoted = "'";
-    for (char c : text) {
-        if (c == '\'') {
-            quoted += "'\\''";
-        } else {
-            quoted += c;
-        }
-    }
-    return quoted + "'";
 }
 
 // One argument in the quoting the command-line splitter undoes (the Unix program's argv).
@@ -64,6 +52,18 @@ std::wstring Widen(const std::string& text) {
 }
 
 } // namespace
+
+std::string ShellQuote(const std::string& text) {
+    std::string quoted = "'";
+    for (char c : text) {
+        if (c == '\'') {
+            quoted += "'\\''";
+        } else {
+            quoted += c;
+        }
+    }
+    return quoted + "'";
+}
 
 bool UnderWine() {
     return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
@@ -167,6 +167,11 @@ std::string ReadBytes(const std::wstring& path) {
         content.append(buffer, got);
     }
     return content;
+}
+
+std::string ReadBytesAt(const std::wstring& path, unsigned long long offset, size_t length) {
+    std::string bytes;
+    return standin::ReadAt(path, offset, length, bytes) ? bytes : std::string();
 }
 
 bool PathExists(const std::wstring& path) {

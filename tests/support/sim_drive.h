@@ -16,6 +16,8 @@ std::wstring BuildDir();
 std::wstring HelperPath(const std::wstring& name);
 // The Unix path of a Windows path (Wine only); empty when it cannot be converted.
 std::string UnixPath(const std::wstring& windowsPath);
+// `text` in single quotes for /bin/sh; a quote inside is closed, escaped and reopened.
+std::string ShellQuote(const std::string& text);
 // Runs a host (Unix) command line through /bin/sh -c and waits for it, at most timeoutMs; true
 // when it ended with status 0. Wine cannot wait for Unix processes: the command writes its
 // status to a marker file that is polled.
@@ -27,7 +29,9 @@ bool MakeHostSymlink(const std::wstring& targetPath, const std::wstring& linkPat
 // Small file helpers on Windows paths, used to lay out and inspect drives.
 bool WriteBytes(const std::wstring& path, const std::string& bytes);
 std::string ReadBytes(const std::wstring& path); // empty when missing
-bool PathExists(const std::wstring& path);       // file or folder
+// `length` bytes from `offset`; empty when the file is missing or shorter.
+std::string ReadBytesAt(const std::wstring& path, unsigned long long offset, size_t length);
+bool PathExists(const std::wstring& path); // file or folder
 bool IsFolder(const std::wstring& path);
 bool MakeFolders(const std::wstring& path); // like mkdir -p
 // Test-side removal of a whole tree; with `keepFolder` only what lies below `path` goes.

@@ -2,6 +2,9 @@
 // image: the stand-in boot-sector tool writes into it and the switch reads it back.
 #include "loaders/loader_plans.h"
 #include "sys/handles.h"
+#include "tests/helpers/standin_common.h"
+#include "tests/support/debug_log_capture.h"
+#include "tests/support/fat_drive.h"
 #include "tests/support/sim_drive.h"
 
 #include <gtest/gtest.h>
@@ -18,23 +21,33 @@ const wchar_t* const StandInVariables[] = {
     L"QUILLMERE_STANDIN_DISK_IMAGE", L"QUILLMERE_STANDIN_FAIL_RUN",
     L"QUILLMERE_STANDIN_SPOIL",      L"QUILLMERE_STANDIN_PS_EXIT",
     L"QUILLMERE_STANDIN_SKIP_RUN",   L"QUILLMERE_TEST_PHYSICAL_DRIVE",
+    L"QUILLMERE_TEST_FLUSH_FAIL",    L"QUILLMERE_STANDIN_PARTITION_DEVICE",
 };
 const std::wstring Restored = L"\r\nПрежний загрузчик восстановлен.";
+const std::wstring FlushFailed =
+    L"Не удалось записать изменения на диск (сброс кэша тома не выполнен).";
 
 std::string Ascii(const std::wstring& text) {
     return std::string(text.begin(), text.end());
 }
 
+// On a folder drive whose disk is a separate image, or on a real FAT drive (SwitchesOnFat).
 class Switches : public ::testing::Test {
   protected:
-    static SimDrive drive;
+    static SimDrive folderDrive;
+    SimDrive& drive;
+    FatDrive* fat = nullptr;
     SwitchTarget target;
     std::wstring imagePath = BuildDir() + L"\\scratch\\switch-disk.img";
+
+    Switches() : drive(folderDrive) {}
+    explicit Switches(FatDrive& onFat)
+        : drive(onFat.drive), fat(&onFat), imagePath(onFat.imagePath) {}
     std::wstring logPath = BuildDir() + L"\\scratch\\loaders-unit-tool.log";
     std::wstring eventsPath = BuildDir() + L"\\scratch\\loaders-unit-events.log";
 
-    static void SetUpTestSuite() { ASSERT_TRUE(drive.Map(L'K', L"loaders-unit")); }
-    static void TearDownTestSuite() { drive.Unmap(); }
+    static void SetUpTestSuite() { ASSERT_TRUE(folderDrive.Map(L'K', L"loaders-unit")); }
+    static void TearDownTestSuite() { folderDrive.Unmap(); }
 
     // A fresh drive, disk image and target for one case; the tests with tables call it per row.
     // The drive stays mapped: emptying it from this side is much quicker than mapping it again.
@@ -46,13 +59,20 @@ class Switches : public ::testing::Test {
             CopyProgram(HelperPath(L"bootice"), drive.Path(std::wstring(Boot) + L"\\bootice.exe")));
         ASSERT_TRUE(LayOutLoaderSources(drive));
         MakeFolders(BuildDir() + L"\\scratch");
-        ASSERT_TRUE(WriteBytes(imagePath, ValidDiskImage()));
+        if (fat) {
+            ASSERT_TRUE(fat->ResetBootCode());
+        } else {
+            ASSERT_TRUE(WriteBytes(imagePath, ValidDiskImage()));
+        }
         DeleteFileW(logPath.c_str());
         DeleteFileW(eventsPath.c_str());
         ClearStandInVariables();
         SetEnvironmentVariableW(L"QUILLMERE_STANDIN_LOG", logPath.c_str());
         SetEnvironmentVariableW(L"QUILLMERE_STANDIN_EVENTS", eventsPath.c_str());
         SetEnvironmentVariableW(L"QUILLMERE_STANDIN_DISK_IMAGE", imagePath.c_str());
+        if (fat) {
+            SetEnvironmentVariableW(L"QUILLMERE_STANDIN_PARTITION_DEVICE", fat->LoopPath().c_str());
+        }
         // The PowerShell stand-in answers for "powershell.exe" and for the script's own disk.
         SetEnvironmentVariableW(L"QUILLMERE_TEST_PHYSICAL_DRIVE", L"3");
         target = SwitchTarget();
@@ -82,6 +102,13 @@ class Switches : public ::testing::Test {
     }
 
     SwitchOutcome Run(Loader loader) { return InstallLoader(loader, target); }
+    // `text`, written for K:, with this drive's letter.
+    std::wstring OnDrive(std::wstring text) const {
+        for (size_t at = text.find(L"K:"); at != std::wstring::npos; at = text.find(L"K:", at)) {
+            text.replace(at, 2, drive.Root());
+        }
+        return text;
+    }
 
     std::vector<std::string> ToolLog() const { return Lines(ReadBytes(logPath)); }
     std::vector<std::string> Events() const { return Lines(ReadBytes(eventsPath)); }
@@ -98,10 +125,19 @@ class Switches : public ::testing::Test {
     bool JournalPending() const {
         return drive.Exists(std::wstring(Boot) + L"\\backup\\journal.txt");
     }
-    // The disk image and every file and folder on the drive but the backup.
+    // The disk image and every file and folder on the drive but the backup. On FAT only the
+    // disk's head and the boot sectors: the rest of the image is the file system's.
     std::map<std::string, std::string> Snapshot() const {
         std::map<std::string, std::string> files = DriveFiles(drive);
-        files["<disk>"] = ReadBytes(imagePath);
+        if (!fat) {
+            files["<disk>"] = ReadBytes(imagePath);
+            return files;
+        }
+        files["<disk>"] = ReadBytesAt(imagePath, 0, 2048 * 512);
+        files["<boot sector>"] = fat->PartitionSectors(0, 1);
+        if (fat->fatBits == 32) {
+            files["<backup boot sector>"] = fat->PartitionSectors(6, 1);
+        }
         return files;
     }
     // A drive with an earlier loader's root files, \efi\boot files and state file.
@@ -118,7 +154,52 @@ class Switches : public ::testing::Test {
     }
 };
 
-SimDrive Switches::drive;
+SimDrive Switches::folderDrive;
+
+// One FAT32 and one FAT16 volume for the program, each mounted for a test and found clean by
+// fsck.fat -n after it.
+class SwitchesOnFat : public Switches, public ::testing::WithParamInterface<int> {
+  protected:
+    static FatDrive fat32, fat16;
+    static std::string missing;
+
+    SwitchesOnFat() : Switches(GetParam() == 32 ? fat32 : fat16) {}
+
+    static void SetUpTestSuite() {
+        missing = FatDrive::Missing();
+        if (missing.empty()) {
+            ASSERT_TRUE(fat32.Make(L'Q', L"loaders-fat32", 32));
+            ASSERT_TRUE(fat16.Make(L'R', L"loaders-fat16", 16));
+        }
+    }
+    static void TearDownTestSuite() {
+        fat32.Remove();
+        fat16.Remove();
+    }
+    void SetUp() override {
+        if (!missing.empty()) {
+            GTEST_SKIP() << missing;
+        }
+        ASSERT_TRUE(fat->Mount());
+        Switches::SetUp();
+    }
+    void TearDown() override {
+        Switches::TearDown();
+        if (missing.empty()) {
+            std::string report;
+            EXPECT_TRUE(fat->UnmountAndCheck(report)) << report;
+        }
+    }
+};
+
+FatDrive SwitchesOnFat::fat32;
+FatDrive SwitchesOnFat::fat16;
+std::string SwitchesOnFat::missing;
+
+INSTANTIATE_TEST_SUITE_P(Fat, SwitchesOnFat, ::testing::Values(32, 16),
+                         [](const ::testing::TestParamInfo<int>& info) {
+                             return "Fat" + std::to_string(info.param);
+                         });
 
 struct LegacyCase {
     Loader loader;
@@ -251,7 +332,7 @@ TEST_F(Switches, ChecksThatFailStopBeforeAnythingChanges) {
 
 // Whatever step fails once something has changed, the disk's first sectors, the partition's,
 // the root files, \efi\boot, the GRUB2 folder and bootstate.txt are put back byte for byte.
-TEST_F(Switches, AFailedStepPutsTheDriveBackByteForByte) {
+TEST_P(SwitchesOnFat, AFailedStepPutsTheDriveBackByteForByte) {
     struct Case {
         const char* name;
         Loader loader;
@@ -268,6 +349,11 @@ TEST_F(Switches, AFailedStepPutsTheDriveBackByteForByte) {
          L"Не удалось скопировать файл загрузчика:\r\nK:\\bootmgr"},
         {"Bootmgr PBR run", Loader::Bootmgr, L"QUILLMERE_STANDIN_FAIL_RUN", L"1=2", nullptr,
          L"Ошибка записи PBR (код 2)."},
+        // As after a write Windows refused into the mounted volume: the old code would go on
+        // loading the root file the switch removes.
+        {"Bootmgr PBR run that exits 0 writing nothing", Loader::Bootmgr,
+         L"QUILLMERE_STANDIN_SKIP_RUN", L"1", nullptr,
+         L"Записанные секторы не совпадают с ожидаемыми (сектор 2048)."},
         {"Bootmgr MBR run", Loader::Bootmgr, L"QUILLMERE_STANDIN_FAIL_RUN", L"2=3", nullptr,
          L"Ошибка записи MBR (код 3)."},
         {"Grub4Dos MBR run", Loader::Grub4Dos, L"QUILLMERE_STANDIN_FAIL_RUN", L"2=1", nullptr,
@@ -302,6 +388,12 @@ TEST_F(Switches, AFailedStepPutsTheDriveBackByteForByte) {
         {"UEFI Xorboot first replace", Loader::UefiXorboot, nullptr, nullptr,
          L"\\efi\\boot\\bootx64.efi.quillmere-new",
          L"Не удалось скопировать файл загрузчика:\r\nK:\\efi\\boot\\bootx64.efi"},
+        {"volume flush after the journal", Loader::Grub4Dos, L"QUILLMERE_TEST_FLUSH_FAIL", L"1",
+         nullptr, FlushFailed},
+        {"volume flush before the journal goes", Loader::Bootmgr, L"QUILLMERE_TEST_FLUSH_FAIL",
+         L"2", nullptr, FlushFailed},
+        {"volume flush after the journal went", Loader::UefiGrub2, L"QUILLMERE_TEST_FLUSH_FAIL",
+         L"3", nullptr, FlushFailed},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -319,7 +411,7 @@ TEST_F(Switches, AFailedStepPutsTheDriveBackByteForByte) {
         SwitchOutcome outcome = Run(c.loader);
 
         EXPECT_FALSE(outcome.switched);
-        EXPECT_EQ(outcome.text, c.message + Restored);
+        EXPECT_EQ(outcome.text, OnDrive(c.message + Restored));
         EXPECT_TRUE(Snapshot() == before);
         EXPECT_FALSE(JournalPending());
     }
@@ -359,7 +451,46 @@ TEST_F(Switches, AFailedRestoreKeepsItsBackupUntilARestoreSucceeds) {
     EXPECT_FALSE(JournalPending());
 }
 
-TEST_F(Switches, AStoppedSwitchIsRestoredAtTheNextStartUnlessTheDiskChanged) {
+// The journal goes only once every change is on the stick, and the box comes only once its
+// removal is; a restore whose own flush fails keeps the journal for the next start.
+TEST_F(Switches, TheVolumeIsFlushedBeforeTheJournalGoesAndAfter) {
+    const std::wstring temp = BuildDir() + L"\\scratch\\switch-log";
+    ASSERT_TRUE(RemoveTreeForTest(temp));
+    ASSERT_TRUE(MakeFolders(temp));
+    {
+        DebugLogCapture log{temp};
+        ASSERT_NO_FATAL_FAILURE(FreshWithOldLoaders("legacy=1\nuefi=0\n"));
+        EXPECT_TRUE(Run(Loader::UefiGrub2).switched);
+        const std::vector<std::string> order = {"flush volume K: ok", "bootstate: legacy=1 uefi=1",
+                                                "flush volume K: ok", "switch journal removed",
+                                                "flush volume K: ok"};
+        std::vector<std::string> seen;
+        for (const std::string& message : LogMessages(log.Text(), "")) {
+            if (message.rfind("flush", 0) == 0 || message.rfind("switch", 0) == 0 ||
+                message.rfind("bootstate:", 0) == 0) {
+                seen.push_back(message);
+            }
+        }
+        EXPECT_EQ(seen, order);
+
+        ASSERT_NO_FATAL_FAILURE(FreshWithOldLoaders("legacy=1\nuefi=0\n"));
+        const auto before = Snapshot();
+        SetEnvironmentVariableW(L"QUILLMERE_TEST_FLUSH_FAIL", L"2,3");
+        EXPECT_EQ(Run(Loader::UefiBootmgr).text,
+                  FlushFailed +
+                      L"\r\nВосстановить прежний загрузчик не удалось. Резервная "
+                      L"копия: K:" +
+                      std::wstring(Boot) + L"\\backup");
+        EXPECT_TRUE(JournalPending());
+        SetEnvironmentVariableW(L"QUILLMERE_TEST_FLUSH_FAIL", nullptr);
+        EXPECT_EQ(RestorePendingSwitch(target), PendingSwitch::Restored);
+        EXPECT_FALSE(JournalPending());
+        EXPECT_TRUE(Snapshot() == before);
+    }
+    RemoveTreeForTest(temp);
+}
+
+TEST_P(SwitchesOnFat, AStoppedSwitchIsRestoredAtTheNextStartUnlessTheDiskChanged) {
     for (bool layoutChanged : {false, true}) {
         SCOPED_TRACE(layoutChanged ? "table changed since" : "same disk");
         ASSERT_NO_FATAL_FAILURE(FreshWithOldLoaders("legacy=1\nuefi=0\n"));
@@ -370,10 +501,11 @@ TEST_F(Switches, AStoppedSwitchIsRestoredAtTheNextStartUnlessTheDiskChanged) {
         EXPECT_NE(Run(Loader::Grub2).text.find(L"Резервная копия"), std::wstring::npos);
         ASSERT_TRUE(JournalPending());
         SetEnvironmentVariableW(L"QUILLMERE_STANDIN_SPOIL", nullptr);
-        std::string disk = ReadBytes(imagePath);
+        // Only the disk's head: the rest of the image is the mounted file system's.
+        std::string disk = ReadBytesAt(imagePath, 0, 2048 * 512);
         if (layoutChanged) {
             disk[446 + 16 + 4] = 0x07;
-            ASSERT_TRUE(WriteBytes(imagePath, disk));
+            ASSERT_TRUE(standin::WriteAt(imagePath, 0, disk));
         }
 
         const PendingSwitch pending = RestorePendingSwitch(target);
@@ -381,36 +513,12 @@ TEST_F(Switches, AStoppedSwitchIsRestoredAtTheNextStartUnlessTheDiskChanged) {
         EXPECT_FALSE(JournalPending());
         if (layoutChanged) {
             EXPECT_EQ(pending, PendingSwitch::LayoutChanged);
-            EXPECT_EQ(ReadBytes(imagePath), disk);
+            EXPECT_EQ(ReadBytesAt(imagePath, 0, 2048 * 512), disk);
         } else {
             EXPECT_EQ(pending, PendingSwitch::Restored);
             EXPECT_TRUE(Snapshot() == original);
         }
         EXPECT_EQ(RestorePendingSwitch(target), PendingSwitch::None);
-    }
-}
-
-// The mounted file system rewrites its dirty flag and FSInfo sectors by itself; nothing else of
-// the saved sectors may be taken from the disk.
-TEST(WithLiveFatFields, TakesOnlyWhatTheFileSystemRewritesItself) {
-    std::string fat32(16 * 512, 's');
-    fat32[22] = fat32[23] = '\0';    // no 16-bit FAT size
-    fat32[48] = 1, fat32[49] = '\0'; // FSInfo in sector 1
-    fat32[50] = 6, fat32[51] = '\0'; // backup boot sector 6
-    std::string fat16 = fat32;
-    fat16[22] = 9;
-    const std::string current(16 * 512, 'c');
-    for (const std::string* saved : {&fat32, &fat16}) {
-        const bool is32 = saved == &fat32;
-        SCOPED_TRACE(is32 ? "FAT32" : "FAT16");
-        const std::string mixed = WithLiveFatFields(*saved, current);
-        for (size_t at = 0; at < mixed.size(); ++at) {
-            const size_t sector = at / 512;
-            const bool live = is32
-                                  ? at == 0x41 || at == 6 * 512 + 0x41 || sector == 1 || sector == 7
-                                  : at == 0x25;
-            ASSERT_EQ(mixed[at], live ? 'c' : (*saved)[at]) << at;
-        }
     }
 }
 

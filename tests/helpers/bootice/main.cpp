@@ -25,6 +25,9 @@
 //   QUILLMERE_STANDIN_EXIT_OTHER  exit code of any other command line (default 0), so the
 //                                 stand-in can also pose as a logging command interpreter
 //   QUILLMERE_STANDIN_DISK_IMAGE  disk image file that the runs write into
+//   QUILLMERE_STANDIN_PARTITION_DEVICE  the loop device below a mounted FAT volume in that
+//                                 image (a Windows path, Z:\dev\loop0): the runs read and write
+//                                 the partition (from the first table entry on) through it
 //
 // A run whose chosen exit code is not 0 writes nothing. Otherwise:
 //   /sectors /restore /file=F /lba=L /sectors=N writes F's bytes at byte L*512 of the disk
@@ -52,6 +55,34 @@
 namespace {
 
 constexpr uint64_t SectorSize = 512;
+
+// The disk the runs write: the image, except inside the partition where the test names the loop
+// device below its mounted FAT volume. The file system caches its sectors there, and only
+// writes through the same device meet them, as on a stick.
+struct Disk {
+    std::wstring image;
+    std::wstring partitionDevice;
+    uint64_t partitionByte = 0;
+    bool empty() const { return image.empty(); }
+};
+
+bool ReadDisk(const Disk& disk, uint64_t at, size_t length, std::string& out) {
+    return disk.partitionDevice.empty() || at < disk.partitionByte
+               ? standin::ReadAt(disk.image, at, length, out)
+               : standin::ReadAt(disk.partitionDevice, at - disk.partitionByte, length, out);
+}
+
+bool WriteDisk(const Disk& disk, uint64_t at, const std::string& bytes) {
+    if (disk.partitionDevice.empty() || at + bytes.size() <= disk.partitionByte) {
+        return standin::WriteAt(disk.image, at, bytes);
+    }
+    if (at < disk.partitionByte) {
+        const size_t before = static_cast<size_t>(disk.partitionByte - at);
+        return standin::WriteAt(disk.image, at, bytes.substr(0, before)) &&
+               standin::WriteAt(disk.partitionDevice, 0, bytes.substr(before));
+    }
+    return standin::WriteAt(disk.partitionDevice, at - disk.partitionByte, bytes);
+}
 
 std::string EscapeLineFeeds(const std::string& text) {
     std::string out;
@@ -113,7 +144,7 @@ int ChosenExitCode(const std::string& kind, const std::vector<std::wstring>& tok
     return code;
 }
 
-int WriteSectors(const std::vector<std::wstring>& tokens, const std::wstring& image) {
+int WriteSectors(const std::vector<std::wstring>& tokens, const Disk& image) {
     bool hasFile = false, hasLba = false, hasCount = false;
     std::wstring file = standin::OptionValue(tokens, L"/file=", hasFile);
     std::wstring lbaText = standin::OptionValue(tokens, L"/lba=", hasLba);
@@ -130,7 +161,7 @@ int WriteSectors(const std::vector<std::wstring>& tokens, const std::wstring& im
     if (image.empty()) {
         return 0;
     }
-    return standin::WriteAt(image, lba * SectorSize, bytes) ? 0 : 4;
+    return WriteDisk(image, lba * SectorSize, bytes) ? 0 : 4;
 }
 
 // What the install kinds name: the /type= value or the /file= path.
@@ -145,8 +176,7 @@ std::string RecordLabel(const std::vector<std::wstring>& tokens) {
 
 // The first sector of the partition /DEVICE= names: the test build's partition start when the
 // test gave one, else the first entry of the image's partition table.
-bool PartitionStart(const std::vector<std::wstring>& tokens, const std::wstring& image,
-                    uint64_t& start) {
+bool PartitionStart(const std::vector<std::wstring>& tokens, const Disk& image, uint64_t& start) {
     bool found = false;
     const std::wstring device = standin::OptionValue(tokens, L"/DEVICE=", found);
     const long long named = TestPartitionStart(standin::EnvValue(L"QUILLMERE_TEST_PARTITION_START"),
@@ -156,7 +186,7 @@ bool PartitionStart(const std::vector<std::wstring>& tokens, const std::wstring&
         return true;
     }
     std::string sector0;
-    if (!standin::ReadAt(image, 0, SectorSize, sector0)) {
+    if (!ReadDisk(image, 0, SectorSize, sector0)) {
         return false;
     }
     start = 0;
@@ -167,21 +197,21 @@ bool PartitionStart(const std::vector<std::wstring>& tokens, const std::wstring&
 }
 
 // Writes `sector` at `at`, keeping the image's own bytes [keepFrom, keepTo).
-bool WriteKeeping(const std::wstring& image, uint64_t at, std::string sector, size_t keepFrom,
+bool WriteKeeping(const Disk& image, uint64_t at, std::string sector, size_t keepFrom,
                   size_t keepTo) {
     std::string old;
-    if (!standin::ReadAt(image, at, SectorSize, old)) {
+    if (!ReadDisk(image, at, SectorSize, old)) {
         return false;
     }
     sector.resize(SectorSize, '\0');
     sector.replace(keepFrom, keepTo - keepFrom, old, keepFrom, keepTo - keepFrom);
-    return standin::WriteAt(image, at, sector);
+    return WriteDisk(image, at, sector);
 }
 
 // What a real tool writes, as far as a test can see it: boot code of its own around what each
 // record must keep (the MBR's signature and table, the partition's BPB).
 int WriteRecord(const std::string& kind, const std::vector<std::wstring>& tokens,
-                const std::wstring& image) {
+                const Disk& image) {
     if (image.empty()) {
         return 0;
     }
@@ -200,7 +230,7 @@ int WriteRecord(const std::string& kind, const std::vector<std::wstring>& tokens
         // GRUB4DOS keeps the rest of its loader in the sectors behind the MBR.
         if (RecordLabel(tokens) == "GRUB4DOS") {
             std::string rest = std::string(17 * SectorSize, 'G');
-            return standin::WriteAt(image, SectorSize, rest) ? 0 : 4;
+            return WriteDisk(image, SectorSize, rest) ? 0 : 4;
         }
         return 0;
     }
@@ -209,7 +239,7 @@ int WriteRecord(const std::string& kind, const std::vector<std::wstring>& tokens
         return 4;
     }
     if (restore && !standin::HasToken(tokens, L"/keep_bpb")) {
-        return standin::WriteAt(image, start * SectorSize, content) ? 0 : 4;
+        return WriteDisk(image, start * SectorSize, content) ? 0 : 4;
     }
     std::string record =
         restore ? content.substr(0, SectorSize)
@@ -222,8 +252,7 @@ int WriteRecord(const std::string& kind, const std::vector<std::wstring>& tokens
 
 // Damages what a run of `kind` must leave alone: the partition table, the BPB, or the first
 // sector a sector write was given.
-void Spoil(const std::string& kind, const std::vector<std::wstring>& tokens,
-           const std::wstring& image) {
+void Spoil(const std::string& kind, const std::vector<std::wstring>& tokens, const Disk& image) {
     uint64_t at = 0;
     if (kind == "mbr") {
         at = 446;
@@ -238,7 +267,7 @@ void Spoil(const std::string& kind, const std::vector<std::wstring>& tokens,
         ParseUnsigned(standin::OptionValue(tokens, L"/lba=", found), lba);
         at = lba * SectorSize;
     }
-    standin::WriteAt(image, at, "SPOILT");
+    WriteDisk(image, at, "SPOILT");
 }
 
 } // namespace
@@ -260,7 +289,13 @@ int wmain() {
     }
     standin::AppendLine(events, begin);
 
-    std::wstring image = standin::EnvValue(L"QUILLMERE_STANDIN_DISK_IMAGE");
+    Disk image{standin::EnvValue(L"QUILLMERE_STANDIN_DISK_IMAGE"), L"", 0};
+    const std::wstring device = standin::EnvValue(L"QUILLMERE_STANDIN_PARTITION_DEVICE");
+    uint64_t partitionStart = 0;
+    if (!device.empty() && PartitionStart(tokens, image, partitionStart)) {
+        image.partitionDevice = device;
+        image.partitionByte = partitionStart * SectorSize;
+    }
     int code = ChosenExitCode(kind, tokens);
     int failRun = 0, failCode = 0;
     if (standin::FailRunRequested(failRun, failCode) && standin::RunsBegun(events) == failRun) {
