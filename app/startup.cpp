@@ -1,6 +1,6 @@
 #include "app/startup.h"
 
-#include "app/app_context.h"
+#include "ui/app_context.h"
 #include "cleanup/android_cleanup.h"
 #include "loaders/file_names.h"
 #include "loaders/switch.h"

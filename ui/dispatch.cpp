@@ -1,5 +1,5 @@
 // A click's switch and the message boxes over the window.
-#include "app/app_context.h"
+#include "ui/app_context.h"
 #include "loaders/loader_plans.h"
 #include "loaders/user_texts.h"
 #include "res/resource_ids.h"

@@ -2,7 +2,7 @@
 
 #include <windowsx.h>
 
-#include "app/app_context.h"
+#include "ui/app_context.h"
 #include "loaders/boot_state.h"
 #include "loaders/file_names.h"
 #include "res/resource_ids.h"

@@ -3,7 +3,7 @@
 // benchmarks can create the real window inside their own process.
 #include <windows.h>
 
-#include "app/app_context.h"
+#include "ui/app_context.h"
 #include "ui/window.h"
 
 // True when the class is registered (now or by an earlier call).

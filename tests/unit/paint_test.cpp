@@ -1,6 +1,6 @@
 #include "ui/paint.h"
 
-#include "app/app_context.h"
+#include "ui/app_context.h"
 #include "sys/handles.h"
 #include "ui/layout.h"
 #include "tests/support/test_window.h"

@@ -1,6 +1,6 @@
 #include "ui/window.h"
 
-#include "app/app_context.h"
+#include "ui/app_context.h"
 #include "res/resource_ids.h"
 #include "tests/support/debug_log_capture.h"
 #include "tests/support/test_window.h"

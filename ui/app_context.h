@@ -1,6 +1,6 @@
 #pragma once
-// The one record of application state. Its window operations live in ui/; it includes nothing
-// above the loaders, so every layer from ui up may read it.
+// The one record of application state. Its window operations live beside it in ui/; it includes
+// only ui/window_state.h, the loaders and sys, so the window and the start-up may both read it.
 #include <windows.h>
 
 #include <cstdint>
@@ -8,7 +8,7 @@
 
 #include "sys/handles.h"
 #include "sys/process.h"
-#include "app/window_state.h"
+#include "ui/window_state.h"
 #include "loaders/loader_table.h"
 
 struct AppContext {
