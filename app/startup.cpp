@@ -1,5 +1,7 @@
 #include "app/startup.h"
 
+#include <ole2.h>
+
 #include "ui/app_context.h"
 #include "cleanup/android_cleanup.h"
 #include "loaders/file_names.h"
@@ -18,6 +20,19 @@ namespace {
 
 const wchar_t* const MutexName = L"Local\\Quillmere_SingleInstance";
 const wchar_t* const WindowClassName = L"QuillmereCpp";
+
+// COM on the window's thread for the whole run.
+struct OleSession {
+    bool started = SUCCEEDED(OleInitialize(nullptr));
+    OleSession() = default;
+    OleSession(const OleSession&) = delete;
+    OleSession& operator=(const OleSession&) = delete;
+    ~OleSession() {
+        if (started) {
+            OleUninitialize();
+        }
+    }
+};
 
 void ShowStartupMessage(const std::wstring& text, UINT icon) {
     MessageBoxW(nullptr, text.c_str(), AppCaption, MB_OK | icon | MB_SETFOREGROUND | MB_TOPMOST);
@@ -69,10 +84,9 @@ bool CreateMainWindow(AppContext& context) {
     RECT workArea{};
     SystemParametersInfoW(SPI_GETWORKAREA, 0, &workArea, 0);
     const POINT origin = CenteredOrigin(workArea, context.clientWidth, context.clientHeight);
-    HWND window =
-        CreateWindowExW(WS_EX_APPWINDOW, WindowClassName, AppCaption, WS_POPUP | WS_CLIPCHILDREN,
-                        origin.x, origin.y, context.clientWidth, context.clientHeight, nullptr,
-                        nullptr, context.instance, &context);
+    HWND window = CreateWindowExW(WS_EX_APPWINDOW, WindowClassName, AppCaption, MainWindowStyle,
+                                  origin.x, origin.y, context.clientWidth, context.clientHeight,
+                                  nullptr, nullptr, context.instance, &context);
     if (!window) {
         return false;
     }
@@ -214,6 +228,9 @@ int RunQuillmere(HINSTANCE instance) {
     CleanupAndroidLeftovers(context.installerRoot + L"\\",
                             DataRootToClean(dataRoot, installerDisk));
 
+    // The window hands its accessible object to screen readers through COM, which needs this
+    // thread initialised before the window exists.
+    OleSession ole;
     if (!RegisterMainClass(instance) || !CreateMainWindow(context)) {
         return 1;
     }

@@ -11,6 +11,8 @@
 #include "ui/window_state.h"
 #include "loaders/loader_table.h"
 
+struct WindowAccessible; // ui/accessible.cpp
+
 struct AppContext {
     HINSTANCE instance = nullptr;
     HWND window = nullptr;
@@ -31,11 +33,13 @@ struct AppContext {
     int32_t dragOffsetX = 0;
     int32_t dragOffsetY = 0;
     PointerLatch pointerLatch;
+    KeyboardFocus keyboard;
     bool pressBeganHere = false; // from the window's down message to its up or a lost capture
     POINT pressPoint{};          // where that press began, in screen pixels
     bool switching = false;      // the switch itself runs (set by RunAction, its box excluded)
     bool pollResting = false;    // the poll's timer stopped, the pointer away
     KeptFrame keptFrame;
+    WindowAccessible* accessible = nullptr; // made at the first WM_GETOBJECT, cut off at WM_DESTROY
     HeldQuit heldQuit; // a quit request kept back until the running action has ended
 
     // Window (ui/window.cpp, ui/paint.cpp, ui/poll.cpp).
@@ -43,6 +47,12 @@ struct AppContext {
     void PaintWindow(HDC dc);
     void PollPointer();
     void WakePoll(); // restarts a resting poll: a mouse message or an activation came
+
+    // Keyboard (ui/keyboard.cpp): true when the key was the window's.
+    bool OnKey(UINT key, bool shift);
+    // A close asked for by a key, the system menu or another program: refused with a beep
+    // while an action runs.
+    void RequestClose();
 
     // Dispatch and messages (ui/dispatch.cpp).
     void RunAction(int32_t index);

@@ -1,4 +1,5 @@
 // A click's switch and the message boxes over the window.
+#include "ui/accessible.h"
 #include "ui/app_context.h"
 #include "loaders/loader_plans.h"
 #include "loaders/user_texts.h"
@@ -20,6 +21,7 @@ void AppContext::RunAction(int32_t index) {
     }
     status.busy = true;
     status.runningAction = index;
+    NotifyAccessibleStates(*this);
     // The running look must be on screen even for an action that pumps no messages.
     InvalidateRect(window, nullptr, FALSE);
     UpdateWindow(window);
@@ -34,6 +36,7 @@ void AppContext::RunAction(int32_t index) {
         if (outcome.switched) {
             (facts->mode == BootMode::Uefi ? status.uefiLoader : status.legacyLoader) =
                 facts->stateValue;
+            NotifyAccessibleMarks(*this);
         }
     }
     if (!outcome.text.empty()) {
@@ -41,6 +44,7 @@ void AppContext::RunAction(int32_t index) {
     }
     status.busy = false;
     status.runningAction = -1;
+    NotifyAccessibleStates(*this);
     InvalidateRect(window, nullptr, FALSE);
     // A quit that came while the action ran ends the program only now, after its last message.
     PostHeldQuit(heldQuit);
@@ -49,6 +53,7 @@ void AppContext::RunAction(int32_t index) {
 void AppContext::ShowModalMessage(const std::wstring& text, UINT style) {
     bool wasShown = status.modalShown;
     status.modalShown = true;
+    NotifyAccessibleStates(*this);
     EnableWindow(window, FALSE);
     InvalidateRect(window, nullptr, FALSE);
     UpdateWindow(window);
@@ -60,6 +65,7 @@ void AppContext::ShowModalMessage(const std::wstring& text, UINT style) {
     EnableWindow(window, TRUE);
     SetForegroundWindow(window);
     status.modalShown = wasShown;
+    NotifyAccessibleStates(*this);
     InvalidateRect(window, nullptr, FALSE);
     if (!status.busy) {
         PostHeldQuit(heldQuit);

@@ -41,7 +41,7 @@ struct ProgramWindow {
     // A window never shown stays out of the pointer's way, and under Wine without a window
     // manager hiding a shown window costs seconds.
     bool Create(bool shown) {
-        window = CreateProgramWindow(&context, WS_POPUP | (shown ? WS_VISIBLE : 0), 40, 40);
+        window = CreateProgramWindow(&context, MainWindowStyle | (shown ? WS_VISIBLE : 0), 40, 40);
         return window != nullptr;
     }
     // Destroys the window and takes back the quit request its destruction posts, so it cannot

@@ -3,6 +3,7 @@
 #include "ui/app_context.h"
 #include "res/resource_ids.h"
 #include "tests/support/debug_log_capture.h"
+#include "tests/support/import_swap.h"
 #include "tests/support/test_window.h"
 #include "tests/support/app_runner.h"
 #include "tests/support/sim_drive.h"
@@ -207,7 +208,20 @@ TEST(MainWndProc, PollsOnlyOnTimerOne) {
     TakeQuit(code);
 }
 
+// Counts the warning beeps of a refused close instead of sounding them.
+struct BeepCount {
+    static inline int warnings = 0;
+    ImportSwap swap{"user32.dll", "MessageBeep", reinterpret_cast<void*>(&Beep)};
+    BeepCount() { warnings = 0; }
+    static BOOL WINAPI Beep(UINT type) {
+        warnings += type == MB_ICONWARNING ? 1 : 0;
+        return TRUE;
+    }
+};
+
 TEST(MainWndProc, RefusesToCloseWhileBusyAndToEndTheSessionWhileTheSwitchRuns) {
+    BeepCount beeps;
+    ASSERT_NE(beeps.swap.slot, nullptr);
     const std::wstring logFolder = BuildDir() + L"\\scratch\\window-test-log";
     ASSERT_TRUE(MakeFolders(logFolder));
     DebugLogCapture log{logFolder};
@@ -231,6 +245,7 @@ TEST(MainWndProc, RefusesToCloseWhileBusyAndToEndTheSessionWhileTheSwitchRuns) {
     std::string text = log.Text();
     EXPECT_NE(text.find("WM_CLOSE busy=1\r\n"), std::string::npos) << text;
     EXPECT_EQ(text.find("WM_CLOSE busy=0"), std::string::npos) << text;
+    EXPECT_EQ(BeepCount::warnings, 1) << "a refused close is heard";
 
     context.status.busy = false;
     context.status.runningAction = -1;
@@ -297,6 +312,31 @@ TEST(MainWndProc, ThePollRestsWhileThePointerIsAwayAndWakesWhenItComesBack) {
         << "no poll since the pointer came back";
     EXPECT_FALSE(test.context.pollResting);
     KillTimer(test.window, PollTimerId);
+}
+
+// Under Wine the system menu can be read only inside the window's own process: here.
+TEST(MainWndProc, TheSystemMenuKeepsMoveMinimiseAndCloseAndGreysCloseWhileBusy) {
+    ProgramWindow test;
+    test.context.bootDir = TestBootDir();
+    ASSERT_TRUE(test.Create(false));
+    HMENU menu = GetSystemMenu(test.window, FALSE);
+    ASSERT_NE(menu, nullptr);
+    struct Row {
+        UINT command;
+        bool present;
+    } rows[] = {{SC_MOVE, true},     {SC_MINIMIZE, true}, {SC_CLOSE, true},
+                {SC_RESTORE, false}, {SC_SIZE, false},    {SC_MAXIMIZE, false}};
+    for (const Row& row : rows) {
+        EXPECT_EQ(GetMenuState(menu, row.command, MF_BYCOMMAND) != static_cast<UINT>(-1),
+                  row.present)
+            << std::hex << row.command;
+    }
+    for (bool busy : {true, false}) {
+        test.context.status.busy = busy;
+        SendMessageW(test.window, WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(menu),
+                     MAKELPARAM(0, TRUE));
+        EXPECT_EQ((GetMenuState(menu, SC_CLOSE, MF_BYCOMMAND) & MF_GRAYED) != 0, busy) << busy;
+    }
 }
 
 TEST(MainWndProc, WithoutAContextOnlyPaintsCloseAndQuit) {
