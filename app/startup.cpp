@@ -13,6 +13,7 @@
 #include "sys/handles.h"
 #include "sys/physical_drive.h"
 #include "ui/layout.h"
+#include "ui/placement.h"
 #include "ui/poll.h"
 #include "ui/window.h"
 
@@ -38,6 +39,23 @@ void ShowStartupMessage(const std::wstring& text, UINT icon) {
     MessageBoxW(nullptr, text.c_str(), AppCaption, MB_OK | icon | MB_SETFOREGROUND | MB_TOPMOST);
 }
 
+// The first copy's window, restored, back on a work area if it lies off every one, and with its
+// open box in front.
+void BringForward(HWND other) {
+    if (IsIconic(other)) {
+        ShowWindow(other, SW_RESTORE);
+    }
+    RECT frame{};
+    if (GetWindowRect(other, &frame)) {
+        const POINT back = BroughtBack(CurrentMonitors(), frame);
+        if (back.x != frame.left || back.y != frame.top) {
+            SetWindowPos(other, nullptr, back.x, back.y, 0, 0,
+                         SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        }
+    }
+    SetForegroundWindow(GetLastActivePopup(other));
+}
+
 // True when this process is the only copy; `mutex` then holds the flag for the whole run.
 bool ClaimSingleInstance(KernelHandle& mutex) {
     HANDLE created = CreateMutexW(nullptr, FALSE, MutexName);
@@ -49,10 +67,7 @@ bool ClaimSingleInstance(KernelHandle& mutex) {
     }
     HWND other = FindWindowW(WindowClassName, nullptr);
     if (other) {
-        if (IsIconic(other)) {
-            ShowWindow(other, SW_RESTORE);
-        }
-        SetForegroundWindow(other);
+        BringForward(other);
     } else {
         // The other copy is still starting or shows a start-up message.
         ShowStartupMessage(AlreadyRunningText, MB_ICONINFORMATION);
@@ -81,9 +96,11 @@ bool CreateMainWindow(AppContext& context) {
     const PixelRect size = LayoutAt(ScreenDpi(nullptr)).window;
     context.clientWidth = size.width;
     context.clientHeight = size.height;
-    RECT workArea{};
-    SystemParametersInfoW(SPI_GETWORKAREA, 0, &workArea, 0);
-    const POINT origin = CenteredOrigin(workArea, context.clientWidth, context.clientHeight);
+    // It opens where the user looks: on the monitor under the pointer.
+    POINT pointer{};
+    GetCursorPos(&pointer);
+    const POINT origin =
+        OpeningOrigin(CurrentMonitors(), pointer, context.clientWidth, context.clientHeight);
     HWND window = CreateWindowExW(WS_EX_APPWINDOW, WindowClassName, AppCaption, MainWindowStyle,
                                   origin.x, origin.y, context.clientWidth, context.clientHeight,
                                   nullptr, nullptr, context.instance, &context);
@@ -175,13 +192,6 @@ std::wstring DataRootToClean(const std::wstring& dataRoot, int installerDisk) {
     }
     DebugLog(L"cleanup: installer disk unknown, data partition %ls not cleaned", dataRoot.c_str());
     return {};
-}
-
-POINT CenteredOrigin(const RECT& workArea, int width, int height) {
-    POINT origin;
-    origin.x = workArea.left + (workArea.right - width - workArea.left) / 2;
-    origin.y = workArea.top + (workArea.bottom - height - workArea.top) / 2;
-    return origin;
 }
 
 int RunQuillmere(HINSTANCE instance) {
