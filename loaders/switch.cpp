@@ -24,37 +24,11 @@ constexpr size_t Sector = static_cast<size_t>(SectorBytes);
 // How many times a restore runs the tool for one range of sectors.
 constexpr int RestoreRuns = 2;
 
-// What the journal knows of one file or folder the switch may change: its path below the
-// installer root, and whether (with which attributes) it was there before.
-struct SavedItem {
-    std::wstring relative;
-    bool existed = false;
-    DWORD attributes = 0;
-};
-
-struct Journal {
-    int32_t action = -1;
-    bool hasDisk = false;
-    int disk = -1;
-    long long start = -1;
-    std::string signature; // bytes 440-443 of sector 0
-    std::string table;     // bytes 446-511 of sector 0
-    unsigned headSectors = 0;
-    std::vector<SavedItem> files;
-    std::vector<SavedItem> trees;
-};
-
 std::wstring JournalPath(const std::wstring& folder) {
     return folder + L"\\journal.txt";
 }
-std::wstring DiskBackupPath(const std::wstring& folder) {
-    return folder + L"\\disk-sectors.bin";
-}
-std::wstring PartitionBackupPath(const std::wstring& folder) {
-    return folder + L"\\partition-sectors.bin";
-}
-std::wstring SavedCopyPath(const std::wstring& folder, const std::wstring& relative) {
-    return folder + L"\\files" + relative;
+std::wstring RecordPath(const std::wstring& folder) {
+    return folder + L"\\last-switch.txt";
 }
 
 std::string Hex(const std::string& bytes) {
@@ -365,6 +339,23 @@ std::wstring ReadBackFailure(const SwitchTarget& target, const SwitchPlan& plan)
         if (!SameBytes(partition, expected, 11, 90) || !SameBytes(partition, expected, 510, 512)) {
             return SectorMismatchText(target.partitionStart);
         }
+    } else if (plan.readBack == ReadBack::SavedSectors) {
+        std::string head, partition, sectors;
+        ReadWholeFile(plan.headImage, head);
+        ReadWholeFile(plan.partitionImage, partition);
+        if (head.empty() ||
+            !ReadDiskSectors(target.diskPath, 0, static_cast<unsigned>(head.size() / Sector),
+                             sectors) ||
+            FirstMismatch(head, sectors, 0) >= 0) {
+            return SectorMismatchText(std::max(0LL, FirstMismatch(head, sectors, 0)));
+        }
+        if (partition.empty() ||
+            !ReadDiskSectors(target.diskPath,
+                             static_cast<unsigned long long>(target.partitionStart),
+                             static_cast<unsigned>(partition.size() / Sector), sectors) ||
+            sectors != WithLiveFatFields(partition, sectors)) {
+            return SectorMismatchText(target.partitionStart);
+        }
     } else if (plan.readBack == ReadBack::RawSectors) {
         std::string image, core, sector0, written;
         if (!ReadWholeFile(plan.mbrImage, image) ||
@@ -397,6 +388,15 @@ std::wstring ApplyPlan(const SwitchTarget& target, const SwitchPlan& plan) {
             return CopyFailedText(copy.second);
         }
         AtTestStopPoint(L"replace");
+    }
+    for (const FileCopy& tree : plan.treeReplacements) {
+        if (GetFileAttributesW(tree.second.c_str()) != INVALID_FILE_ATTRIBUTES &&
+            !DeleteTree(tree.second)) {
+            return CopyFailedText(tree.second);
+        }
+        if (!tree.first.empty() && !CopyTree(tree.first, tree.second)) {
+            return CopyFailedText(tree.second);
+        }
     }
     for (const ToolRun& run : plan.runs) {
         if (!run.freshOutput.empty()) {
@@ -536,6 +536,26 @@ bool RestoreBackup(const SwitchTarget& target, const Journal& journal) {
 
 } // namespace
 
+std::wstring DiskBackupPath(const std::wstring& folder) {
+    return folder + L"\\disk-sectors.bin";
+}
+std::wstring PartitionBackupPath(const std::wstring& folder) {
+    return folder + L"\\partition-sectors.bin";
+}
+std::wstring SavedCopyPath(const std::wstring& folder, const std::wstring& relative) {
+    return folder + L"\\files" + relative;
+}
+
+bool ReadLastSwitchRecord(const std::wstring& bootDir, Journal& record) {
+    std::string text;
+    return ReadWholeFile(RecordPath(BackupFolderOf(bootDir)), text) && ParseJournal(text, record);
+}
+
+bool SwitchJournalPending(const std::wstring& bootDir) {
+    return GetFileAttributesW(JournalPath(BackupFolderOf(bootDir)).c_str()) !=
+           INVALID_FILE_ATTRIBUTES;
+}
+
 std::string WithLiveFatFields(std::string saved, const std::string& current) {
     auto field = [](const std::string& sector, size_t at) {
         return static_cast<unsigned>(static_cast<unsigned char>(sector[at])) |
@@ -631,14 +651,22 @@ SwitchOutcome RunSwitch(const SwitchTarget& target, const SwitchPlan& plan) {
         return {false, failure + RestoreLine(restored, folder)};
     }
     const LoaderFacts& facts = FactsOf(plan.loader);
-    const bool saved = facts.mode == BootMode::Uefi
+    const bool saved = plan.undo ? true
+                       : facts.mode == BootMode::Uefi
                            ? SaveBootState(target.bootDir, -1, facts.stateValue)
                            : SaveBootState(target.bootDir, facts.stateValue, -1);
-    // What this switch wrote is now as it should be; what an earlier failed restore left behind
-    // stays journaled for the next start.
-    if (!pending || !ForgetWhatThePlanWrote(target, plan, journal) ||
-        !WriteJournal(target, journal)) {
+    if (!pending) {
+        // The journal stays as the record of what the backup holds: the undo puts that back.
+        if (!MoveFileReplacing(JournalPath(folder), RecordPath(folder))) {
+            DiscardFile(JournalPath(folder));
+        }
+    } else if (!ForgetWhatThePlanWrote(target, plan, journal) || !WriteJournal(target, journal)) {
+        // What this switch wrote is now as it should be; what an earlier failed restore left
+        // behind stays journaled for the next start.
         DiscardFile(JournalPath(folder));
+    }
+    if (plan.undo) {
+        return {true, UndoDoneText};
     }
     // The loader did change; the user must learn that its mark will not survive a restart.
     const std::wstring changed = LoaderChangedText(facts.name);

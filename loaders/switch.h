@@ -2,6 +2,9 @@
 // The one way a loader switch changes the drive. An action only says what it changes; the switch
 // backs all of it up, marks itself in progress with a journal, applies the changes in order,
 // reads the disk back, and puts the backup back after any failure, at once or at the next start.
+#include <windows.h>
+
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -21,8 +24,9 @@ struct ToolRun {
 // What the switch reads back once the runs are done.
 enum class ReadBack {
     None,
-    BootRecords, // the tool composed the boot code: only the table and the BPB are known
-    RawSectors,  // sector 0 is the MBR image and core.img follows it
+    BootRecords,  // the tool composed the boot code: only the table and the BPB are known
+    RawSectors,   // sector 0 is the MBR image and core.img follows it
+    SavedSectors, // the disk's first sectors and the partition's are the saved ones (an undo)
 };
 
 struct SwitchPlan {
@@ -37,6 +41,12 @@ struct SwitchPlan {
     std::vector<std::wstring> removals; // only once everything else has succeeded
     unsigned diskSectorsWritten = 0;    // the tool may write sectors 0 to this; the backup must
                                         // hold them all
+    // SavedSectors: the files the disk's first sectors and the partition's must equal.
+    std::wstring headImage;
+    std::wstring partitionImage;
+    // Whole folders put in place after the copies (an empty source: the folder goes).
+    std::vector<FileCopy> treeReplacements;
+    bool undo = false; // puts a backup back: its copies bring bootstate.txt with them
 };
 
 struct SwitchOutcome {
@@ -45,6 +55,38 @@ struct SwitchOutcome {
 };
 
 SwitchOutcome RunSwitch(const SwitchTarget& target, const SwitchPlan& plan);
+
+// What the journal knows of one file or folder the switch may change: its path below the
+// installer root, and whether (with which attributes) it was there before.
+struct SavedItem {
+    std::wstring relative;
+    bool existed = false;
+    DWORD attributes = 0;
+};
+
+// A switch under way, as its journal holds it; a switch that succeeded keeps it beside the
+// backup as the record of what the backup holds.
+struct Journal {
+    int32_t action = -1;
+    bool hasDisk = false;
+    int disk = -1;
+    long long start = -1;
+    std::string signature; // bytes 440-443 of sector 0
+    std::string table;     // bytes 446-511 of sector 0
+    unsigned headSectors = 0;
+    std::vector<SavedItem> files;
+    std::vector<SavedItem> trees;
+};
+
+// The record of the last switch that succeeded; false when there is none or it does not parse.
+bool ReadLastSwitchRecord(const std::wstring& bootDir, Journal& record);
+// Whether a journal lies in the backup folder: a switch was stopped or its restore failed.
+bool SwitchJournalPending(const std::wstring& bootDir);
+
+// The backup's parts below a backup folder.
+std::wstring DiskBackupPath(const std::wstring& folder);
+std::wstring PartitionBackupPath(const std::wstring& folder);
+std::wstring SavedCopyPath(const std::wstring& folder, const std::wstring& relative);
 
 // What the start found of a switch that was stopped before it ended.
 enum class PendingSwitch {

@@ -54,9 +54,11 @@ struct AppContext {
     // while an action runs.
     void RequestClose();
 
-    // Dispatch and messages (ui/dispatch.cpp).
+    // Dispatch and messages (ui/dispatch.cpp). `index` is a loader button's, or UndoActionIndex
+    // (ui/system_menu.h) for the undo of the last switch, which asks first.
     void RunAction(int32_t index);
-    void ShowModalMessage(const std::wstring& text, UINT style);
+    // The box's answer (IDOK, IDCANCEL...), 0 when it could not be shown.
+    int ShowModalMessage(const std::wstring& text, UINT style);
 
     // Boot state (ui/window.cpp, through loaders/boot_state.h).
     void LoadBootState();

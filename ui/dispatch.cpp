@@ -1,7 +1,9 @@
 // A click's switch and the message boxes over the window.
 #include "ui/accessible.h"
 #include "ui/app_context.h"
+#include "ui/system_menu.h"
 #include "loaders/loader_plans.h"
+#include "loaders/undo_plan.h"
 #include "loaders/user_texts.h"
 #include "res/resource_ids.h"
 #include "sys/debug_log.h"
@@ -19,6 +21,11 @@ void AppContext::RunAction(int32_t index) {
         ShowModalMessage(refusal, MB_ICONINFORMATION);
         return;
     }
+    if (index == UndoActionIndex &&
+        ShowModalMessage(UndoQuestion(bootDir), MB_OKCANCEL | MB_ICONQUESTION | MB_DEFBUTTON2) !=
+            IDOK) {
+        return;
+    }
     status.busy = true;
     status.runningAction = index;
     NotifyAccessibleStates(*this);
@@ -26,16 +33,22 @@ void AppContext::RunAction(int32_t index) {
     InvalidateRect(window, nullptr, FALSE);
     UpdateWindow(window);
     SwitchOutcome outcome;
-    if (const LoaderFacts* facts = FactsAtIndex(index)) {
+    const LoaderFacts* facts = FactsAtIndex(index);
+    if (facts || index == UndoActionIndex) {
         // Held for the switch itself, not for its result box: a user who walks away from the
         // result must not block a logoff.
         ShutdownBlock holdOffLogoff(window, ShutdownBlockText);
         switching = true;
-        outcome = InstallLoader(facts->loader, target);
+        outcome = facts ? InstallLoader(facts->loader, target) : UndoLastSwitch(target);
         switching = false;
-        if (outcome.switched) {
+        if (outcome.switched && facts) {
             (facts->mode == BootMode::Uefi ? status.uefiLoader : status.legacyLoader) =
                 facts->stateValue;
+        } else if (outcome.switched) {
+            // The marks show what the restored bootstate.txt holds.
+            LoadBootState();
+        }
+        if (outcome.switched) {
             NotifyAccessibleMarks(*this);
         }
     }
@@ -50,7 +63,7 @@ void AppContext::RunAction(int32_t index) {
     PostHeldQuit(heldQuit);
 }
 
-void AppContext::ShowModalMessage(const std::wstring& text, UINT style) {
+int AppContext::ShowModalMessage(const std::wstring& text, UINT style) {
     bool wasShown = status.modalShown;
     status.modalShown = true;
     NotifyAccessibleStates(*this);
@@ -61,7 +74,8 @@ void AppContext::ShowModalMessage(const std::wstring& text, UINT style) {
     // A waiting quit would close the box at once, unread: it is posted again after the box, or
     // by RunAction once the running action is over.
     HoldQueuedQuit(heldQuit);
-    MessageBoxW(window, text.c_str(), AppCaption, style | MB_SETFOREGROUND | MB_TOPMOST);
+    const int answer =
+        MessageBoxW(window, text.c_str(), AppCaption, style | MB_SETFOREGROUND | MB_TOPMOST);
     EnableWindow(window, TRUE);
     SetForegroundWindow(window);
     status.modalShown = wasShown;
@@ -70,4 +84,5 @@ void AppContext::ShowModalMessage(const std::wstring& text, UINT style) {
     if (!status.busy) {
         PostHeldQuit(heldQuit);
     }
+    return answer;
 }

@@ -8,6 +8,7 @@
 #include "ui/system_menu.h"
 #include "loaders/boot_state.h"
 #include "loaders/file_names.h"
+#include "loaders/undo_plan.h"
 #include "res/resource_ids.h"
 #include "sys/debug_log.h"
 #include "sys/handles.h"
@@ -210,7 +211,15 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         return 0;
     case WM_INITMENUPOPUP:
         if (context && HIWORD(lParam)) {
-            UpdateSystemMenu(window, context->status.busy);
+            UpdateSystemMenu(window, context->status.busy, UndoAvailable(context->bootDir));
+        }
+        return DefWindowProcW(window, message, wParam, lParam);
+    case WM_SYSCOMMAND:
+        if (context && IsUndoCommand(wParam)) {
+            if (!context->status.busy && !context->status.modalShown) {
+                context->RunAction(UndoActionIndex);
+            }
+            return 0;
         }
         return DefWindowProcW(window, message, wParam, lParam);
     case WM_CAPTURECHANGED:

@@ -9,6 +9,7 @@
 #include "tests/support/sim_drive.h"
 #include "tests/support/window_driver.h"
 #include "ui/poll.h"
+#include "ui/system_menu.h"
 
 #include <gtest/gtest.h>
 
@@ -315,28 +316,66 @@ TEST(MainWndProc, ThePollRestsWhileThePointerIsAwayAndWakesWhenItComesBack) {
 }
 
 // Under Wine the system menu can be read only inside the window's own process: here.
-TEST(MainWndProc, TheSystemMenuKeepsMoveMinimiseAndCloseAndGreysCloseWhileBusy) {
+TEST(MainWndProc, TheSystemMenuHasMoveMinimiseTheUndoAndCloseGreyedWhenTheyCannotRun) {
     ProgramWindow test;
     test.context.bootDir = TestBootDir();
+    const std::wstring backup = test.context.bootDir + L"\\backup";
+    ASSERT_TRUE(RemoveTreeForTest(backup));
     ASSERT_TRUE(test.Create(false));
     HMENU menu = GetSystemMenu(test.window, FALSE);
     ASSERT_NE(menu, nullptr);
-    struct Row {
+    struct Item {
         UINT command;
         bool present;
-    } rows[] = {{SC_MOVE, true},     {SC_MINIMIZE, true}, {SC_CLOSE, true},
-                {SC_RESTORE, false}, {SC_SIZE, false},    {SC_MAXIMIZE, false}};
-    for (const Row& row : rows) {
-        EXPECT_EQ(GetMenuState(menu, row.command, MF_BYCOMMAND) != static_cast<UINT>(-1),
-                  row.present)
-            << std::hex << row.command;
+    } items[] = {{SC_MOVE, true},       {SC_MINIMIZE, true}, {SC_CLOSE, true},
+                 {UndoCommandId, true}, {SC_RESTORE, false}, {SC_SIZE, false},
+                 {SC_MAXIMIZE, false}};
+    for (const Item& item : items) {
+        EXPECT_EQ(GetMenuState(menu, item.command, MF_BYCOMMAND) != static_cast<UINT>(-1),
+                  item.present)
+            << std::hex << item.command;
     }
-    for (bool busy : {true, false}) {
-        test.context.status.busy = busy;
+    wchar_t text[80] = {};
+    GetMenuStringW(menu, UndoCommandId, text, 80, MF_BYCOMMAND);
+    EXPECT_STREQ(text, L"Отменить последнюю смену загрузчика…");
+    int close = 0;
+    while (close < GetMenuItemCount(menu) && GetMenuItemID(menu, close) != SC_CLOSE) {
+        ++close;
+    }
+    ASSERT_GE(close, 1);
+    EXPECT_EQ(GetMenuItemID(menu, close - 1), UndoCommandId) << "the undo lies above Close";
+
+    struct Row {
+        const char* name;
+        bool busy;
+        const char* record;  // the backup's record of the last switch; null: none
+        const char* journal; // a pending journal; null: none
+        bool closeGrey, undoGrey;
+    } rows[] = {
+        {"no backup", false, nullptr, nullptr, false, true},
+        {"a switch to undo", false, "action=0\nend\n", nullptr, false, false},
+        {"busy", true, "action=0\nend\n", nullptr, true, true},
+        {"a journal pending", false, "action=0\nend\n", "action=1\nend\n", false, true},
+    };
+    for (const Row& row : rows) {
+        ASSERT_TRUE(RemoveTreeForTest(backup));
+        if (row.record) {
+            ASSERT_TRUE(MakeFolders(backup));
+            ASSERT_TRUE(WriteBytes(backup + L"\\last-switch.txt", row.record));
+        }
+        if (row.journal) {
+            ASSERT_TRUE(WriteBytes(backup + L"\\journal.txt", row.journal));
+        }
+        test.context.status.busy = row.busy;
         SendMessageW(test.window, WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(menu),
                      MAKELPARAM(0, TRUE));
-        EXPECT_EQ((GetMenuState(menu, SC_CLOSE, MF_BYCOMMAND) & MF_GRAYED) != 0, busy) << busy;
+        EXPECT_EQ((GetMenuState(menu, SC_CLOSE, MF_BYCOMMAND) & MF_GRAYED) != 0, row.closeGrey)
+            << row.name;
+        EXPECT_EQ((GetMenuState(menu, UndoCommandId, MF_BYCOMMAND) & MF_GRAYED) != 0, row.undoGrey)
+            << row.name;
     }
+    test.context.status.busy = false;
+    ASSERT_TRUE(RemoveTreeForTest(backup));
 }
 
 TEST(MainWndProc, WithoutAContextOnlyPaintsCloseAndQuit) {
