@@ -4,7 +4,8 @@
 QUILLMERE_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 # The i686 compiler builds the x86 exe. Wine's 32-bit half, which runs it, comes separately below.
 QUILLMERE_PACKAGES=(cmake make g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix mingw-w64-tools
-                    wine64 wine fonts-wine xvfb x11-utils imagemagick googletest python3 grub-pc-bin)
+                    wine64 wine fonts-wine xvfb x11-utils xdotool imagemagick googletest python3
+                    grub-pc-bin)
 
 quillmere_install_packages() {
     quillmere_install_missing "${QUILLMERE_PACKAGES[@]}" || return 1
