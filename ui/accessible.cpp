@@ -70,6 +70,16 @@ struct WindowAccessible final : public IAccessible {
 
     bool HasFocus() const { return GetFocus() == context->window; }
 
+    // RPC_E_DISCONNECTED once the window is gone, E_INVALIDARG for a child that is none of ours;
+    // else S_OK with `id` the child (CHILDID_SELF for the client itself).
+    HRESULT Resolve(const VARIANT& child, LONG& id) const {
+        if (!context) {
+            return RPC_E_DISCONNECTED;
+        }
+        id = ChildOf(child);
+        return id < 0 ? E_INVALIDARG : S_OK;
+    }
+
     // IUnknown
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID id, void** out) override {
         if (!out) {
@@ -133,12 +143,9 @@ struct WindowAccessible final : public IAccessible {
         return IsChild(ChildOf(child)) ? S_FALSE : E_INVALIDARG;
     }
     HRESULT STDMETHODCALLTYPE get_accName(VARIANT child, BSTR* name) override {
-        if (!context) {
-            return RPC_E_DISCONNECTED;
-        }
-        const LONG id = ChildOf(child);
-        if (id < 0) {
-            return E_INVALIDARG;
+        LONG id = 0;
+        if (const HRESULT refused = Resolve(child, id); FAILED(refused)) {
+            return refused;
         }
         const std::wstring text = id == CHILDID_SELF      ? std::wstring(AppCaption)
                                   : id == MinimizeChildId ? std::wstring(MinimizeName)
@@ -154,12 +161,9 @@ struct WindowAccessible final : public IAccessible {
         return ChildOf(child) < 0 ? E_INVALIDARG : DISP_E_MEMBERNOTFOUND;
     }
     HRESULT STDMETHODCALLTYPE get_accDescription(VARIANT child, BSTR* description) override {
-        if (!context) {
-            return RPC_E_DISCONNECTED;
-        }
-        const LONG id = ChildOf(child);
-        if (id < 0) {
-            return E_INVALIDARG;
+        LONG id = 0;
+        if (const HRESULT refused = Resolve(child, id); FAILED(refused)) {
+            return refused;
         }
         const bool marked =
             IsLoaderChild(id) && IsInstalled(Loaders[id - 1].loader, context->status.legacyLoader,
@@ -167,24 +171,18 @@ struct WindowAccessible final : public IAccessible {
         return ReturnString(marked ? InstalledDescription : L"", description);
     }
     HRESULT STDMETHODCALLTYPE get_accRole(VARIANT child, VARIANT* role) override {
-        if (!context) {
-            return RPC_E_DISCONNECTED;
-        }
-        const LONG id = ChildOf(child);
-        if (id < 0) {
-            return E_INVALIDARG;
+        LONG id = 0;
+        if (const HRESULT refused = Resolve(child, id); FAILED(refused)) {
+            return refused;
         }
         role->vt = VT_I4;
         role->lVal = id == CHILDID_SELF ? ROLE_SYSTEM_CLIENT : ROLE_SYSTEM_PUSHBUTTON;
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE get_accState(VARIANT child, VARIANT* state) override {
-        if (!context) {
-            return RPC_E_DISCONNECTED;
-        }
-        const LONG id = ChildOf(child);
-        if (id < 0) {
-            return E_INVALIDARG;
+        LONG id = 0;
+        if (const HRESULT refused = Resolve(child, id); FAILED(refused)) {
+            return refused;
         }
         state->vt = VT_I4;
         state->lVal = AccessibleChildState(*context, id, HasFocus());
@@ -231,12 +229,9 @@ struct WindowAccessible final : public IAccessible {
         return S_FALSE;
     }
     HRESULT STDMETHODCALLTYPE get_accDefaultAction(VARIANT child, BSTR* action) override {
-        if (!context) {
-            return RPC_E_DISCONNECTED;
-        }
-        const LONG id = ChildOf(child);
-        if (id < 0) {
-            return E_INVALIDARG;
+        LONG id = 0;
+        if (const HRESULT refused = Resolve(child, id); FAILED(refused)) {
+            return refused;
         }
         return ReturnString(IsChild(id) ? PressActionName : L"", action);
     }
@@ -245,12 +240,9 @@ struct WindowAccessible final : public IAccessible {
     }
     HRESULT STDMETHODCALLTYPE accLocation(LONG* left, LONG* top, LONG* width, LONG* height,
                                           VARIANT child) override {
-        if (!context) {
-            return RPC_E_DISCONNECTED;
-        }
-        const LONG id = ChildOf(child);
-        if (id < 0) {
-            return E_INVALIDARG;
+        LONG id = 0;
+        if (const HRESULT refused = Resolve(child, id); FAILED(refused)) {
+            return refused;
         }
         const WindowLayout layout = LayoutAt(context->dpi);
         const PixelRect r = id == CHILDID_SELF      ? layout.window
@@ -303,12 +295,12 @@ struct WindowAccessible final : public IAccessible {
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE accDoDefaultAction(VARIANT child) override {
-        if (!context) {
-            return RPC_E_DISCONNECTED;
+        LONG id = 0;
+        if (const HRESULT refused = Resolve(child, id); FAILED(refused)) {
+            return refused;
         }
-        const LONG id = ChildOf(child);
         if (!IsChild(id)) {
-            return id < 0 ? E_INVALIDARG : DISP_E_MEMBERNOTFOUND;
+            return DISP_E_MEMBERNOTFOUND;
         }
         return PostMessageW(context->window, AccessibleActionMessage, static_cast<WPARAM>(id), 0)
                    ? S_OK

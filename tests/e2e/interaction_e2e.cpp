@@ -95,21 +95,6 @@ TEST(InteractionE2e, ClickRunsTheButtonsActionAndLogsItsTarget) {
     EXPECT_TRUE(NoBoxBy(session)) << "one click, one action";
 }
 
-// Starts xdotool, a Linux program, which Wine starts like one of its own. Wine gives no handle
-// to wait on nor an exit code: the tests wait for what the keys do.
-bool StartXdotool(const std::wstring& arguments) {
-    std::wstring commandLine = L"/usr/bin/xdotool " + arguments;
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION created{};
-    if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &created)) {
-        return false;
-    }
-    ChildProcess child(created);
-    return true;
-}
-
 // Keys as the X server sends them. No window manager runs under Xvfb to give the window the
 // keyboard: xdotool does, before it types.
 TEST(InteractionE2e, RealKeysShowTheCueMoveTheFocusClickAndClose) {
@@ -119,13 +104,13 @@ TEST(InteractionE2e, RealKeysShowTheCueMoveTheFocusClickAndClose) {
     const auto xWindow =
         reinterpret_cast<uintptr_t>(GetPropW(session.window, L"__wine_x11_whole_window"));
     ASSERT_NE(xWindow, 0u);
-    const std::wstring focus =
-        L"windowfocus --sync " + std::to_wstring(xWindow) + L" key --delay 40 ";
+    const std::string focus =
+        "xdotool windowfocus --sync " + std::to_string(xWindow) + " key --delay 40 ";
     // Tab only shows the cue on button 0, Down moves it to Grub4Dos, Return clicks it.
-    ASSERT_TRUE(StartXdotool(focus + L"Tab Down Return"));
+    ASSERT_TRUE(RunHostCommand(focus + "Tab Down Return"));
     ExpectSuccessBox(session, L"Загрузчик изменён: Grub4Dos");
     ASSERT_TRUE(WaitUntil([&] { return IsWindowEnabled(session.window) != FALSE; }, 10000));
-    ASSERT_TRUE(StartXdotool(focus + L"Escape"));
+    ASSERT_TRUE(RunHostCommand(focus + "Escape"));
     EXPECT_EQ(session.app.Wait(10000), 0);
 }
 

@@ -3,6 +3,9 @@
 // benchmarks can create the real window inside their own process.
 #include <windows.h>
 
+#include <string>
+
+#include "tests/support/sim_drive.h"
 #include "ui/app_context.h"
 #include "ui/window.h"
 
@@ -56,3 +59,13 @@ struct ProgramWindow {
         }
     }
 };
+
+// The window over the boot folder <build>\drives\<name>\efi\Telvorn\Boot, whose bootstate.txt
+// holds `bootState`, on Q:, which is no volume: a click ends in the target refusal.
+inline bool OpenWithBootState(ProgramWindow& test, const std::wstring& name,
+                              const std::string& bootState, bool shown) {
+    test.context.bootDir = BuildDir() + L"\\drives\\" + name + L"\\efi\\Telvorn\\Boot";
+    test.context.installerRoot = L"Q:";
+    return MakeFolders(test.context.bootDir) &&
+           WriteBytes(test.context.bootDir + L"\\bootstate.txt", bootState) && test.Create(shown);
+}

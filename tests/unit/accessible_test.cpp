@@ -56,11 +56,7 @@ TEST(AccessibleWindow, ReadersFindTheButtonsTheirStatesAndPressThemFromTheWindow
     DebugLogCapture log{logFolder};
     log.Clear();
     ProgramWindow test;
-    test.context.bootDir = BuildDir() + L"\\drives\\accessible_test\\efi\\Telvorn\\Boot";
-    test.context.installerRoot = L"Q:";
-    ASSERT_TRUE(MakeFolders(test.context.bootDir));
-    ASSERT_TRUE(WriteBytes(test.context.bootDir + L"\\bootstate.txt", "legacy=1\nuefi=2\n"));
-    ASSERT_TRUE(test.Create(true));
+    ASSERT_TRUE(OpenWithBootState(test, L"accessible_test", "legacy=1\nuefi=2\n", true));
     SetFocus(test.window);
 
     IAccessible* object = nullptr;

@@ -111,12 +111,7 @@ std::vector<std::wstring> Press(ProgramWindow& test, UINT key) {
 TEST(KeyboardWindow, KeysMoveTheFocusClickTheFocusedButtonAndEscapeCloses) {
     CuesHidden cues;
     ProgramWindow test;
-    // Q: is no volume: a click ends in the refusal box, which names the click.
-    test.context.bootDir = BuildDir() + L"\\drives\\keyboard_test\\efi\\Telvorn\\Boot";
-    test.context.installerRoot = L"Q:";
-    ASSERT_TRUE(MakeFolders(test.context.bootDir));
-    ASSERT_TRUE(WriteBytes(test.context.bootDir + L"\\bootstate.txt", "legacy=2\nuefi=1\n"));
-    ASSERT_TRUE(test.Create(false));
+    ASSERT_TRUE(OpenWithBootState(test, L"keyboard_test", "legacy=2\nuefi=1\n", false));
     EXPECT_EQ(test.context.keyboard, (KeyboardFocus{2, false}));
 
     EXPECT_TRUE(Press(test, VK_RETURN).empty()) << "Enter before the cue shows";
