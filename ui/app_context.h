@@ -48,8 +48,9 @@ struct AppContext {
     void PollPointer();
     void WakePoll(); // restarts a resting poll: a mouse message or an activation came
 
-    // Keyboard (ui/keyboard.cpp): true when the key was the window's.
-    bool OnKey(UINT key, bool shift);
+    // Keyboard (ui/keyboard.cpp): true when the key was the window's; `repeat` for an
+    // auto-repeat of a key already down.
+    bool OnKey(UINT key, bool shift, bool repeat);
     // A close asked for by a key, the system menu or another program: refused with a beep
     // while an action runs.
     void RequestClose();

@@ -60,7 +60,8 @@ int32_t NearestInDirection(const WindowLayout& layout, int32_t button, UINT arro
     return best;
 }
 
-KeyOutcome StepKey(const WindowLayout& layout, const KeyboardFocus& focus, UINT key, bool shift) {
+KeyOutcome StepKey(const WindowLayout& layout, const KeyboardFocus& focus, UINT key, bool shift,
+                   bool repeat) {
     KeyOutcome outcome;
     outcome.focus = focus;
     if (key == VK_TAB || IsArrow(key)) {
@@ -73,12 +74,12 @@ KeyOutcome StepKey(const WindowLayout& layout, const KeyboardFocus& focus, UINT 
         }
     } else if (key == VK_RETURN || key == VK_SPACE) {
         outcome.handled = true;
-        if (focus.cueShown) {
+        if (focus.cueShown && !repeat) {
             outcome.click = focus.button;
         }
     } else if (key == VK_ESCAPE) {
         outcome.handled = true;
-        outcome.close = true;
+        outcome.close = !repeat;
     }
     return outcome;
 }
@@ -88,8 +89,8 @@ bool KeyboardCuesAlwaysShown() {
     return SystemParametersInfoW(SPI_GETKEYBOARDCUES, 0, &shown, 0) && shown;
 }
 
-bool AppContext::OnKey(UINT key, bool shift) {
-    const KeyOutcome outcome = StepKey(LayoutAt(dpi), keyboard, key, shift);
+bool AppContext::OnKey(UINT key, bool shift, bool repeat) {
+    const KeyOutcome outcome = StepKey(LayoutAt(dpi), keyboard, key, shift, repeat);
     if (!outcome.handled) {
         return false;
     }

@@ -26,9 +26,12 @@ struct KeyOutcome {
     bool close = false;   // close as the close glyph does
 };
 
-// One key down. The first Tab or arrow only shows a hidden cue; until it shows, Enter and Space
-// do nothing, so a stray key at start runs nothing.
-KeyOutcome StepKey(const WindowLayout& layout, const KeyboardFocus& focus, UINT key, bool shift);
+// One key down (`repeat`: the key was already down, an auto-repeat). The first Tab or arrow
+// only shows a hidden cue; until it shows, Enter and Space do nothing, so a stray key at start
+// runs nothing. A held Enter, Space or Esc acts once: the key that closed a box, still held,
+// neither clicks again nor closes the window.
+KeyOutcome StepKey(const WindowLayout& layout, const KeyboardFocus& focus, UINT key, bool shift,
+                   bool repeat);
 
 // Whether the user's setting shows keyboard cues from the start (SPI_GETKEYBOARDCUES).
 bool KeyboardCuesAlwaysShown();

@@ -191,7 +191,9 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         }
         return DefWindowProcW(window, message, wParam, lParam);
     case WM_KEYDOWN:
-        if (context && context->OnKey(static_cast<UINT>(wParam), GetKeyState(VK_SHIFT) < 0)) {
+        // Bit 30 of lParam: the key was already down.
+        if (context && context->OnKey(static_cast<UINT>(wParam), GetKeyState(VK_SHIFT) < 0,
+                                      (lParam & (LPARAM{1} << 30)) != 0)) {
             return 0;
         }
         return DefWindowProcW(window, message, wParam, lParam);

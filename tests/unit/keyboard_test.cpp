@@ -47,28 +47,34 @@ TEST(Keyboard, TheFirstKeyOnlyShowsTheCueAndEnterClicksOnlyOnceItShows) {
         KeyboardFocus focus;
         UINT key;
         bool shift;
+        bool repeat;
         KeyboardFocus after;
         bool handled;
         int click;
         bool close;
     } rows[] = {
-        {{2, false}, VK_TAB, false, {2, true}, true, -1, false},
-        {{2, false}, VK_RIGHT, false, {2, true}, true, -1, false},
-        {{2, true}, VK_TAB, false, {3, true}, true, -1, false},
-        {{2, true}, VK_TAB, true, {1, true}, true, -1, false},
-        {{2, true}, VK_RIGHT, false, {3, true}, true, -1, false},
-        {{2, false}, VK_RETURN, false, {2, false}, true, -1, false},
-        {{2, false}, VK_SPACE, false, {2, false}, true, -1, false},
-        {{2, true}, VK_RETURN, false, {2, true}, true, 2, false},
-        {{5, true}, VK_SPACE, false, {5, true}, true, 5, false},
-        {{2, false}, VK_ESCAPE, false, {2, false}, true, -1, true},
-        {{2, true}, 'A', false, {2, true}, false, -1, false},
-        {{2, true}, VK_F4, false, {2, true}, false, -1, false},
+        {{2, false}, VK_TAB, false, false, {2, true}, true, -1, false},
+        {{2, false}, VK_RIGHT, false, false, {2, true}, true, -1, false},
+        {{2, true}, VK_TAB, false, false, {3, true}, true, -1, false},
+        {{2, true}, VK_TAB, true, false, {1, true}, true, -1, false},
+        {{2, true}, VK_RIGHT, false, false, {3, true}, true, -1, false},
+        {{2, false}, VK_RETURN, false, false, {2, false}, true, -1, false},
+        {{2, false}, VK_SPACE, false, false, {2, false}, true, -1, false},
+        {{2, true}, VK_RETURN, false, false, {2, true}, true, 2, false},
+        {{5, true}, VK_SPACE, false, false, {5, true}, true, 5, false},
+        {{2, false}, VK_ESCAPE, false, false, {2, false}, true, -1, true},
+        {{2, true}, 'A', false, false, {2, true}, false, -1, false},
+        {{2, true}, VK_F4, false, false, {2, true}, false, -1, false},
+        {{2, true}, VK_RETURN, false, true, {2, true}, true, -1, false},
+        {{2, true}, VK_SPACE, false, true, {2, true}, true, -1, false},
+        {{2, false}, VK_ESCAPE, false, true, {2, false}, true, -1, false},
+        {{2, true}, VK_TAB, false, true, {3, true}, true, -1, false},
     };
     for (const Row& row : rows) {
-        const KeyOutcome outcome = StepKey(layout, row.focus, row.key, row.shift);
+        const KeyOutcome outcome = StepKey(layout, row.focus, row.key, row.shift, row.repeat);
         SCOPED_TRACE(testing::Message() << "key " << row.key << " on " << row.focus.button
-                                        << (row.focus.cueShown ? " cue" : " no cue"));
+                                        << (row.focus.cueShown ? " cue" : " no cue")
+                                        << (row.repeat ? " repeated" : ""));
         EXPECT_EQ(outcome.focus, row.after);
         EXPECT_EQ(outcome.handled, row.handled);
         EXPECT_EQ(outcome.click, row.click);
@@ -101,10 +107,11 @@ struct CuesHidden {
     }
 };
 
-std::vector<std::wstring> Press(ProgramWindow& test, UINT key) {
+// A key down as Windows sends it; `repeat` sets bit 30, the key already down.
+std::vector<std::wstring> Press(ProgramWindow& test, UINT key, bool repeat = false) {
     BoxAnswerer answerer;
     answerer.Start();
-    SendMessageW(test.window, WM_KEYDOWN, key, 0);
+    SendMessageW(test.window, WM_KEYDOWN, key, repeat ? LPARAM{1} << 30 : 0);
     return answerer.Finish();
 }
 
@@ -120,6 +127,7 @@ TEST(KeyboardWindow, KeysMoveTheFocusClickTheFocusedButtonAndEscapeCloses) {
     Press(test, VK_TAB);
     Press(test, VK_UP);
     EXPECT_EQ(test.context.keyboard, (KeyboardFocus{1, true}));
+    EXPECT_TRUE(Press(test, VK_SPACE, true).empty()) << "a held Space";
     EXPECT_EQ(Press(test, VK_SPACE), std::vector<std::wstring>{TargetRefusalText(L"Q:")});
 
     test.context.status.modalShown = true;

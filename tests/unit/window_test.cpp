@@ -320,7 +320,8 @@ TEST(MainWndProc, TheSystemMenuHasMoveMinimiseTheUndoAndCloseGreyedWhenTheyCanno
     ProgramWindow test;
     test.context.bootDir = TestBootDir();
     const std::wstring backup = test.context.bootDir + L"\\backup";
-    ASSERT_TRUE(RemoveTreeForTest(backup));
+    const std::wstring record = backup + L"\\last-switch.txt";
+    const std::wstring journal = backup + L"\\journal.txt";
     ASSERT_TRUE(test.Create(false));
     HMENU menu = GetSystemMenu(test.window, FALSE);
     ASSERT_NE(menu, nullptr);
@@ -358,13 +359,14 @@ TEST(MainWndProc, TheSystemMenuHasMoveMinimiseTheUndoAndCloseGreyedWhenTheyCanno
         {"a journal pending", false, "action=0\nend\n", "action=1\nend\n", false, true},
     };
     for (const Row& row : rows) {
-        ASSERT_TRUE(RemoveTreeForTest(backup));
+        DeleteFileW(record.c_str());
+        DeleteFileW(journal.c_str());
+        ASSERT_TRUE(MakeFolders(backup));
         if (row.record) {
-            ASSERT_TRUE(MakeFolders(backup));
-            ASSERT_TRUE(WriteBytes(backup + L"\\last-switch.txt", row.record));
+            ASSERT_TRUE(WriteBytes(record, row.record));
         }
         if (row.journal) {
-            ASSERT_TRUE(WriteBytes(backup + L"\\journal.txt", row.journal));
+            ASSERT_TRUE(WriteBytes(journal, row.journal));
         }
         test.context.status.busy = row.busy;
         SendMessageW(test.window, WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(menu),
@@ -375,7 +377,9 @@ TEST(MainWndProc, TheSystemMenuHasMoveMinimiseTheUndoAndCloseGreyedWhenTheyCanno
             << row.name;
     }
     test.context.status.busy = false;
-    ASSERT_TRUE(RemoveTreeForTest(backup));
+    DeleteFileW(record.c_str());
+    DeleteFileW(journal.c_str());
+    RemoveDirectoryW(backup.c_str());
 }
 
 TEST(MainWndProc, WithoutAContextOnlyPaintsCloseAndQuit) {
