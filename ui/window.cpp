@@ -92,16 +92,15 @@ LRESULT OnCloseMessage(HWND window, AppContext* context) {
 // What a reader's default action asks for, run here rather than inside the reader's call and
 // under every rule a click has.
 void OnAccessibleAction(AppContext& context, LONG child) {
-    if (context.status.busy || context.status.modalShown) {
-        if (child == CloseChildId) {
-            context.RequestClose();
-        }
-        return;
+    if (context.status.modalShown) {
+        return; // as for the pointer: nothing while a box is open
     }
-    if (child == MinimizeChildId) {
+    if (child == CloseChildId) {
+        context.RequestClose(); // refused with a beep while busy
+    } else if (context.status.busy) {
+        return;
+    } else if (child == MinimizeChildId) {
         ShowWindow(context.window, SW_MINIMIZE);
-    } else if (child == CloseChildId) {
-        context.RequestClose();
     } else if (child >= 1 && child <= LoaderCount) {
         context.RunAction(child - 1);
     }
@@ -218,7 +217,9 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         return DefWindowProcW(window, message, wParam, lParam);
     case WM_SYSCOMMAND:
         if (context && IsUndoCommand(wParam)) {
-            if (!context->status.busy && !context->status.modalShown) {
+            // As greyed in the menu: a command sent from elsewhere is held to the same rules.
+            if (!context->status.busy && !context->status.modalShown &&
+                UndoAvailable(context->bootDir)) {
                 context->RunAction(UndoActionIndex);
             }
             return 0;
