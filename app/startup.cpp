@@ -1,6 +1,8 @@
 #include "app/startup.h"
 
-#include "app/app_context.h"
+#include <ole2.h>
+
+#include "ui/app_context.h"
 #include "cleanup/android_cleanup.h"
 #include "loaders/file_names.h"
 #include "loaders/switch.h"
@@ -11,6 +13,7 @@
 #include "sys/handles.h"
 #include "sys/physical_drive.h"
 #include "ui/layout.h"
+#include "ui/placement.h"
 #include "ui/poll.h"
 #include "ui/window.h"
 
@@ -19,8 +22,38 @@ namespace {
 const wchar_t* const MutexName = L"Local\\Quillmere_SingleInstance";
 const wchar_t* const WindowClassName = L"QuillmereCpp";
 
+// COM on the window's thread for the whole run.
+struct OleSession {
+    bool started = SUCCEEDED(OleInitialize(nullptr));
+    OleSession() = default;
+    OleSession(const OleSession&) = delete;
+    OleSession& operator=(const OleSession&) = delete;
+    ~OleSession() {
+        if (started) {
+            OleUninitialize();
+        }
+    }
+};
+
 void ShowStartupMessage(const std::wstring& text, UINT icon) {
     MessageBoxW(nullptr, text.c_str(), AppCaption, MB_OK | icon | MB_SETFOREGROUND | MB_TOPMOST);
+}
+
+// The first copy's window, restored, back on a work area if it lies off every one, and with its
+// open box in front.
+void BringForward(HWND other) {
+    if (IsIconic(other)) {
+        ShowWindow(other, SW_RESTORE);
+    }
+    RECT frame{};
+    if (GetWindowRect(other, &frame)) {
+        const POINT back = BroughtBack(CurrentMonitors(), frame);
+        if (back.x != frame.left || back.y != frame.top) {
+            SetWindowPos(other, nullptr, back.x, back.y, 0, 0,
+                         SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        }
+    }
+    SetForegroundWindow(GetLastActivePopup(other));
 }
 
 // True when this process is the only copy; `mutex` then holds the flag for the whole run.
@@ -34,10 +67,7 @@ bool ClaimSingleInstance(KernelHandle& mutex) {
     }
     HWND other = FindWindowW(WindowClassName, nullptr);
     if (other) {
-        if (IsIconic(other)) {
-            ShowWindow(other, SW_RESTORE);
-        }
-        SetForegroundWindow(other);
+        BringForward(other);
     } else {
         // The other copy is still starting or shows a start-up message.
         ShowStartupMessage(AlreadyRunningText, MB_ICONINFORMATION);
@@ -66,13 +96,14 @@ bool CreateMainWindow(AppContext& context) {
     const PixelRect size = LayoutAt(ScreenDpi(nullptr)).window;
     context.clientWidth = size.width;
     context.clientHeight = size.height;
-    RECT workArea{};
-    SystemParametersInfoW(SPI_GETWORKAREA, 0, &workArea, 0);
-    const POINT origin = CenteredOrigin(workArea, context.clientWidth, context.clientHeight);
-    HWND window =
-        CreateWindowExW(WS_EX_APPWINDOW, WindowClassName, AppCaption, WS_POPUP | WS_CLIPCHILDREN,
-                        origin.x, origin.y, context.clientWidth, context.clientHeight, nullptr,
-                        nullptr, context.instance, &context);
+    // It opens where the user looks: on the monitor under the pointer.
+    POINT pointer{};
+    GetCursorPos(&pointer);
+    const POINT origin =
+        OpeningOrigin(CurrentMonitors(), pointer, context.clientWidth, context.clientHeight);
+    HWND window = CreateWindowExW(WS_EX_APPWINDOW, WindowClassName, AppCaption, MainWindowStyle,
+                                  origin.x, origin.y, context.clientWidth, context.clientHeight,
+                                  nullptr, nullptr, context.instance, &context);
     if (!window) {
         return false;
     }
@@ -163,13 +194,6 @@ std::wstring DataRootToClean(const std::wstring& dataRoot, int installerDisk) {
     return {};
 }
 
-POINT CenteredOrigin(const RECT& workArea, int width, int height) {
-    POINT origin;
-    origin.x = workArea.left + (workArea.right - width - workArea.left) / 2;
-    origin.y = workArea.top + (workArea.bottom - height - workArea.top) / 2;
-    return origin;
-}
-
 int RunQuillmere(HINSTANCE instance) {
     KernelHandle mutex;
     if (!ClaimSingleInstance(mutex)) {
@@ -214,6 +238,9 @@ int RunQuillmere(HINSTANCE instance) {
     CleanupAndroidLeftovers(context.installerRoot + L"\\",
                             DataRootToClean(dataRoot, installerDisk));
 
+    // The window hands its accessible object to screen readers through COM, which needs this
+    // thread initialised before the window exists.
+    OleSession ole;
     if (!RegisterMainClass(instance) || !CreateMainWindow(context)) {
         return 1;
     }

@@ -20,8 +20,5 @@ std::wstring DataMarkerPath(wchar_t letter);
 // found may lie on any disk, so none is cleaned (the debug log says why).
 std::wstring DataRootToClean(const std::wstring& dataRoot, int installerDisk);
 
-// Top-left corner of a width x height window centred in the work area.
-POINT CenteredOrigin(const RECT& workArea, int width, int height);
-
 // The whole start-up and message loop; returns the process exit code.
 int RunQuillmere(HINSTANCE instance);

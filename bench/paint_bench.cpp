@@ -6,7 +6,7 @@
 
 #include <cstdio>
 
-#include "app/app_context.h"
+#include "ui/app_context.h"
 #include "sys/handles.h"
 #include "bench/clock.h"
 #include "tests/support/test_window.h"

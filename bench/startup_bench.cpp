@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "app/startup.h"
+#include "ui/placement.h"
 #include "sys/handles.h"
 #include "bench/clock.h"
 #include "tests/support/sim_drive.h"

@@ -4,6 +4,7 @@
 
 #include "loaders/boot_region.h"
 #include "loaders/file_names.h"
+#include "loaders/user_texts.h"
 #include "sys/directory_tree.h"
 #include "sys/file_utils.h"
 #include "sys/physical_drive.h"
@@ -14,10 +15,6 @@ namespace {
 constexpr size_t Sector = static_cast<size_t>(SectorBytes);
 // How many times a restore runs the tool for one range of sectors.
 constexpr int RestoreRuns = 2;
-
-std::wstring SavedCopyPath(const std::wstring& folder, const std::wstring& relative) {
-    return folder + L"\\files" + relative;
-}
 
 std::wstring Relative(const SwitchTarget& target, const std::wstring& path) {
     return path.compare(0, target.installerRoot.size(), target.installerRoot) == 0
@@ -104,6 +101,10 @@ bool RestoreTree(const std::wstring& folder, const std::wstring& path, const Sav
 
 } // namespace
 
+std::wstring SavedCopyPath(const std::wstring& backupFolder, const std::wstring& relative) {
+    return backupFolder + L"\\files" + relative;
+}
+
 std::wstring DiskBackupPath(const std::wstring& backupFolder) {
     return backupFolder + L"\\disk-sectors.bin";
 }
@@ -131,6 +132,9 @@ std::vector<std::wstring> ChangedFiles(const SwitchTarget& target, const SwitchP
     }
     for (const std::wstring& removal : plan.removals) {
         add(removal);
+    }
+    for (const SavedItem& file : plan.undoRecord.files) {
+        add(target.installerRoot + file.relative);
     }
     add(target.bootDir + BootStateFileName);
     return files;
@@ -218,30 +222,42 @@ bool ForgetWhatThePlanWrote(const SwitchTarget& target, const SwitchPlan& plan, 
 }
 
 bool RestoreBackup(const SwitchTarget& target, const Journal& journal) {
-    const std::wstring folder = BackupFolderOf(target.bootDir);
+    return RestoreBackupFrom(target, BackupFolderOf(target.bootDir), journal, nullptr);
+}
+
+bool RestoreBackupFrom(const SwitchTarget& target, const std::wstring& folder,
+                       const Journal& journal, std::wstring* failure) {
     bool restored = true;
+    // Every part is tried, whatever failed before it; the first failure is the one told.
+    auto note = [&](bool done, const std::wstring& text) {
+        if (!done && restored && failure) {
+            *failure = text;
+        }
+        restored = done && restored;
+    };
     if (journal.hasDisk) {
-        restored =
-            RestoreSectors(target, DiskBackupPath(folder), 0,
-                           BuildSectorWriteCommandLine(target.bootIcePath, target.installerRoot,
-                                                       DiskBackupPath(folder), 0,
-                                                       static_cast<int>(journal.headSectors)),
-                           L"") &&
-            restored;
-        restored =
-            target.partitionStart >= 0 &&
-            RestoreSectors(target, PartitionBackupPath(folder),
-                           static_cast<unsigned long long>(target.partitionStart),
-                           BuildPbrRestoreCommandLine(target.bootIcePath, target.installerRoot,
-                                                      LivePartitionCopyPath(folder)),
-                           LivePartitionCopyPath(folder)) &&
-            restored;
+        note(RestoreSectors(target, DiskBackupPath(folder), 0,
+                            BuildSectorWriteCommandLine(target.bootIcePath, target.installerRoot,
+                                                        DiskBackupPath(folder), 0,
+                                                        static_cast<int>(journal.headSectors)),
+                            L""),
+             SectorMismatchText(0));
+        note(target.partitionStart >= 0 &&
+                 RestoreSectors(target, PartitionBackupPath(folder),
+                                static_cast<unsigned long long>(target.partitionStart),
+                                BuildPbrRestoreCommandLine(target.bootIcePath,
+                                                           target.installerRoot,
+                                                           LivePartitionCopyPath(folder)),
+                                LivePartitionCopyPath(folder)),
+             SectorMismatchText(target.partitionStart));
     }
     for (const SavedItem& tree : journal.trees) {
-        restored = RestoreTree(folder, target.installerRoot + tree.relative, tree) && restored;
+        const std::wstring path = target.installerRoot + tree.relative;
+        note(RestoreTree(folder, path, tree), CopyFailedText(path));
     }
     for (const SavedItem& file : journal.files) {
-        restored = RestoreFile(folder, target.installerRoot + file.relative, file) && restored;
+        const std::wstring path = target.installerRoot + file.relative;
+        note(RestoreFile(folder, path, file), CopyFailedText(path));
     }
     return restored;
 }

@@ -8,6 +8,8 @@
 
 std::wstring DiskBackupPath(const std::wstring& backupFolder);
 std::wstring PartitionBackupPath(const std::wstring& backupFolder);
+// Where the backup keeps its copy of the file or folder at `relative` below the installer root.
+std::wstring SavedCopyPath(const std::wstring& backupFolder, const std::wstring& relative);
 // The saved partition sectors with the live FAT fields of the moment, which a restore writes.
 std::wstring LivePartitionCopyPath(const std::wstring& backupFolder);
 
@@ -24,3 +26,7 @@ bool ForgetWhatThePlanWrote(const SwitchTarget& target, const SwitchPlan& plan, 
 
 // Puts back everything the journal saved and reads it back; true when all of it is as saved.
 bool RestoreBackup(const SwitchTarget& target, const Journal& journal);
+// The same from the backup in `folder` (an undo's set-aside copy); `failure`, when given, gets
+// the text of the first part that is not as saved.
+bool RestoreBackupFrom(const SwitchTarget& target, const std::wstring& folder,
+                       const Journal& journal, std::wstring* failure);

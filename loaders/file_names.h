@@ -15,6 +15,8 @@ constexpr const wchar_t* BootIceName = L"\\bootice.exe";
 constexpr const wchar_t* MarkerFileName = L"\\NOT.DEL";
 constexpr const wchar_t* BootStateFileName = L"\\bootstate.txt";
 constexpr const wchar_t* BackupFolderName = L"\\backup";
+// The backup an undo puts back, set aside while the undo's own switch backs up the drive.
+constexpr const wchar_t* UndoSourceFolderName = L"\\backup-undo";
 constexpr const wchar_t* Grub2SourceFolderName = L"\\loaders\\grub2-bios";
 constexpr const wchar_t* Grub2FolderName = L"\\grub2\\bios";
 

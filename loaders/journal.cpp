@@ -141,6 +141,24 @@ bool RemoveJournal(const std::wstring& backupFolder) {
     return removed;
 }
 
+std::wstring RecordPath(const std::wstring& backupFolder) {
+    return backupFolder + L"\\last-switch.txt";
+}
+
+bool KeepJournalAsRecord(const std::wstring& backupFolder) {
+    const std::wstring path = JournalPath(backupFolder);
+    const bool kept = DiscardFile(TemporaryName(path)) &&
+                      MoveFileReplacing(path, RecordPath(backupFolder)) &&
+                      GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES;
+    DebugLog(L"switch journal %ls", kept ? L"kept as the record" : L"not removed");
+    return kept;
+}
+
+bool ReadSwitchRecord(const std::wstring& backupFolder, Journal& record) {
+    std::string text;
+    return ReadWholeFile(RecordPath(backupFolder), text) && ParseJournal(text, record);
+}
+
 bool FlushDrive(const std::wstring& installerRoot) {
     const bool flushed = FlushVolume(installerRoot);
     DebugLog(L"flush volume %ls %ls", installerRoot.c_str(), flushed ? L"ok" : L"failed");

@@ -43,6 +43,15 @@ bool ReplaceJournal(const std::wstring& backupFolder, const Journal& journal);
 // Removes the journal and any new one waiting beside it; true when both are gone.
 bool RemoveJournal(const std::wstring& backupFolder);
 
+// The journal of the last switch that succeeded, kept beside its backup as the record of what
+// that backup holds: the undo puts it back.
+std::wstring RecordPath(const std::wstring& backupFolder);
+// Ends a switch that succeeded: any new journal goes, then the journal becomes the record; true
+// when no journal is left. The volume flushes around it are the caller's.
+bool KeepJournalAsRecord(const std::wstring& backupFolder);
+// The record of the last switch; false when there is none or it is not whole.
+bool ReadSwitchRecord(const std::wstring& backupFolder, Journal& record);
+
 // Flushes the installer volume ("E:") and logs "flush volume E: ok" or "... failed": a switch
 // counts every flush, since a change still in the cache is not yet on the stick.
 bool FlushDrive(const std::wstring& installerRoot);

@@ -99,6 +99,11 @@ std::wstring ApplyPlan(const SwitchTarget& target, const SwitchPlan& plan, bool 
     for (const std::wstring& tree : plan.trees) {
         CreateDirectories(tree);
     }
+    std::wstring undoFailure;
+    if (plan.undo &&
+        !RestoreBackupFrom(target, plan.undoSource, plan.undoRecord, &undoFailure)) {
+        return undoFailure;
+    }
     for (const FileCopy& copy : plan.copies) {
         const std::wstring temporary = TemporaryName(copy.second);
         DiscardFile(temporary);
@@ -167,7 +172,7 @@ std::wstring Commit(const SwitchTarget& target, const SwitchPlan& plan, const Jo
     if (!FlushDrive(target.installerRoot)) {
         return FlushFailedText;
     }
-    if (!(keep ? ReplaceJournal(folder, left) : RemoveJournal(folder))) {
+    if (!(keep ? ReplaceJournal(folder, left) : KeepJournalAsRecord(folder))) {
         // A journal left behind would undo this switch at the next start.
         return BackupFailedText(JournalPath(folder));
     }
@@ -247,12 +252,17 @@ SwitchOutcome RunSwitch(const SwitchTarget& target, const SwitchPlan& plan) {
     if (!failure.empty()) {
         return Undone(target, journal, failure);
     }
-    const bool saved = facts.mode == BootMode::Uefi
+    // An undo brought the boot state file back with the rest of its backup.
+    const bool saved = plan.undo                     ? true
+                       : facts.mode == BootMode::Uefi
                            ? SaveBootState(target.bootDir, -1, facts.stateValue)
                            : SaveBootState(target.bootDir, facts.stateValue, -1);
     const std::wstring uncommitted = Commit(target, plan, journal, pending);
     if (!uncommitted.empty()) {
         return Undone(target, journal, uncommitted);
+    }
+    if (plan.undo) {
+        return {true, UndoDoneText};
     }
     // The loader did change; the user must learn that its mark will not survive a restart.
     const std::wstring changed = LoaderChangedText(facts.name);

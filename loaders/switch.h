@@ -7,6 +7,7 @@
 
 #include "loaders/loader_table.h"
 #include "loaders/command_lines.h"
+#include "loaders/journal.h"
 #include "loaders/target.h"
 
 // One outside program run. A run with a failure prefix stops the switch on a result other than
@@ -24,6 +25,7 @@ enum class ReadBack {
     BootRecords, // the tool wrote the boot records: the table, the disk signature and the BPB
                  // stay, and the boot code changes (to the sources' code where they are named)
     RawSectors,  // sector 0 is the MBR image and core.img follows it
+    Restored,    // an undo: the restore of the set-aside backup read everything back itself
 };
 
 struct SwitchPlan {
@@ -40,6 +42,10 @@ struct SwitchPlan {
     std::vector<std::wstring> removals; // only once everything else has succeeded
     unsigned diskSectorsWritten = 0;    // the tool may write sectors 0 to this; the backup must
                                         // hold them all
+    // An undo: its one change is the restore of this set-aside backup, as its record says.
+    bool undo = false;
+    std::wstring undoSource;
+    Journal undoRecord;
 };
 
 struct SwitchOutcome {

@@ -1,6 +1,7 @@
 #include "loaders/user_texts.h"
 
 #include "loaders/command_lines.h"
+#include "loaders/loader_table.h"
 
 const wchar_t* const HeaderTitleText = L"Telvorn Flash";
 const wchar_t* const HeaderSubtitleText = L"Смена загрузчика";
@@ -107,3 +108,30 @@ std::wstring CopyFailedText(const std::wstring& target) {
 std::wstring ExitCodeText(const std::wstring& prefix, int code) {
     return prefix + std::to_wstring(code) + L").";
 }
+
+std::wstring LoaderButtonName(int32_t index) {
+    const LoaderFacts* facts = FactsAtIndex(index);
+    if (!facts) {
+        return {};
+    }
+    return std::wstring(facts->mode == BootMode::Legacy ? L"Legacy BIOS: " : L"UEFI: ") +
+           facts->label;
+}
+
+const wchar_t* const MinimizeName = L"Свернуть";
+const wchar_t* const CloseName = L"Закрыть";
+const wchar_t* const InstalledDescription = L"установлен";
+const wchar_t* const PressActionName = L"Нажать";
+
+const wchar_t* const UndoMenuText = L"Отменить последнюю смену загрузчика\u2026";
+
+std::wstring UndoQuestionText(const std::wstring& legacyLabel, const std::wstring& uefiLabel) {
+    const wchar_t* const notRecorded = L"не записан";
+    return L"Вернуть загрузчики, бывшие до последней смены?\r\nLegacy BIOS: " +
+           (legacyLabel.empty() ? notRecorded : legacyLabel) + L"\r\nUEFI: " +
+           (uefiLabel.empty() ? notRecorded : uefiLabel);
+}
+
+const wchar_t* const UndoDoneText = L"Последняя смена загрузчика отменена.";
+const wchar_t* const UndoLayoutChangedText =
+    L"Разметка диска изменилась после последней смены загрузчика: отменить её нельзя.";

@@ -3,6 +3,7 @@
 // messages and the messages of the loader switches. The caption, which the resource script
 // shares, is AppCaption in res/resource_ids.h. Texts with a value are built by pure
 // functions, so tests compare them byte for byte.
+#include <cstdint>
 #include <string>
 
 // In the window.
@@ -50,3 +51,19 @@ std::wstring StateNotSavedText(const std::wstring& changedText);
 std::wstring CopyFailedText(const std::wstring& target);
 // prefix + the code in signed decimal + ")."; the prefixes end in "(код ".
 std::wstring ExitCodeText(const std::wstring& prefix, int code);
+
+// What a screen reader says of the window's parts.
+// "Legacy BIOS: XorBoot" and the like: the button's mode and its label.
+std::wstring LoaderButtonName(int32_t index);
+extern const wchar_t* const MinimizeName;
+extern const wchar_t* const CloseName;
+extern const wchar_t* const InstalledDescription;
+extern const wchar_t* const PressActionName;
+
+// The undo of the last switch, from the system menu.
+extern const wchar_t* const UndoMenuText;
+// The question before the undo; the names are the button labels the backup's bootstate.txt
+// records, empty for none recorded.
+std::wstring UndoQuestionText(const std::wstring& legacyLabel, const std::wstring& uefiLabel);
+extern const wchar_t* const UndoDoneText;
+extern const wchar_t* const UndoLayoutChangedText;

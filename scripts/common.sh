@@ -4,8 +4,8 @@
 QUILLMERE_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 # The i686 compiler builds the x86 exe. Wine's 32-bit half, which runs it, comes separately below.
 QUILLMERE_PACKAGES=(cmake make g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix mingw-w64-tools
-                    wine64 wine fonts-wine xvfb x11-utils imagemagick googletest python3 grub-pc-bin
-                    fusefat dosfstools)
+                    wine64 wine fonts-wine xvfb x11-utils xdotool imagemagick googletest python3
+                    grub-pc-bin fusefat dosfstools)
 
 quillmere_install_packages() {
     quillmere_install_missing "${QUILLMERE_PACKAGES[@]}" || return 1
@@ -115,6 +115,10 @@ quillmere_start_session() {
         export DISPLAY=":$n"
         for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
     fi
+    # With the display set: a Wine program started without one leaves the prefix's desktop
+    # without a driver for the session.
+    quillmere_hide_keyboard_cues "$WINEPREFIX"
+    quillmere_hide_keyboard_cues "$QUILLMERE_BUILD_DIR/wineprefix-144dpi"
     wineserver -p >/dev/null 2>&1 </dev/null
     if [ -n "$QUILLMERE_XVFB_PID" ]; then
         # Xvfb has no window manager: Wine otherwise waits about 2 s for one whenever a window
@@ -139,6 +143,20 @@ quillmere_prepare_scaled_prefix() {
         fi
         wineserver -w
     ) >/dev/null 2>&1 </dev/null && touch "$scaled/.quillmere-logpixels-144"
+}
+
+# Windows hides focus cues until a key asks for them; Wine's prefix shows them always (bit 0x20 of
+# UserPreferencesMask's first byte). The tests see Windows' default.
+quillmere_hide_keyboard_cues() {
+    local mask first
+    mask=$(WINEPREFIX="$1" wine reg query 'HKCU\Control Panel\Desktop' /v UserPreferencesMask \
+           2>/dev/null </dev/null | tr -d '\r' | awk '$1 == "UserPreferencesMask" { print $3 }')
+    [ -n "$mask" ] || return 0
+    first=$((16#${mask:0:2}))
+    (( first & 0x20 )) || return 0
+    WINEPREFIX="$1" wine reg add 'HKCU\Control Panel\Desktop' /v UserPreferencesMask \
+        /t REG_BINARY /d "$(printf '%02x' $((first & ~0x20)))${mask:2}" /f >/dev/null 2>&1 </dev/null
+    WINEPREFIX="$1" wineserver -w
 }
 
 quillmere_stop_session() {

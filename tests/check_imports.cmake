@@ -11,7 +11,7 @@ if(NOT lines)
   message(FATAL_ERROR "no imports found in ${EXE}")
 endif()
 set(allowed kernel32.dll user32.dll gdi32.dll advapi32.dll shell32.dll comctl32.dll msvcrt.dll
-    ntdll.dll ole32.dll shlwapi.dll)
+    ntdll.dll ole32.dll oleaut32.dll oleacc.dll shlwapi.dll)
 foreach(line ${lines})
   string(REPLACE "DLL Name: " "" dll "${line}")
   string(STRIP "${dll}" dll)

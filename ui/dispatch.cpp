@@ -1,6 +1,9 @@
 // A click's switch and the message boxes over the window.
-#include "app/app_context.h"
+#include "ui/accessible.h"
+#include "ui/app_context.h"
+#include "ui/system_menu.h"
 #include "loaders/loader_plans.h"
+#include "loaders/undo_plan.h"
 #include "loaders/user_texts.h"
 #include "res/resource_ids.h"
 #include "sys/debug_log.h"
@@ -18,22 +21,35 @@ void AppContext::RunAction(int32_t index) {
         ShowModalMessage(refusal, MB_ICONINFORMATION);
         return;
     }
+    if (index == UndoActionIndex &&
+        ShowModalMessage(UndoQuestion(bootDir), MB_OKCANCEL | MB_ICONQUESTION | MB_DEFBUTTON2) !=
+            IDOK) {
+        return;
+    }
     status.busy = true;
     status.runningAction = index;
+    NotifyAccessibleStates(*this);
     // The running look must be on screen even for an action that pumps no messages.
     InvalidateRect(window, nullptr, FALSE);
     UpdateWindow(window);
     SwitchOutcome outcome;
-    if (const LoaderFacts* facts = FactsAtIndex(index)) {
+    const LoaderFacts* facts = FactsAtIndex(index);
+    if (facts || index == UndoActionIndex) {
         // Held for the switch itself, not for its result box: a user who walks away from the
         // result must not block a logoff.
         ShutdownBlock holdOffLogoff(window, ShutdownBlockText);
         switching = true;
-        outcome = InstallLoader(facts->loader, target);
+        outcome = facts ? InstallLoader(facts->loader, target) : UndoLastSwitch(target);
         switching = false;
-        if (outcome.switched) {
+        if (outcome.switched && facts) {
             (facts->mode == BootMode::Uefi ? status.uefiLoader : status.legacyLoader) =
                 facts->stateValue;
+        } else if (outcome.switched) {
+            // The marks show what the restored bootstate.txt holds.
+            LoadBootState();
+        }
+        if (outcome.switched) {
+            NotifyAccessibleMarks(*this);
         }
     }
     if (!outcome.text.empty()) {
@@ -41,14 +57,16 @@ void AppContext::RunAction(int32_t index) {
     }
     status.busy = false;
     status.runningAction = -1;
+    NotifyAccessibleStates(*this);
     InvalidateRect(window, nullptr, FALSE);
     // A quit that came while the action ran ends the program only now, after its last message.
     PostHeldQuit(heldQuit);
 }
 
-void AppContext::ShowModalMessage(const std::wstring& text, UINT style) {
+int AppContext::ShowModalMessage(const std::wstring& text, UINT style) {
     bool wasShown = status.modalShown;
     status.modalShown = true;
+    NotifyAccessibleStates(*this);
     EnableWindow(window, FALSE);
     InvalidateRect(window, nullptr, FALSE);
     UpdateWindow(window);
@@ -56,12 +74,15 @@ void AppContext::ShowModalMessage(const std::wstring& text, UINT style) {
     // A waiting quit would close the box at once, unread: it is posted again after the box, or
     // by RunAction once the running action is over.
     HoldQueuedQuit(heldQuit);
-    MessageBoxW(window, text.c_str(), AppCaption, style | MB_SETFOREGROUND | MB_TOPMOST);
+    const int answer =
+        MessageBoxW(window, text.c_str(), AppCaption, style | MB_SETFOREGROUND | MB_TOPMOST);
     EnableWindow(window, TRUE);
     SetForegroundWindow(window);
     status.modalShown = wasShown;
+    NotifyAccessibleStates(*this);
     InvalidateRect(window, nullptr, FALSE);
     if (!status.busy) {
         PostHeldQuit(heldQuit);
     }
+    return answer;
 }

@@ -6,6 +6,8 @@
 
 namespace {
 
+constexpr int32_t FocusCueInset96 = 3;
+
 void FillSolid(HDC dc, const PixelRect& r, COLORREF color) {
     BrushHandle brush(CreateSolidBrush(color));
     if (!brush.Valid()) {
@@ -45,6 +47,12 @@ void DrawButtons(const AppContext& context, const WindowLayout& layout, const Fr
         FillSolid(dc, r, look.face);
         DrawLabel(dc, Loaders[i].label, context.buttonFont.Get(), r.x, r.y, r.width, r.height,
                   look.text, DT_CENTER | DT_VCENTER);
+        if (i == frame.focusCue) {
+            // Windows' dotted focus cue, 3 px inside the frame.
+            const int32_t inset = ScaleTo(FocusCueInset96, frame.dpi);
+            RECT cue{r.x + inset, r.y + inset, r.x + r.width - inset, r.y + r.height - inset};
+            DrawFocusRect(dc, &cue);
+        }
     }
 }
 
@@ -99,8 +107,16 @@ palette::ButtonPaint ChooseButtonPaint(const FrameState& frame, int32_t index) {
 } // namespace
 
 FrameState FrameStateOf(const AppContext& context, int32_t width, int32_t height) {
-    return {
-        width, height, context.dpi, context.status, context.pointer.hover, context.pointer.down};
+    // No cue while an action runs or a box is open: the buttons then take no key.
+    const bool cue =
+        context.keyboard.cueShown && !context.status.busy && !context.status.modalShown;
+    return {width,
+            height,
+            context.dpi,
+            context.status,
+            context.pointer.hover,
+            context.pointer.down,
+            cue ? context.keyboard.button : -1};
 }
 
 ButtonLook ChooseButtonLook(const FrameState& frame, int32_t index) {

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "app/app_context.h"
+#include "ui/app_context.h"
 
 // GDI colour values, ready for brushes and text.
 struct ButtonLook {

@@ -1,6 +1,7 @@
 #include "ui/poll.h"
 
 #include "res/resource_ids.h"
+#include "ui/placement.h"
 
 namespace {
 
@@ -176,8 +177,13 @@ void StartDrag(AppContext& context) {
 void FollowDrag(const AppContext& context) {
     POINT cursor{};
     GetCursorPos(&cursor);
-    SetWindowPos(context.window, nullptr, cursor.x - context.dragOffsetX,
-                 cursor.y - context.dragOffsetY, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    // The header stays within reach: never under the taskbar or off every monitor.
+    const WindowLayout layout = LayoutAt(context.dpi);
+    const POINT corner = KeptOnWorkArea(
+        CurrentMonitors(), cursor, {cursor.x - context.dragOffsetX, cursor.y - context.dragOffsetY},
+        layout.window.width, layout.header.height);
+    SetWindowPos(context.window, nullptr, corner.x, corner.y, 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 PointerSample LiveSample(bool pressBeganHere) {

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "app/app_context.h"
+#include "ui/app_context.h"
 #include "ui/layout.h"
 
 // The zone of a client point; the caption buttons cut their places out of the header.

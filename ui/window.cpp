@@ -2,9 +2,13 @@
 
 #include <windowsx.h>
 
-#include "app/app_context.h"
+#include "ui/accessible.h"
+#include "ui/app_context.h"
+#include "ui/keyboard.h"
+#include "ui/system_menu.h"
 #include "loaders/boot_state.h"
 #include "loaders/file_names.h"
+#include "loaders/undo_plan.h"
 #include "res/resource_ids.h"
 #include "sys/debug_log.h"
 #include "sys/handles.h"
@@ -54,6 +58,7 @@ LRESULT OnCreateMessage(HWND window, LPARAM lParam) {
 
 LRESULT OnDestroyMessage(AppContext* context) {
     if (context) {
+        DisconnectAccessible(*context);
         context->titleFont.Reset();
         context->subtitleFont.Reset();
         context->minimizeFont.Reset();
@@ -75,14 +80,30 @@ LRESULT OnPaintMessage(HWND window, AppContext* context) {
 }
 
 LRESULT OnCloseMessage(HWND window, AppContext* context) {
-    // The action's child process or box would be orphaned mid-write: the user closes later.
-    if (context && context->status.busy) {
-        DebugLog(L"WM_CLOSE busy=%d", 1);
-        return 0;
+    if (context) {
+        context->RequestClose();
+    } else {
+        DebugLog(L"WM_CLOSE busy=%d", 0);
+        DestroyWindow(window);
     }
-    DebugLog(L"WM_CLOSE busy=%d", 0);
-    DestroyWindow(window);
     return 0;
+}
+
+// What a reader's default action asks for, run here rather than inside the reader's call and
+// under every rule a click has.
+void OnAccessibleAction(AppContext& context, LONG child) {
+    if (context.status.modalShown) {
+        return; // as for the pointer: nothing while a box is open
+    }
+    if (child == CloseChildId) {
+        context.RequestClose(); // refused with a beep while busy
+    } else if (context.status.busy) {
+        return;
+    } else if (child == MinimizeChildId) {
+        ShowWindow(context.window, SW_MINIMIZE);
+    } else if (child >= 1 && child <= LoaderCount) {
+        context.RunAction(child - 1);
+    }
 }
 
 // A press or release between two polls would go unseen by the poll alone; it is kept for the
@@ -131,6 +152,8 @@ bool AppContext::OnCreate(HWND newWindow) {
         SendMessageW(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small));
     }
     LoadBootState();
+    keyboard = InitialFocus(status.legacyLoader, KeyboardCuesAlwaysShown());
+    PrepareSystemMenu(window);
     return true;
 }
 
@@ -164,6 +187,42 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         // The pointer came back, or the window did: the next tick shows what lies under it.
         if (context && (message == WM_MOUSEMOVE || LOWORD(wParam) != WA_INACTIVE)) {
             context->WakePoll();
+        }
+        return DefWindowProcW(window, message, wParam, lParam);
+    case WM_KEYDOWN:
+        // Bit 30 of lParam: the key was already down.
+        if (context && context->OnKey(static_cast<UINT>(wParam), GetKeyState(VK_SHIFT) < 0,
+                                      (lParam & (LPARAM{1} << 30)) != 0)) {
+            return 0;
+        }
+        return DefWindowProcW(window, message, wParam, lParam);
+    case WM_SETFOCUS:
+        // Readers learn which button has the focus when the window gets it.
+        if (context) {
+            NotifyAccessibleFocus(*context);
+        }
+        return 0;
+    case WM_GETOBJECT:
+        return context ? AnswerGetObject(*context, wParam, lParam)
+                       : DefWindowProcW(window, message, wParam, lParam);
+    case AccessibleActionMessage:
+        if (context) {
+            OnAccessibleAction(*context, static_cast<LONG>(wParam));
+        }
+        return 0;
+    case WM_INITMENUPOPUP:
+        if (context && HIWORD(lParam)) {
+            UpdateSystemMenu(window, context->status.busy, UndoAvailable(context->bootDir));
+        }
+        return DefWindowProcW(window, message, wParam, lParam);
+    case WM_SYSCOMMAND:
+        if (context && IsUndoCommand(wParam)) {
+            // As greyed in the menu: a command sent from elsewhere is held to the same rules.
+            if (!context->status.busy && !context->status.modalShown &&
+                UndoAvailable(context->bootDir)) {
+                context->RunAction(UndoActionIndex);
+            }
+            return 0;
         }
         return DefWindowProcW(window, message, wParam, lParam);
     case WM_CAPTURECHANGED:

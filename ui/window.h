@@ -4,6 +4,10 @@
 
 #include <cstdint>
 
+// A popup without caption or border; the system menu and the minimise box give it Alt+Space and
+// the taskbar button's minimise and restore, and show nothing of their own.
+constexpr DWORD MainWindowStyle = WS_POPUP | WS_CLIPCHILDREN | WS_SYSMENU | WS_MINIMIZEBOX;
+
 LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 // Character height in device units for a point size: negative, truncated toward zero.

@@ -95,6 +95,25 @@ TEST(InteractionE2e, ClickRunsTheButtonsActionAndLogsItsTarget) {
     EXPECT_TRUE(NoBoxBy(session)) << "one click, one action";
 }
 
+// Keys as the X server sends them. No window manager runs under Xvfb to give the window the
+// keyboard: xdotool does, before it types.
+TEST(InteractionE2e, RealKeysShowTheCueMoveTheFocusClickAndClose) {
+    WindowSession session;
+    ASSERT_TRUE(session.Open());
+    // Wine keeps the X window of a window in this property.
+    const auto xWindow =
+        reinterpret_cast<uintptr_t>(GetPropW(session.window, L"__wine_x11_whole_window"));
+    ASSERT_NE(xWindow, 0u);
+    const std::string focus =
+        "xdotool windowfocus --sync " + std::to_string(xWindow) + " key --delay 40 ";
+    // Tab only shows the cue on button 0, Down moves it to Grub4Dos, Return clicks it.
+    ASSERT_TRUE(RunHostCommand(focus + "Tab Down Return"));
+    ExpectSuccessBox(session, L"Загрузчик изменён: Grub4Dos");
+    ASSERT_TRUE(WaitUntil([&] { return IsWindowEnabled(session.window) != FALSE; }, 10000));
+    ASSERT_TRUE(RunHostCommand(focus + "Escape"));
+    EXPECT_EQ(session.app.Wait(10000), 0);
+}
+
 TEST(InteractionE2e, ReleaseDecidesWhichButtonRuns) {
     WindowSession session;
     ASSERT_TRUE(session.Open());

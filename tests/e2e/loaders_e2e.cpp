@@ -10,6 +10,7 @@
 #include "tests/support/sim_drive.h"
 #include "tests/support/window_driver.h"
 #include "tests/support/window_looks.h"
+#include "ui/system_menu.h"
 
 namespace {
 
@@ -153,6 +154,33 @@ TEST(LoadersE2e, EachButtonInstallsReportsAndMarksItsLoader) {
                   "legacy=" + std::to_string(legacy) + "\nuefi=" + std::to_string(uefi) + "\n");
     }
     EXPECT_EQ(session.Runs().size(), 9u); // two per tool loader, three for GRUB2
+}
+
+// The system menu's command, as the menu sends it: the question first, then the undo.
+TEST(LoadersE2e, TheSystemMenusUndoAsksThenPutsTheLastSwitchBack) {
+    LoaderSession session;
+    ASSERT_TRUE(session.Prepare());
+    const std::string disk = session.Disk();
+    ASSERT_TRUE(session.Launch());
+    EXPECT_EQ(session.Click(1), L"Загрузчик изменён: Bootmgr");
+    ASSERT_NE(session.Disk(), disk);
+
+    ASSERT_TRUE(PostMessageW(session.window, WM_SYSCOMMAND, UndoCommandId, 0));
+    MessageBoxInfo question;
+    ASSERT_TRUE(WaitForMessageBox(session.app.processId, 20000, question));
+    EXPECT_EQ(question.text, L"Вернуть загрузчики, бывшие до последней смены?\r\nLegacy BIOS: не "
+                             L"записан\r\nUEFI: не записан");
+    EXPECT_EQ(question.icon, "question");
+    ASSERT_TRUE(PressOk(question));
+    MessageBoxInfo result;
+    ASSERT_TRUE(WaitForMessageBox(session.app.processId, 30000, result));
+    EXPECT_EQ(result.text, L"Последняя смена загрузчика отменена.");
+    EXPECT_EQ(result.icon, "information");
+    ASSERT_TRUE(PressOk(result));
+    EXPECT_TRUE(WaitUntil([&] { return IsWindowEnabled(session.window) != FALSE; }, 10000));
+    EXPECT_TRUE(session.Disk() == disk) << "the disk differs from before the switch";
+    EXPECT_EQ(session.drive.Read(L"\\bootmgr"), "old bootmgr");
+    EXPECT_FALSE(session.drive.Exists(Boot + L"\\bootstate.txt"));
 }
 
 TEST(LoadersE2e, Grub2PutsBootCodeOverTheTableAndCoreImageBehindIt) {

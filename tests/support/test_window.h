@@ -3,7 +3,10 @@
 // benchmarks can create the real window inside their own process.
 #include <windows.h>
 
-#include "app/app_context.h"
+#include <string>
+
+#include "tests/support/sim_drive.h"
+#include "ui/app_context.h"
 #include "ui/window.h"
 
 // True when the class is registered (now or by an earlier call).
@@ -41,7 +44,7 @@ struct ProgramWindow {
     // A window never shown stays out of the pointer's way, and under Wine without a window
     // manager hiding a shown window costs seconds.
     bool Create(bool shown) {
-        window = CreateProgramWindow(&context, WS_POPUP | (shown ? WS_VISIBLE : 0), 40, 40);
+        window = CreateProgramWindow(&context, MainWindowStyle | (shown ? WS_VISIBLE : 0), 40, 40);
         return window != nullptr;
     }
     // Destroys the window and takes back the quit request its destruction posts, so it cannot
@@ -56,3 +59,13 @@ struct ProgramWindow {
         }
     }
 };
+
+// The window over the boot folder <build>\drives\<name>\efi\Telvorn\Boot, whose bootstate.txt
+// holds `bootState`, on Q:, which is no volume: a click ends in the target refusal.
+inline bool OpenWithBootState(ProgramWindow& test, const std::wstring& name,
+                              const std::string& bootState, bool shown) {
+    test.context.bootDir = BuildDir() + L"\\drives\\" + name + L"\\efi\\Telvorn\\Boot";
+    test.context.installerRoot = L"Q:";
+    return MakeFolders(test.context.bootDir) &&
+           WriteBytes(test.context.bootDir + L"\\bootstate.txt", bootState) && test.Create(shown);
+}

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "app/app_context.h"
+#include "ui/app_context.h"
 #include "tests/support/window_driver.h"
 
 struct PixelSample {

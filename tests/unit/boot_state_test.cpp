@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/app_context.h"
+#include "ui/app_context.h"
 #include "sys/handles.h"
 #include "tests/support/debug_log_capture.h"
 #include "tests/support/sim_drive.h"

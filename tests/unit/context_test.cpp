@@ -1,4 +1,4 @@
-#include "app/app_context.h"
+#include "ui/app_context.h"
 #include "ui/layout.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 #include "loaders/target.h"
 #include "loaders/user_texts.h"
 
-#include "app/app_context.h"
+#include "ui/app_context.h"
 #include "app/startup.h"
 #include "tests/support/box_answerer.h"
 #include "tests/support/import_swap.h"

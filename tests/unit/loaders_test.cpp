@@ -1,6 +1,8 @@
 // The loader switches run in this process against a simulated drive K: whose disk is a disk
 // image: the stand-in boot-sector tool writes into it and the switch reads it back.
 #include "loaders/loader_plans.h"
+#include "loaders/undo_plan.h"
+#include "loaders/user_texts.h"
 #include "sys/handles.h"
 #include "tests/helpers/standin_common.h"
 #include "tests/support/debug_log_capture.h"
@@ -462,7 +464,8 @@ TEST_F(Switches, TheVolumeIsFlushedBeforeTheJournalGoesAndAfter) {
         ASSERT_NO_FATAL_FAILURE(FreshWithOldLoaders("legacy=1\nuefi=0\n"));
         EXPECT_TRUE(Run(Loader::UefiGrub2).switched);
         const std::vector<std::string> order = {"flush volume K: ok", "bootstate: legacy=1 uefi=1",
-                                                "flush volume K: ok", "switch journal removed",
+                                                "flush volume K: ok",
+                                                "switch journal kept as the record",
                                                 "flush volume K: ok"};
         std::vector<std::string> seen;
         for (const std::string& message : LogMessages(log.Text(), "")) {
@@ -665,6 +668,73 @@ TEST_F(Switches, Grub2LegacyRefusesBeforeChangingAnything) {
         EXPECT_TRUE(Snapshot() == before);
         EXPECT_TRUE(ToolLog().empty());
     }
+}
+
+} // namespace
+
+namespace {
+
+// The undo is a switch of its own: it puts back what the last switch replaced, created or
+// removed, sectors included, and backs up what it replaces, so a second undo redoes.
+TEST_F(Switches, AnUndoPutsTheLastSwitchBackByteForByteAndASecondOneRedoesIt) {
+    struct Case {
+        Loader loader;
+        const char* state; // before the switch; null: no bootstate.txt
+        const wchar_t* question;
+    } cases[] = {
+        {Loader::Bootmgr, "legacy=2\nuefi=0\n",
+         L"Вернуть загрузчики, бывшие до последней смены?\r\nLegacy BIOS: Grub4Dos\r\nUEFI: "
+         L"Bootmgr"},
+        {Loader::XorBoot, nullptr,
+         L"Вернуть загрузчики, бывшие до последней смены?\r\nLegacy BIOS: не записан\r\nUEFI: "
+         L"не записан"},
+        {Loader::Grub2, "legacy=0\nuefi=2\n", nullptr},
+        {Loader::UefiBootmgr, "legacy=3\nuefi=1\n", nullptr},
+        {Loader::UefiGrub2, "legacy=1\n", nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(static_cast<int>(c.loader));
+        ASSERT_NO_FATAL_FAILURE(FreshWithOldLoaders(c.state ? c.state : ""));
+        if (!c.state) {
+            ASSERT_TRUE(DeleteFileW(drive.Path(std::wstring(Boot) + L"\\bootstate.txt").c_str()));
+        }
+        ASSERT_TRUE(drive.Write(std::wstring(Boot) + L"\\grub2\\bios\\i386-pc\\old.mod", "old"));
+        EXPECT_FALSE(UndoAvailable(target.bootDir)) << "nothing switched yet";
+        const auto before = Snapshot();
+        ASSERT_TRUE(Run(c.loader).switched);
+        const auto after = Snapshot();
+        ASSERT_TRUE(UndoAvailable(target.bootDir));
+        if (c.question) {
+            EXPECT_EQ(UndoQuestion(target.bootDir), c.question);
+        }
+
+        const SwitchOutcome undone = UndoLastSwitch(target);
+        EXPECT_TRUE(undone.switched);
+        EXPECT_EQ(undone.text, UndoDoneText);
+        EXPECT_TRUE(Snapshot() == before) << "the undo left the drive unlike before the switch";
+        const SwitchOutcome redone = UndoLastSwitch(target);
+        EXPECT_TRUE(redone.switched);
+        EXPECT_TRUE(Snapshot() == after) << "the second undo did not redo the switch";
+        EXPECT_FALSE(JournalPending());
+        EXPECT_TRUE(UndoAvailable(target.bootDir));
+    }
+}
+
+TEST_F(Switches, AnUndoRefusesAChangedLayoutAndWaitsForAPendingJournal) {
+    ASSERT_NO_FATAL_FAILURE(FreshWithOldLoaders("legacy=2\nuefi=0\n"));
+    ASSERT_TRUE(Run(Loader::XorBoot).switched);
+    std::string image = ReadBytes(imagePath);
+    image[446 + 8] = static_cast<char>(image[446 + 8] + 1); // the first partition moved
+    ASSERT_TRUE(WriteBytes(imagePath, image));
+    const auto changed = Snapshot();
+    const SwitchOutcome outcome = UndoLastSwitch(target);
+    EXPECT_FALSE(outcome.switched);
+    EXPECT_EQ(outcome.text, UndoLayoutChangedText);
+    EXPECT_TRUE(Snapshot() == changed);
+    EXPECT_TRUE(UndoAvailable(target.bootDir)) << "the backup is kept";
+
+    ASSERT_TRUE(drive.Write(std::wstring(Boot) + L"\\backup\\journal.txt", "action=0\nend\n"));
+    EXPECT_FALSE(UndoAvailable(target.bootDir));
 }
 
 } // namespace

@@ -1,6 +1,6 @@
 #include "ui/paint.h"
 
-#include "app/app_context.h"
+#include "ui/app_context.h"
 #include "sys/handles.h"
 #include "ui/layout.h"
 #include "tests/support/test_window.h"
@@ -346,6 +346,8 @@ TEST(PaintWindow, EveryVisibleChangeReachesTheNextKeptFrame) {
         {"pointer to the close button", [](AppContext& c) { c.pointer.hover = OnClose; }},
         {"pointer to the minimise button", [](AppContext& c) { c.pointer.hover = OnMinimize; }},
         {"button released", [](AppContext& c) { c.pointer.down = false; }},
+        {"focus cue asked for", [](AppContext& c) { c.keyboard.cueShown = true; }},
+        {"focus moved", [](AppContext& c) { c.keyboard.button = 3; }},
         {"action starts",
          [](AppContext& c) {
              c.status.busy = true;
@@ -386,6 +388,7 @@ TEST(PaintWindow, EveryVisibleChangeReachesTheNextKeptFrame) {
                              0,
                              {}});
         fresh.context.dpi = c.dpi;
+        fresh.context.keyboard = c.keyboard;
         fresh.Fill(0x123456);
         fresh.Paint();
         EXPECT_TRUE(shown == Pixels(fresh)) << step.name << ": the kept frame is stale";
@@ -401,6 +404,44 @@ TEST(PaintWindow, EveryVisibleChangeReachesTheNextKeptFrame) {
     kept.Paint();
     EXPECT_EQ(kept.At(250, 150), 0x123456u) << "painted beyond the new size";
     EXPECT_EQ(kept.At(5, 90), 0xF1F4F9u);
+}
+
+TEST(PaintWindow, TheFocusCueIsDotted3PixelsInsideTheFocusedButtonOnlyWhenItShows) {
+    PaintedWindow painted;
+    ASSERT_NE(painted.window, nullptr);
+    const PixelRect r = Loaders[4].place;
+    struct Row {
+        KeyboardFocus focus;
+        bool busy;
+        bool drawn;
+    } rows[] = {{{4, false}, false, false},
+                {{4, true}, false, true},
+                {{4, true}, true, false},
+                {{5, true}, false, false}};
+    for (const Row& row : rows) {
+        painted.context.keyboard = row.focus;
+        painted.context.status.busy = row.busy;
+        painted.context.status.runningAction = row.busy ? 0 : -1;
+        painted.Fill(0x123456);
+        painted.Paint();
+        // The cue's top edge: every other pixel of the row 3 px inside, none of the row above.
+        const uint32_t face = painted.At(r.x + 2, r.y + 2);
+        int dots = 0, above = 0;
+        for (int x = r.x + 3; x < r.x + r.width - 3; ++x) {
+            dots += painted.At(x, r.y + 3) != face ? 1 : 0;
+            above += painted.At(x, r.y + 2) != face ? 1 : 0;
+        }
+        const int length = r.width - 6;
+        SCOPED_TRACE(testing::Message()
+                     << "focus on " << row.focus.button << (row.busy ? ", busy" : ""));
+        EXPECT_EQ(above, 0);
+        if (row.drawn) {
+            EXPECT_GE(dots, length / 2 - 1);
+            EXPECT_LE(dots, length / 2 + 1);
+        } else {
+            EXPECT_EQ(dots, 0);
+        }
+    }
 }
 
 TEST(PaintWindow, LeavesTheDeviceContextAsItFoundIt) {

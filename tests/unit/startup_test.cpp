@@ -36,30 +36,6 @@ TEST(DataMarkerPath, NamesTheVentoyMarkerOnTheDrive) {
     EXPECT_EQ(DataMarkerPath(L'Z'), L"Z:\\ISO\\Ventoy\\NOT.DEL");
 }
 
-TEST(CenteredOrigin, CentresInTheWorkAreaTruncatingTowardZero) {
-    struct Case {
-        RECT workArea;
-        LONG x, y;
-    };
-    const Case cases[] = {
-        {{0, 0, 1280, 800}, 452, 296},      {{0, 0, 1920, 1040}, 772, 416}, // taskbar at the bottom
-        {{0, 40, 1920, 1080}, 772, 456},                                    // taskbar at the top
-        {{1280, 0, 2560, 1024}, 1732, 408}, // second monitor on the right
-        {{-1920, 0, 0, 1080}, -1148, 436},  // second monitor on the left
-        {{0, 0, 377, 209}, 0, 0},           // one spare pixel: rounds down
-        {{0, 0, 375, 207}, 0, 0},           // one pixel short: -1 / 2 is 0, not -1
-        {{0, 0, 300, 200}, -38, -4},        // smaller than the window
-        {{0, 0, 0, 0}, -188, -104},         // the query failed and left the rectangle zero
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.workArea.left << "," << c.workArea.top << " "
-                                        << c.workArea.right << "x" << c.workArea.bottom);
-        const POINT origin = CenteredOrigin(c.workArea, 376, 208);
-        EXPECT_EQ(origin.x, c.x);
-        EXPECT_EQ(origin.y, c.y);
-    }
-}
-
 TEST(NotTelvornDriveText, EndsWithTheInstallerRootOnItsOwnLine) {
     EXPECT_EQ(NotTelvornDriveText(L"E:"),
               L"Этот диск не является сборкой Telvorn (нет bootice.exe или NOT.DEL):\r\nE:");

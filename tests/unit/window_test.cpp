@@ -1,13 +1,15 @@
 #include "ui/window.h"
 
-#include "app/app_context.h"
+#include "ui/app_context.h"
 #include "res/resource_ids.h"
 #include "tests/support/debug_log_capture.h"
+#include "tests/support/import_swap.h"
 #include "tests/support/test_window.h"
 #include "tests/support/app_runner.h"
 #include "tests/support/sim_drive.h"
 #include "tests/support/window_driver.h"
 #include "ui/poll.h"
+#include "ui/system_menu.h"
 
 #include <gtest/gtest.h>
 
@@ -210,7 +212,20 @@ TEST(MainWndProc, PollsOnlyOnTimerOne) {
     TakeQuit(code);
 }
 
+// Counts the warning beeps of a refused close instead of sounding them.
+struct BeepCount {
+    static inline int warnings = 0;
+    ImportSwap swap{"user32.dll", "MessageBeep", reinterpret_cast<void*>(&Beep)};
+    BeepCount() { warnings = 0; }
+    static BOOL WINAPI Beep(UINT type) {
+        warnings += type == MB_ICONWARNING ? 1 : 0;
+        return TRUE;
+    }
+};
+
 TEST(MainWndProc, RefusesToCloseWhileBusyAndToEndTheSessionWhileTheSwitchRuns) {
+    BeepCount beeps;
+    ASSERT_NE(beeps.swap.slot, nullptr);
     const std::wstring logFolder = BuildDir() + L"\\scratch\\window-test-log";
     ASSERT_TRUE(MakeFolders(logFolder));
     DebugLogCapture log{logFolder};
@@ -234,6 +249,7 @@ TEST(MainWndProc, RefusesToCloseWhileBusyAndToEndTheSessionWhileTheSwitchRuns) {
     std::string text = log.Text();
     EXPECT_NE(text.find("WM_CLOSE busy=1\r\n"), std::string::npos) << text;
     EXPECT_EQ(text.find("WM_CLOSE busy=0"), std::string::npos) << text;
+    EXPECT_EQ(BeepCount::warnings, 1) << "a refused close is heard";
 
     context.status.busy = false;
     context.status.runningAction = -1;
@@ -300,6 +316,73 @@ TEST(MainWndProc, ThePollRestsWhileThePointerIsAwayAndWakesWhenItComesBack) {
         << "no poll since the pointer came back";
     EXPECT_FALSE(test.context.pollResting);
     KillTimer(test.window, PollTimerId);
+}
+
+// Under Wine the system menu can be read only inside the window's own process: here.
+TEST(MainWndProc, TheSystemMenuHasMoveMinimiseTheUndoAndCloseGreyedWhenTheyCannotRun) {
+    ProgramWindow test;
+    test.context.bootDir = TestBootDir();
+    const std::wstring backup = test.context.bootDir + L"\\backup";
+    const std::wstring record = backup + L"\\last-switch.txt";
+    const std::wstring journal = backup + L"\\journal.txt";
+    ASSERT_TRUE(test.Create(false));
+    HMENU menu = GetSystemMenu(test.window, FALSE);
+    ASSERT_NE(menu, nullptr);
+    struct Item {
+        UINT command;
+        bool present;
+    } items[] = {{SC_MOVE, true},       {SC_MINIMIZE, true}, {SC_CLOSE, true},
+                 {UndoCommandId, true}, {SC_RESTORE, false}, {SC_SIZE, false},
+                 {SC_MAXIMIZE, false}};
+    for (const Item& item : items) {
+        EXPECT_EQ(GetMenuState(menu, item.command, MF_BYCOMMAND) != static_cast<UINT>(-1),
+                  item.present)
+            << std::hex << item.command;
+    }
+    wchar_t text[80] = {};
+    GetMenuStringW(menu, UndoCommandId, text, 80, MF_BYCOMMAND);
+    EXPECT_STREQ(text, L"Отменить последнюю смену загрузчика…");
+    int close = 0;
+    while (close < GetMenuItemCount(menu) && GetMenuItemID(menu, close) != SC_CLOSE) {
+        ++close;
+    }
+    ASSERT_GE(close, 1);
+    EXPECT_EQ(GetMenuItemID(menu, close - 1), UndoCommandId) << "the undo lies above Close";
+
+    struct Row {
+        const char* name;
+        bool busy;
+        const char* record;  // the backup's record of the last switch; null: none
+        const char* journal; // a pending journal; null: none
+        bool closeGrey, undoGrey;
+    } rows[] = {
+        {"no backup", false, nullptr, nullptr, false, true},
+        {"a switch to undo", false, "action=0\nend\n", nullptr, false, false},
+        {"busy", true, "action=0\nend\n", nullptr, true, true},
+        {"a journal pending", false, "action=0\nend\n", "action=1\nend\n", false, true},
+    };
+    for (const Row& row : rows) {
+        DeleteFileW(record.c_str());
+        DeleteFileW(journal.c_str());
+        ASSERT_TRUE(MakeFolders(backup));
+        if (row.record) {
+            ASSERT_TRUE(WriteBytes(record, row.record));
+        }
+        if (row.journal) {
+            ASSERT_TRUE(WriteBytes(journal, row.journal));
+        }
+        test.context.status.busy = row.busy;
+        SendMessageW(test.window, WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(menu),
+                     MAKELPARAM(0, TRUE));
+        EXPECT_EQ((GetMenuState(menu, SC_CLOSE, MF_BYCOMMAND) & MF_GRAYED) != 0, row.closeGrey)
+            << row.name;
+        EXPECT_EQ((GetMenuState(menu, UndoCommandId, MF_BYCOMMAND) & MF_GRAYED) != 0, row.undoGrey)
+            << row.name;
+    }
+    test.context.status.busy = false;
+    DeleteFileW(record.c_str());
+    DeleteFileW(journal.c_str());
+    RemoveDirectoryW(backup.c_str());
 }
 
 TEST(MainWndProc, WithoutAContextOnlyPaintsCloseAndQuit) {

@@ -55,6 +55,18 @@ struct ActionStatus {
     }
 };
 
+// The keyboard focus among the loader buttons, and whether its cue shows: Windows hides focus
+// cues until a key asks for them, unless the user's setting shows them always.
+struct KeyboardFocus {
+    int32_t button = 0;
+    bool cueShown = false;
+
+    bool operator==(const KeyboardFocus& other) const {
+        return button == other.button && cueShown == other.cueShown;
+    }
+    bool operator!=(const KeyboardFocus& other) const { return !(*this == other); }
+};
+
 // Everything a frame shows, as values: two equal records paint the same pixels.
 struct FrameState {
     int32_t width = 0;
@@ -62,11 +74,13 @@ struct FrameState {
     int32_t dpi = 96;
     ActionStatus status;
     HitZone hover;
-    bool down = false; // primary button held over `hover`
+    bool down = false;     // primary button held over `hover`
+    int32_t focusCue = -1; // the button showing the focus cue; -1 none
 
     bool operator==(const FrameState& other) const {
         return width == other.width && height == other.height && dpi == other.dpi &&
-               status == other.status && hover == other.hover && down == other.down;
+               status == other.status && hover == other.hover && down == other.down &&
+               focusCue == other.focusCue;
     }
     bool operator!=(const FrameState& other) const { return !(*this == other); }
 };
