@@ -245,8 +245,7 @@ bool RestoreBackupFrom(const SwitchTarget& target, const std::wstring& folder,
         note(target.partitionStart >= 0 &&
                  RestoreSectors(target, PartitionBackupPath(folder),
                                 static_cast<unsigned long long>(target.partitionStart),
-                                BuildPbrRestoreCommandLine(target.bootIcePath,
-                                                           target.installerRoot,
+                                BuildPbrRestoreCommandLine(target.bootIcePath, target.installerRoot,
                                                            LivePartitionCopyPath(folder)),
                                 LivePartitionCopyPath(folder)),
              SectorMismatchText(target.partitionStart));

@@ -19,6 +19,12 @@ unsigned Field16(const std::string& sector, size_t at) {
            static_cast<unsigned>(static_cast<unsigned char>(sector[at + 1])) << 8;
 }
 
+// 55 AA, 512 bytes per sector, at least one reserved sector and one FAT.
+bool IsFatBootSector(const std::string& sector) {
+    return sector.size() >= Sector && sector[510] == '\x55' && sector[511] == '\xAA' &&
+           Field16(sector, 11) == Sector && Field16(sector, 14) != 0 && sector[16] != 0;
+}
+
 } // namespace
 
 unsigned DiskHeadSectors(const std::string& sector0) {
@@ -38,14 +44,15 @@ unsigned DiskHeadSectors(const std::string& sector0) {
 }
 
 unsigned BootRegionSectors(const std::string& firstSector) {
-    if (firstSector.size() < Sector || firstSector[510] != '\x55' || firstSector[511] != '\xAA' ||
-        Field16(firstSector, 11) != Sector || firstSector[16] == 0) {
+    if (!IsFatBootSector(firstSector)) {
         return MostBootRegionSectors;
     }
-    const unsigned reserved = Field16(firstSector, 14);
-    return reserved == 0                      ? MostBootRegionSectors
-           : reserved < MostBootRegionSectors ? reserved
-                                              : MostBootRegionSectors;
+    return std::min(Field16(firstSector, 14), MostBootRegionSectors);
+}
+
+size_t ParameterBlockEnd(const std::string& firstSector) {
+    // FAT32 has no 16-bit FAT size.
+    return IsFatBootSector(firstSector) && Field16(firstSector, 22) != 0 ? 62 : 90;
 }
 
 bool BootCodeWritten(BootRecord record, const std::string& written, const std::string& saved,
@@ -54,7 +61,7 @@ bool BootCodeWritten(BootRecord record, const std::string& written, const std::s
         size_t from, to;
     };
     static const Range MbrCode[] = {{0, 440}};
-    static const Range PbrCode[] = {{0, 3}, {90, 510}};
+    const Range PbrCode[] = {{0, 3}, {ParameterBlockEnd(saved), 510}};
     const Range* begin = record == BootRecord::Mbr ? std::begin(MbrCode) : std::begin(PbrCode);
     const Range* end = record == BootRecord::Mbr ? std::end(MbrCode) : std::end(PbrCode);
     auto sameCode = [&](std::string other) {
@@ -76,7 +83,7 @@ std::string WithLiveFatFields(std::string saved, const std::string& current) {
             saved.replace(from, length, current, from, length);
         }
     };
-    if (saved.size() < Sector || current.size() < Sector) {
+    if (current.size() < Sector || !IsFatBootSector(saved)) {
         return saved;
     }
     // FAT32 has no 16-bit FAT size; its dirty flag sits after the extended BPB, FAT12/16's

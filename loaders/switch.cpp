@@ -52,8 +52,11 @@ bool CodeWritten(BootRecord record, const std::string& written, const std::strin
 // The failure text when what the runs left on the disk is not what they had to leave. Windows
 // refuses a write into a mounted volume that is neither locked nor dismounted, and a tool may
 // still exit 0: unchanged boot code would go on loading a root file the switch then removes.
-// `reinstall`: the loader installed is the one already recorded, whose code may stay as it was.
-std::wstring ReadBackFailure(const SwitchTarget& target, const SwitchPlan& plan, bool reinstall) {
+// `reinstall`: the loader installed is the one already recorded, whose code may stay as it was;
+// `pbrMayStay`: the recorded loader never wrote the partition's code (GRUB2), so it may still be
+// the code of the loader installed now.
+std::wstring ReadBackFailure(const SwitchTarget& target, const SwitchPlan& plan, bool reinstall,
+                             bool pbrMayStay) {
     const std::wstring folder = BackupFolderOf(target.bootDir);
     if (plan.readBack == ReadBack::BootRecords) {
         std::string saved0, savedPartition, sector0, partition;
@@ -68,8 +71,10 @@ std::wstring ReadBackFailure(const SwitchTarget& target, const SwitchPlan& plan,
             return SectorMismatchText(target.partitionStart);
         }
         const std::string expected = WithLiveFatFields(savedPartition.substr(0, Sector), partition);
-        if (!SameBytes(partition, expected, 11, 90) || !SameBytes(partition, expected, 510, 512) ||
-            !CodeWritten(BootRecord::Pbr, partition, savedPartition, plan.pbrCode, reinstall)) {
+        if (!SameBytes(partition, expected, 11, ParameterBlockEnd(savedPartition)) ||
+            !SameBytes(partition, expected, 510, 512) ||
+            !CodeWritten(BootRecord::Pbr, partition, savedPartition, plan.pbrCode,
+                         reinstall || pbrMayStay)) {
             return SectorMismatchText(target.partitionStart);
         }
         if (!CodeWritten(BootRecord::Mbr, sector0, saved0, plan.mbrCode, reinstall)) {
@@ -95,13 +100,13 @@ std::wstring ReadBackFailure(const SwitchTarget& target, const SwitchPlan& plan,
 }
 
 // Applies the plan; the failure text of the first step that fails, empty when all succeeded.
-std::wstring ApplyPlan(const SwitchTarget& target, const SwitchPlan& plan, bool reinstall) {
+std::wstring ApplyPlan(const SwitchTarget& target, const SwitchPlan& plan, bool reinstall,
+                       bool pbrMayStay) {
     for (const std::wstring& tree : plan.trees) {
         CreateDirectories(tree);
     }
     std::wstring undoFailure;
-    if (plan.undo &&
-        !RestoreBackupFrom(target, plan.undoSource, plan.undoRecord, &undoFailure)) {
+    if (plan.undo && !RestoreBackupFrom(target, plan.undoSource, plan.undoRecord, &undoFailure)) {
         return undoFailure;
     }
     for (const FileCopy& copy : plan.copies) {
@@ -136,7 +141,7 @@ std::wstring ApplyPlan(const SwitchTarget& target, const SwitchPlan& plan, bool 
             }
         }
     }
-    const std::wstring readBack = ReadBackFailure(target, plan, reinstall);
+    const std::wstring readBack = ReadBackFailure(target, plan, reinstall, pbrMayStay);
     if (!readBack.empty()) {
         return readBack;
     }
@@ -245,15 +250,15 @@ SwitchOutcome RunSwitch(const SwitchTarget& target, const SwitchPlan& plan) {
     }
 
     const LoaderFacts& facts = FactsOf(plan.loader);
-    const bool reinstall =
-        facts.mode == BootMode::Legacy &&
-        ReadBootStateValue(target.bootDir + BootStateFileName, "legacy") == facts.stateValue;
-    const std::wstring failure = ApplyPlan(target, plan, reinstall);
+    const int32_t recorded = ReadBootStateValue(target.bootDir + BootStateFileName, "legacy");
+    const bool reinstall = facts.mode == BootMode::Legacy && recorded == facts.stateValue;
+    const bool pbrMayStay = recorded == FactsOf(Loader::Grub2).stateValue;
+    const std::wstring failure = ApplyPlan(target, plan, reinstall, pbrMayStay);
     if (!failure.empty()) {
         return Undone(target, journal, failure);
     }
     // An undo brought the boot state file back with the rest of its backup.
-    const bool saved = plan.undo                     ? true
+    const bool saved = plan.undo ? true
                        : facts.mode == BootMode::Uefi
                            ? SaveBootState(target.bootDir, -1, facts.stateValue)
                            : SaveBootState(target.bootDir, facts.stateValue, -1);

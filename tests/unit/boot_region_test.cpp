@@ -34,21 +34,23 @@ TEST(BootRegionSectors, AFatVolumeKeepsItsReservedSectorsAndAnyOtherVolumeSixtee
         const char* name;
         std::string sector;
         unsigned sectors;
+        size_t codeFrom; // where the parameter block ends
     } cases[] = {
-        {"FAT12, 1 reserved", FatBootSector(1, 2), 1},
-        {"FAT16, 1 reserved", FatBootSector(1, 32), 1},
-        {"FAT16, 4 reserved", FatBootSector(4, 32), 4},
-        {"FAT32, 32 reserved", FatBootSector(32, 0), 16},
-        {"FAT32, 6 reserved", FatBootSector(6, 0), 6},
-        {"no reserved sector", FatBootSector(0, 32), 16},
-        {"no FAT", noFat, 16},
-        {"not 512-byte sectors", bigSectors, 16},
-        {"no 55 AA", noSignature, 16},
-        {"NTFS", ntfs, 16},
-        {"too short", std::string(100, '\0'), 16},
+        {"FAT12, 1 reserved", FatBootSector(1, 2), 1, 62},
+        {"FAT16, 1 reserved", FatBootSector(1, 32), 1, 62},
+        {"FAT16, 4 reserved", FatBootSector(4, 32), 4, 62},
+        {"FAT32, 32 reserved", FatBootSector(32, 0), 16, 90},
+        {"FAT32, 6 reserved", FatBootSector(6, 0), 6, 90},
+        {"no reserved sector", FatBootSector(0, 32), 16, 90},
+        {"no FAT", noFat, 16, 90},
+        {"not 512-byte sectors", bigSectors, 16, 90},
+        {"no 55 AA", noSignature, 16, 90},
+        {"NTFS", ntfs, 16, 90},
+        {"too short", std::string(100, '\0'), 16, 90},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(BootRegionSectors(c.sector), c.sectors) << c.name;
+        EXPECT_EQ(ParameterBlockEnd(c.sector), c.codeFrom) << c.name;
     }
 }
 
@@ -56,21 +58,24 @@ TEST(BootRegionSectors, AFatVolumeKeepsItsReservedSectorsAndAnyOtherVolumeSixtee
 // the saved sectors may be taken from the disk.
 TEST(WithLiveFatFields, TakesOnlyWhatTheFileSystemRewritesItself) {
     std::string fat32(16 * 512, 's');
-    fat32[22] = fat32[23] = '\0';    // no 16-bit FAT size
+    fat32.replace(0, 512, FatBootSector(32, 0));
     fat32[48] = 1, fat32[49] = '\0'; // FSInfo in sector 1
     fat32[50] = 6, fat32[51] = '\0'; // backup boot sector 6
     std::string fat16 = fat32;
     fat16[22] = 9;
+    // Not FAT: no reserved sector, no FAT, though 512-byte sectors and 55 AA.
+    std::string ntfs = fat32;
+    ntfs[14] = ntfs[16] = '\0';
     const std::string current(16 * 512, 'c');
-    for (const std::string* saved : {&fat32, &fat16}) {
-        const bool is32 = saved == &fat32;
-        SCOPED_TRACE(is32 ? "FAT32" : "FAT16");
+    for (const std::string* saved : {&fat32, &fat16, &ntfs}) {
+        const bool is32 = saved == &fat32, is16 = saved == &fat16;
+        SCOPED_TRACE(is32 ? "FAT32" : is16 ? "FAT16" : "not FAT");
         const std::string mixed = WithLiveFatFields(*saved, current);
         for (size_t at = 0; at < mixed.size(); ++at) {
             const size_t sector = at / 512;
             const bool live = is32
                                   ? at == 0x41 || at == 6 * 512 + 0x41 || sector == 1 || sector == 7
-                                  : at == 0x25;
+                                  : is16 && at == 0x25;
             ASSERT_EQ(mixed[at], live ? 'c' : (*saved)[at]) << at;
         }
     }
@@ -85,6 +90,10 @@ TEST(BootCodeWritten, AsksForNewCodeWhereTheToolWritesIt) {
     bpbOnly[40] = 'B';
     std::string mbr = saved;
     mbr[439] = 'M';
+    // A FAT16 boot sector's code starts at byte 62, behind its shorter extended BPB.
+    const std::string saved16 = FatBootSector(4, 32);
+    std::string pbr16 = saved16;
+    pbr16[70] = 'P';
     std::string signatureOnly = saved;
     signatureOnly[440] = 'S';
     const std::string source = pbr.substr(0, 200); // shorter than a sector: padded with zeros
@@ -115,6 +124,9 @@ TEST(BootCodeWritten, AsksForNewCodeWhereTheToolWritesIt) {
         EXPECT_EQ(BootCodeWritten(c.record, c.written, saved, c.source, c.mayStay), c.expected)
             << c.name;
     }
+    EXPECT_TRUE(BootCodeWritten(BootRecord::Pbr, pbr16, saved16, nullptr, false));
+    EXPECT_FALSE(BootCodeWritten(BootRecord::Pbr, pbr16, saved, nullptr, false))
+        << "byte 70 lies in FAT32's parameter block";
 }
 
 } // namespace

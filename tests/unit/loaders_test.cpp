@@ -262,6 +262,16 @@ TEST_F(Switches, LegacyRunsThePbrThenTheMbrThenRecords) {
     }
 }
 
+// GRUB2 never writes the partition's boot sector: the code an earlier Bootmgr left there may
+// stay when Bootmgr comes back, and the switch must not take that for a refused write.
+TEST_F(Switches, TheLoaderWhosePartitionCodeGrub2LeftInPlaceComesBack) {
+    ASSERT_NO_FATAL_FAILURE(FreshWithOldLoaders("legacy=0\nuefi=0\n"));
+    ASSERT_TRUE(Run(Loader::Bootmgr).switched);
+    ASSERT_TRUE(Run(Loader::Grub2).switched);
+    EXPECT_EQ(Run(Loader::Bootmgr).text, L"Загрузчик изменён: Bootmgr");
+    EXPECT_EQ(State(), "legacy=1\nuefi=0\n");
+}
+
 TEST_F(Switches, FirstLegacyInstallWritesTheSeventeenByteState) {
     ASSERT_NO_FATAL_FAILURE(Fresh());
     EXPECT_EQ(Run(Loader::Grub4Dos).text, L"Загрузчик изменён: Grub4Dos");
@@ -463,10 +473,9 @@ TEST_F(Switches, TheVolumeIsFlushedBeforeTheJournalGoesAndAfter) {
         DebugLogCapture log{temp};
         ASSERT_NO_FATAL_FAILURE(FreshWithOldLoaders("legacy=1\nuefi=0\n"));
         EXPECT_TRUE(Run(Loader::UefiGrub2).switched);
-        const std::vector<std::string> order = {"flush volume K: ok", "bootstate: legacy=1 uefi=1",
-                                                "flush volume K: ok",
-                                                "switch journal kept as the record",
-                                                "flush volume K: ok"};
+        const std::vector<std::string> order = {
+            "flush volume K: ok", "bootstate: legacy=1 uefi=1", "flush volume K: ok",
+            "switch journal kept as the record", "flush volume K: ok"};
         std::vector<std::string> seen;
         for (const std::string& message : LogMessages(log.Text(), "")) {
             if (message.rfind("flush", 0) == 0 || message.rfind("switch", 0) == 0 ||

@@ -36,7 +36,8 @@
 //     checks on F are still made and nothing is written.
 //   /mbr writes boot code of its own into sector 0 keeping bytes 440-511 (/restore: the file's
 //     first 440 bytes); /type=GRUB4DOS also fills sectors 1-17.
-//   /pbr writes the partition's first sector keeping bytes 3-89 (the BPB) and ending in 55 AA
+//   /pbr writes the partition's first sector keeping bytes 3-89 (the BPB; 3-61 on FAT12/16)
+//     and ending in 55 AA
 //     (/restore with /keep_bpb: the file's first sector so); /pbr /restore without /keep_bpb
 //     writes the whole file from the partition's first sector on. The partition starts where
 //     QUILLMERE_TEST_PARTITION_START puts the /DEVICE= letter's, else at the first table entry.
@@ -247,7 +248,15 @@ int WriteRecord(const std::string& kind, const std::vector<std::wstring>& tokens
     record.resize(SectorSize, '\0');
     record[510] = '\x55';
     record[511] = '\xAA';
-    return WriteKeeping(image, start * SectorSize, record, 3, 90) ? 0 : 4;
+    // A FAT12/16 BPB (512-byte sectors, its 16-bit FAT size set) ends at byte 62: the code
+    // starts there.
+    std::string old;
+    if (!ReadDisk(image, start * SectorSize, SectorSize, old)) {
+        return 4;
+    }
+    const bool fat16 = old[11] == 0 && old[12] == 2 && (old[22] != 0 || old[23] != 0);
+    const size_t bpbEnd = fat16 ? 62 : 90;
+    return WriteKeeping(image, start * SectorSize, record, 3, bpbEnd) ? 0 : 4;
 }
 
 // Damages what a run of `kind` must leave alone: the partition table, the BPB, or the first
