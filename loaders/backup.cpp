@@ -149,6 +149,11 @@ std::wstring SaveBackup(const SwitchTarget& target, const SwitchPlan& plan, Jour
         if (!ReadDiskSectors(target.diskPath, 0, 1, sector0)) {
             return target.diskPath.empty() ? PhysicalDrivePath(target.disk) : target.diskPath;
         }
+        // A volume from sector 0 on (a stick without a partition table) has no disk head: what
+        // would be saved and written back as one is the volume itself, its live FAT among it.
+        if (target.partitionStart == 0) {
+            return target.diskPath;
+        }
         journal.headSectors = DiskHeadSectors(sector0);
         // A tool that may write more sectors than lie before the first partition (a GPT disk's
         // protective entry starts at sector 1) could not be undone.

@@ -307,6 +307,8 @@ TEST_F(Switches, ChecksThatFailStopBeforeAnythingChanges) {
         {"partition start unknown", Loader::Bootmgr, nullptr, nullptr, 512, -1, nullptr,
          L"Не удалось сохранить резервную копию загрузчика:\r\n" + backup +
              L"\\partition-sectors.bin"},
+        {"a volume from sector 0 on, without a table", Loader::Grub4Dos, nullptr, nullptr, 512, 0,
+         nullptr, L"Не удалось сохранить резервную копию загрузчика:\r\n" + imagePath},
         {"disk unreadable", Loader::Grub2, nullptr, nullptr, 512, 2048, L"K:\\no-such-disk.img",
          L"Не удалось сохранить резервную копию загрузчика:\r\nK:\\no-such-disk.img"},
         // A GPT disk's protective entry leaves no room to save what a GRUB4DOS MBR overwrites.
