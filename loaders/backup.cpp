@@ -39,6 +39,11 @@ bool RestoreSectors(const SwitchTarget& target, const std::wstring& saved, unsig
     if (!ReadWholeFile(saved, expected) || expected.empty()) {
         return false;
     }
+    if (!liveCopy.empty()) {
+        // A backup an older version made may hold a FAT volume's first 16 sectors: behind the
+        // boot region they are a FAT long out of date.
+        expected.resize(std::min(expected.size(), BootRegionSectors(expected) * Sector));
+    }
     const unsigned count = static_cast<unsigned>(expected.size() / Sector);
     auto fits = [&] {
         return ReadDiskSectors(target.diskPath, first, count, current) &&

@@ -152,16 +152,24 @@ std::wstring ApplyPlan(const SwitchTarget& target, const SwitchPlan& plan, bool 
 }
 
 // The restored drive reaches the stick before its journal goes, and the removal before the box.
-bool FinishRestore(const SwitchTarget& target) {
+// A removal that may not have reached the stick leaves the journal whole again: the next start
+// then restores once more, which changes nothing on a drive already restored.
+bool FinishRestore(const SwitchTarget& target, const Journal& journal) {
     const std::wstring folder = BackupFolderOf(target.bootDir);
-    return FlushDrive(target.installerRoot) && RemoveJournal(folder) &&
-           FlushDrive(target.installerRoot);
+    if (!FlushDrive(target.installerRoot) || !RemoveJournal(folder)) {
+        return false;
+    }
+    if (!FlushDrive(target.installerRoot)) {
+        ReplaceJournal(folder, journal);
+        return false;
+    }
+    return true;
 }
 
 // A failed step: the backup goes back; a restore that did not reach the stick keeps its journal.
 SwitchOutcome Undone(const SwitchTarget& target, const Journal& journal,
                      const std::wstring& failure) {
-    const bool restored = RestoreBackup(target, journal) && FinishRestore(target);
+    const bool restored = RestoreBackup(target, journal) && FinishRestore(target, journal);
     return {false, failure + RestoreLine(restored, BackupFolderOf(target.bootDir))};
 }
 
@@ -296,6 +304,6 @@ PendingSwitch RestorePendingSwitch(const SwitchTarget& target) {
         RemoveJournal(folder);
         return PendingSwitch::LayoutChanged;
     }
-    return RestoreBackup(target, journal) && FinishRestore(target) ? PendingSwitch::Restored
+    return RestoreBackup(target, journal) && FinishRestore(target, journal) ? PendingSwitch::Restored
                                                                    : PendingSwitch::NotRestored;
 }
