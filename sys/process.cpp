@@ -15,8 +15,13 @@ namespace {
 constexpr DWORD WakeOnAnyInput = 0x04FF;
 constexpr DWORD PumpIntervalMs = 30;
 
-// Dispatches what is queued for this thread. A WM_QUIT is kept back rather than posted again at
-// once: posting it would make the very next PeekMessage return it again and never drain.
+// Well below the 60 ms a window may take to answer, and above the timer's resolution.
+constexpr ULONGLONG AnswerIntervalMs = 10;
+
+} // namespace
+
+// A WM_QUIT is kept back rather than posted again at once: posting it would make the very next
+// PeekMessage return it again and never drain.
 void PumpPendingMessages(HeldQuit& quit) {
     MSG message{};
     while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
@@ -30,7 +35,17 @@ void PumpPendingMessages(HeldQuit& quit) {
     }
 }
 
-} // namespace
+void AnswerPendingMessages() {
+    static ULONGLONG lastPass = 0;
+    const ULONGLONG now = GetTickCount64();
+    if (now - lastPass < AnswerIntervalMs) {
+        return;
+    }
+    lastPass = now;
+    HeldQuit quit;
+    PumpPendingMessages(quit);
+    PostHeldQuit(quit);
+}
 
 int RunProcessAndWait(const std::wstring& commandLine) {
     if (commandLine.empty()) {

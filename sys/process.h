@@ -16,6 +16,13 @@ struct HeldQuit {
 void HoldQueuedQuit(HeldQuit& quit);
 // Posts a held quit request again and forgets it.
 void PostHeldQuit(HeldQuit& quit);
+// Dispatches what is queued for this thread's windows, sent messages included; a WM_QUIT among
+// it is taken into `quit` rather than ending anything.
+void PumpPendingMessages(HeldQuit& quit);
+// For long work on the thread that owns the window (copies, compares, removals): lets the
+// window answer, at most one pumping pass every few milliseconds so a walk of many small files
+// pays almost nothing for it. A quit request that comes meanwhile is put back in the queue.
+void AnswerPendingMessages();
 std::wstring GetCommandInterpreterPath();
 
 // Waits, at most timeoutMs, until every process this one started and that still runs has ended.

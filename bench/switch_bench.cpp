@@ -1,0 +1,198 @@
+// How long the window takes to answer while a GRUB2 switch replaces an installed module folder of
+// 300 files (3 MB): a second thread sends the window a message every 10 ms and times each answer,
+// during the switch, during a switch whose last sector write fails and is undone, and while the
+// thread only waits for messages (the floor). Prints figures; decides nothing.
+#include <windows.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "bench/clock.h"
+#include "loaders/loader_plans.h"
+#include "tests/support/sim_drive.h"
+
+namespace {
+
+const std::wstring Boot = L"\\efi\\Telvorn\\Boot";
+constexpr int Modules = 300;
+constexpr size_t ModuleBytes = 10 * 1024;
+constexpr int Rounds = 3;
+constexpr DWORD ProbePeriodMs = 10;
+
+// Answers, in milliseconds, to messages sent every 10 ms from another thread until stopped.
+struct AnswerProbe {
+    HWND window = nullptr;
+    std::atomic<bool> stop{false};
+    std::atomic<bool> ended{false};
+    std::vector<double> answers;
+    std::thread thread;
+
+    void Start(HWND target) {
+        window = target;
+        stop = false;
+        ended = false;
+        answers.clear();
+        thread = std::thread([this] {
+            while (!stop) {
+                const double sent = NowMs();
+                SendMessageW(window, WM_NULL, 0, 0);
+                answers.push_back(NowMs() - sent);
+                Sleep(ProbePeriodMs);
+            }
+            ended = true;
+        });
+    }
+    // The longest answer; the thread may wait in a send until this thread takes it.
+    double Finish() {
+        stop = true;
+        while (!ended) {
+            MSG message;
+            while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+                DispatchMessageW(&message);
+            }
+            Sleep(1);
+        }
+        thread.join();
+        return answers.empty() ? -1 : *std::max_element(answers.begin(), answers.end());
+    }
+};
+
+struct Bench {
+    SimDrive drive;
+    SwitchTarget target;
+    std::wstring imagePath = BuildDir() + L"\\scratch\\switch-bench-disk.img";
+    std::wstring eventsPath = BuildDir() + L"\\scratch\\switch-bench-events.log";
+    // Found before Wine's own powershell.exe: the program's folder is searched first.
+    std::wstring powerShell = BuildDir() + L"\\bench\\powershell.exe";
+
+    bool Prepare() {
+        MakeFolders(BuildDir() + L"\\scratch");
+        if (!drive.Map(L'M', L"switch_bench") ||
+            !CopyProgram(HelperPath(L"powershell"), powerShell)) {
+            return false;
+        }
+        SetEnvironmentVariableW(L"QUILLMERE_STANDIN_DISK_IMAGE", imagePath.c_str());
+        SetEnvironmentVariableW(L"QUILLMERE_STANDIN_EVENTS", eventsPath.c_str());
+        SetEnvironmentVariableW(L"QUILLMERE_TEST_PHYSICAL_DRIVE", L"3");
+        target.installerRoot = drive.Root();
+        target.bootDir = drive.Root() + Boot;
+        target.bootIcePath = target.bootDir + L"\\bootice.exe";
+        target.disk = 3;
+        target.partitionStart = 2048;
+        target.diskPath = imagePath;
+        target.sectorBytes = 512;
+        return true;
+    }
+
+    // A drive with GRUB2 installed from older modules than the sources hold.
+    bool Fresh() {
+        if (!RemoveTreeForTest(drive.hostFolder, true) || !drive.Write(Boot + L"\\NOT.DEL", "") ||
+            !CopyProgram(HelperPath(L"bootice"), drive.Path(Boot + L"\\bootice.exe")) ||
+            !LayOutLoaderSources(drive) || !WriteBytes(imagePath, ValidDiskImage())) {
+            return false;
+        }
+        DeleteFileW(eventsPath.c_str());
+        for (int i = 0; i < Modules; ++i) {
+            const std::wstring name = L"\\m" + std::to_wstring(i) + L".mod";
+            if (!drive.Write(Boot + L"\\loaders\\grub2-bios\\i386-pc" + name,
+                             std::string(ModuleBytes, 'n')) ||
+                !drive.Write(Boot + L"\\grub2\\bios\\i386-pc" + name,
+                             std::string(ModuleBytes, 'o'))) {
+                return false;
+            }
+        }
+        return true;
+    }
+
+    ~Bench() {
+        DeleteFileW(powerShell.c_str());
+        for (const wchar_t* name :
+             {L"QUILLMERE_STANDIN_DISK_IMAGE", L"QUILLMERE_STANDIN_EVENTS",
+              L"QUILLMERE_TEST_PHYSICAL_DRIVE", L"QUILLMERE_STANDIN_FAIL_RUN"}) {
+            SetEnvironmentVariableW(name, nullptr);
+        }
+    }
+};
+
+void PlainWait(DWORD ms) {
+    const DWORD start = GetTickCount();
+    while (GetTickCount() - start < ms) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, ms, QS_ALLINPUT);
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            DispatchMessageW(&message);
+        }
+    }
+}
+
+void Report(const char* what, const std::vector<double>& longest, double floor) {
+    std::printf("%-44s", what);
+    for (double ms : longest) {
+        std::printf(" %7.1f", ms);
+    }
+    const double worst = *std::max_element(longest.begin(), longest.end());
+    std::printf("   worst %7.1f ms", worst);
+    if (floor > 0) {
+        std::printf("  (%.1f x the plain wait)", worst / floor);
+    }
+    std::printf("\n");
+}
+
+} // namespace
+
+int wmain() {
+    Bench bench;
+    if (!bench.Prepare()) {
+        std::printf("cannot prepare the drive\n");
+        return 1;
+    }
+    WNDCLASSW windowClass{};
+    windowClass.lpfnWndProc = DefWindowProcW;
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.lpszClassName = L"QuillmereSwitchBench";
+    RegisterClassW(&windowClass);
+    HWND window = CreateWindowExW(0, windowClass.lpszClassName, L"", WS_POPUP, 0, 0, 10, 10,
+                                  nullptr, nullptr, windowClass.hInstance, nullptr);
+    AnswerProbe probe;
+    std::vector<double> plain, switched, undone, switchMs;
+    for (int round = 0; round < Rounds; ++round) {
+        probe.Start(window);
+        PlainWait(1000);
+        plain.push_back(probe.Finish());
+
+        for (bool fail : {false, true}) {
+            if (!bench.Fresh()) {
+                std::printf("cannot lay out the drive\n");
+                return 1;
+            }
+            // The stand-ins' third run is the sector 0 write: failing, it makes the switch undo
+            // everything, the module folder included.
+            SetEnvironmentVariableW(L"QUILLMERE_STANDIN_FAIL_RUN", fail ? L"3=5" : nullptr);
+            probe.Start(window);
+            const double start = NowMs();
+            const SwitchOutcome outcome = InstallLoader(Loader::Grub2, bench.target);
+            const double took = NowMs() - start;
+            const double longest = probe.Finish();
+            if (outcome.switched == fail) {
+                std::printf("round %d: unexpected outcome: %ls\n", round + 1, outcome.text.c_str());
+                return 1;
+            }
+            (fail ? undone : switched).push_back(longest);
+            if (!fail) {
+                switchMs.push_back(took);
+            }
+        }
+    }
+    DestroyWindow(window);
+    const double floor = *std::max_element(plain.begin(), plain.end());
+    std::printf("longest answer to a message sent every %lu ms, per round (ms):\n", ProbePeriodMs);
+    Report("plain message wait", plain, 0);
+    Report("GRUB2 switch over 300 installed modules", switched, floor);
+    Report("the same switch failing and undone", undone, floor);
+    Report("(duration of the switch itself)", switchMs, 0);
+    return 0;
+}
