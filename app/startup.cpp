@@ -10,6 +10,7 @@
 #include "sys/file_utils.h"
 #include "sys/handles.h"
 #include "sys/physical_drive.h"
+#include "ui/dpi.h"
 #include "ui/layout.h"
 #include "ui/poll.h"
 #include "ui/window.h"
@@ -63,7 +64,7 @@ bool RegisterMainClass(HINSTANCE instance) {
 
 bool CreateMainWindow(AppContext& context) {
     // The window grows with the screen's scaling like everything drawn in it.
-    const PixelRect size = LayoutAt(ScreenDpi(nullptr)).window;
+    const PixelRect size = LayoutAt(WindowDpi(nullptr)).window;
     context.clientWidth = size.width;
     context.clientHeight = size.height;
     RECT workArea{};
@@ -77,6 +78,13 @@ bool CreateMainWindow(AppContext& context) {
         return false;
     }
     context.window = window;
+    // The monitor it opened on may be scaled unlike the system's dpi, which sized it.
+    const PixelRect opened = LayoutAt(context.dpi).window;
+    if (opened.width != size.width || opened.height != size.height) {
+        const POINT centred = CenteredOrigin(workArea, opened.width, opened.height);
+        ApplyWindowDpi(context, context.dpi,
+                       {centred.x, centred.y, centred.x + opened.width, centred.y + opened.height});
+    }
     ShowWindow(window, SW_SHOW);
     UpdateWindow(window);
     SetForegroundWindow(window);
