@@ -36,6 +36,7 @@ struct AppContext {
     bool switching = false;      // the switch itself runs (set by RunAction, its box excluded)
     bool pollResting = false;    // the poll's timer stopped, the pointer away
     KeptFrame keptFrame;
+    Theme theme;       // read at creation and again when Windows announces a change of settings
     HeldQuit heldQuit; // a quit request kept back until the running action has ended
 
     // Window (ui/window.cpp, ui/paint.cpp, ui/poll.cpp).

@@ -11,6 +11,7 @@
 #include "sys/process.h"
 #include "ui/dpi.h"
 #include "ui/poll.h"
+#include "ui/theme.h"
 
 int32_t FontHeight(int32_t points, int32_t dpi) {
     if (dpi <= 0) {
@@ -102,6 +103,7 @@ LRESULT OnButtonMessage(HWND window, AppContext* context, bool down, LPARAM lPar
 bool AppContext::OnCreate(HWND newWindow) {
     window = newWindow;
     dpi = WindowDpi(window);
+    theme = ReadTheme();
     // Without its fonts the window could show no text at all.
     if (!CreateWindowFonts(*this, dpi)) {
         return false;
@@ -154,6 +156,13 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
             context->pressBeganHere = false;
         }
         return 0;
+    case WM_SETTINGCHANGE:
+    case WM_SYSCOLORCHANGE:
+        // High contrast may have come or gone, or its colours changed.
+        if (context) {
+            RereadTheme(*context);
+        }
+        return DefWindowProcW(window, message, wParam, lParam);
     case WM_DPICHANGED:
         // The window reached a monitor of other scaling, or the scaling changed.
         if (context && lParam) {
