@@ -78,13 +78,7 @@ struct Bench {
         SetEnvironmentVariableW(L"QUILLMERE_STANDIN_DISK_IMAGE", imagePath.c_str());
         SetEnvironmentVariableW(L"QUILLMERE_STANDIN_EVENTS", eventsPath.c_str());
         SetEnvironmentVariableW(L"QUILLMERE_TEST_PHYSICAL_DRIVE", L"3");
-        target.installerRoot = drive.Root();
-        target.bootDir = drive.Root() + Boot;
-        target.bootIcePath = target.bootDir + L"\\bootice.exe";
-        target.disk = 3;
-        target.partitionStart = 2048;
-        target.diskPath = imagePath;
-        target.sectorBytes = 512;
+        target = SimulatedTarget(drive, imagePath);
         return true;
     }
 

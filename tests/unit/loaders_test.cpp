@@ -57,14 +57,7 @@ class Switches : public ::testing::Test {
         SetEnvironmentVariableW(L"QUILLMERE_STANDIN_DISK_IMAGE", imagePath.c_str());
         // The PowerShell stand-in answers for "powershell.exe" and for the script's own disk.
         SetEnvironmentVariableW(L"QUILLMERE_TEST_PHYSICAL_DRIVE", L"3");
-        target = SwitchTarget();
-        target.installerRoot = drive.Root();
-        target.bootDir = drive.Root() + Boot;
-        target.bootIcePath = target.bootDir + L"\\bootice.exe";
-        target.disk = 3;
-        target.partitionStart = 2048;
-        target.diskPath = imagePath;
-        target.sectorBytes = 512;
+        target = SimulatedTarget(drive, imagePath);
     }
 
     void SetUp() override {
