@@ -29,7 +29,9 @@ void AppContext::RunAction(int32_t index) {
         // result must not block a logoff.
         ShutdownBlock holdOffLogoff(window, ShutdownBlockText);
         switching = true;
-        outcome = InstallLoader(facts->loader, target);
+        // On a thread of its own: a single call of the switch that blocks (a tool's start, a
+        // flush on a slow stick) must not keep the window from answering.
+        RunOnWorker([&] { outcome = InstallLoader(facts->loader, target); });
         switching = false;
         if (outcome.switched) {
             (facts->mode == BootMode::Uefi ? status.uefiLoader : status.legacyLoader) =

@@ -2,6 +2,7 @@
 // image: the stand-in boot-sector tool writes into it and the switch reads it back.
 #include "loaders/loader_plans.h"
 #include "sys/handles.h"
+#include "sys/process.h"
 #include "tests/support/sim_drive.h"
 
 #include <gtest/gtest.h>
@@ -579,12 +580,10 @@ LRESULT CALLBACK BackupWatchProc(HWND window, UINT message, WPARAM wParam, LPARA
     return DefWindowProcW(window, message, wParam, lParam);
 }
 
-TEST_F(Switches, TheWindowAnswersBetweenTheFilesTheBackupCopies) {
-    ASSERT_NO_FATAL_FAILURE(Fresh());
+// The switch as the window runs it, on a worker thread, and on the window's own thread, where
+// only the answers between files and blocks keep the window alive.
+TEST_F(Switches, TheWindowAnswersWhileTheBackupCopiesTheModuleFolder) {
     const std::wstring modules = std::wstring(Boot) + L"\\grub2\\bios\\i386-pc";
-    for (int i = 0; i < 300; ++i) {
-        ASSERT_TRUE(drive.Write(modules + L"\\m" + std::to_wstring(i) + L".mod", "module"));
-    }
     BackupWatch watch{drive.Path(std::wstring(Boot) + L"\\backup\\files") + modules,
                       drive.Path(std::wstring(Boot) + L"\\backup\\journal.txt")};
     WNDCLASSW windowClass{};
@@ -594,24 +593,36 @@ TEST_F(Switches, TheWindowAnswersBetweenTheFilesTheBackupCopies) {
     ASSERT_NE(RegisterClassW(&windowClass), 0);
     HWND window = CreateWindowExW(0, windowClass.lpszClassName, L"", WS_POPUP, 0, 0, 10, 10,
                                   nullptr, nullptr, windowClass.hInstance, nullptr);
-    ASSERT_NE(window, nullptr);
+    EXPECT_NE(window, nullptr);
     SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&watch));
-    std::atomic<bool> stop{false};
-    // The time-out only lets the sender end while this thread waits for it.
-    std::thread sender([&] {
-        while (!stop) {
-            DWORD_PTR result = 0;
-            SendMessageTimeoutW(window, WM_APP, 0, 0, SMTO_NORMAL, 100, &result);
+    for (bool onWorker : {true, false}) {
+        SCOPED_TRACE(onWorker ? "on a worker thread" : "on the window's thread");
+        ASSERT_NO_FATAL_FAILURE(Fresh());
+        for (int i = 0; i < 300; ++i) {
+            ASSERT_TRUE(drive.Write(modules + L"\\m" + std::to_wstring(i) + L".mod", "module"));
         }
-    });
+        watch.answersDuringCopy = 0;
+        std::atomic<bool> stop{false};
+        // The time-out only lets the sender end while this thread waits for it.
+        std::thread sender([&] {
+            while (!stop) {
+                DWORD_PTR result = 0;
+                SendMessageTimeoutW(window, WM_APP, 0, 0, SMTO_NORMAL, 100, &result);
+            }
+        });
 
-    Run(Loader::Grub2);
+        if (onWorker) {
+            RunOnWorker([&] { Run(Loader::Grub2); });
+        } else {
+            Run(Loader::Grub2);
+        }
 
-    stop = true;
-    sender.join();
+        stop = true;
+        sender.join();
+        EXPECT_GT(watch.answersDuringCopy, 0);
+    }
     DestroyWindow(window);
     UnregisterClassW(windowClass.lpszClassName, windowClass.hInstance);
-    EXPECT_GT(watch.answersDuringCopy, 0);
 }
 
 } // namespace
