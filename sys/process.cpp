@@ -19,10 +19,9 @@ constexpr DWORD PumpIntervalMs = 30;
 // Well below the 60 ms a window may take to answer, and above the timer's resolution.
 constexpr ULONGLONG AnswerIntervalMs = 10;
 
-} // namespace
-
-// A WM_QUIT is kept back rather than posted again at once: posting it would make the very next
-// PeekMessage return it again and never drain.
+// Dispatches what is queued for this thread, sent messages included. A WM_QUIT is kept back
+// rather than posted again at once: posting it would make the very next PeekMessage return it
+// again and never drain.
 void PumpPendingMessages(HeldQuit& quit) {
     MSG message{};
     while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
@@ -35,6 +34,8 @@ void PumpPendingMessages(HeldQuit& quit) {
         DispatchMessageW(&message);
     }
 }
+
+} // namespace
 
 void AnswerPendingMessages() {
     thread_local ULONGLONG lastPass = 0;

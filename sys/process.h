@@ -20,9 +20,6 @@ struct HeldQuit {
 void HoldQueuedQuit(HeldQuit& quit);
 // Posts a held quit request again and forgets it.
 void PostHeldQuit(HeldQuit& quit);
-// Dispatches what is queued for this thread's windows, sent messages included; a WM_QUIT among
-// it is taken into `quit` rather than ending anything.
-void PumpPendingMessages(HeldQuit& quit);
 // Waits until `handle` is signalled while this thread's messages are dispatched, waking at least
 // every 30 ms; a quit request that comes meanwhile is posted again once the wait is over.
 void WaitWhileAnswering(HANDLE handle);
