@@ -101,7 +101,10 @@ void ExpectFontsAt(const std::vector<FontRow>& rows, int dpi) {
 TEST(MainWndProc, KeepsTheWholeContextAddressAndCreatesTheFonts) {
     HighContext high;
     ASSERT_NE(high.context, nullptr);
-    ASSERT_GT(reinterpret_cast<uintptr_t>(high.context), uintptr_t{0xFFFFFFFF});
+    // A 32-bit process has no address above 4 GiB; there the pointer fills the slot anyway.
+    if (sizeof(void*) > 4) {
+        ASSERT_GT(reinterpret_cast<uintptr_t>(high.context), uintptr_t{0xFFFFFFFF});
+    }
     AppContext& context = *high.context;
     context.instance = GetModuleHandleW(nullptr);
     context.bootDir = TestBootDir();
