@@ -12,6 +12,7 @@
 #include "sys/file_utils.h"
 #include "sys/handles.h"
 #include "sys/physical_drive.h"
+#include "ui/dpi.h"
 #include "ui/layout.h"
 #include "ui/placement.h"
 #include "ui/poll.h"
@@ -93,7 +94,7 @@ bool RegisterMainClass(HINSTANCE instance) {
 
 bool CreateMainWindow(AppContext& context) {
     // The window grows with the screen's scaling like everything drawn in it.
-    const PixelRect size = LayoutAt(ScreenDpi(nullptr)).window;
+    const PixelRect size = LayoutAt(WindowDpi(nullptr)).window;
     context.clientWidth = size.width;
     context.clientHeight = size.height;
     // It opens where the user looks: on the monitor under the pointer.
@@ -108,6 +109,13 @@ bool CreateMainWindow(AppContext& context) {
         return false;
     }
     context.window = window;
+    // The monitor it opened on may be scaled unlike the system's dpi, which sized it.
+    const PixelRect opened = LayoutAt(context.dpi).window;
+    if (opened.width != size.width || opened.height != size.height) {
+        const POINT centred = OpeningOrigin(CurrentMonitors(), pointer, opened.width, opened.height);
+        ApplyWindowDpi(context, context.dpi,
+                       {centred.x, centred.y, centred.x + opened.width, centred.y + opened.height});
+    }
     ShowWindow(window, SW_SHOW);
     UpdateWindow(window);
     SetForegroundWindow(window);

@@ -25,6 +25,9 @@ run_bench bench/process_bench.exe
 echo "== Cleanup: an Android folder of 20,000 files in 2,000 folders against cmd's rd /s /q, host rm -rf as the floor"
 run_bench bench/cleanup_bench.exe
 
+echo "== Switch: the longest answer to a message sent every 10 ms during a GRUB2 switch over 300 installed modules, and its undo, against a plain message wait"
+run_bench bench/switch_bench.exe
+
 echo "== Paint: a changed frame, an unchanged (kept) frame and one pointer tick against the 40 ms period"
 run_bench bench/paint_bench.exe
 

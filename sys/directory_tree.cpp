@@ -2,6 +2,7 @@
 
 #include "sys/file_utils.h"
 #include "sys/handles.h"
+#include "sys/process.h"
 
 #include <algorithm>
 
@@ -68,6 +69,7 @@ bool DeleteTreeKnown(const std::wstring& path, DWORD attributes) {
         SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
     }
     for (const DirectoryEntry& entry : ListEntriesWithAttributes(path)) {
+        AnswerPendingMessages();
         DeleteTreeKnown(path + L"\\" + entry.name, entry.attributes);
     }
     if (RemoveDirectoryW(path.c_str())) {
@@ -97,12 +99,14 @@ bool DeleteTree(const std::wstring& path) {
 
 void ClearDirectory(const std::wstring& folder) {
     for (const DirectoryEntry& entry : ListEntriesWithAttributes(folder)) {
+        AnswerPendingMessages();
         DeleteTreeKnown(folder + L"\\" + entry.name, entry.attributes);
     }
 }
 
 void RemoveEmptySubdirectories(const std::wstring& folder) {
     for (const std::wstring& name : ListDirectoryEntries(folder)) {
+        AnswerPendingMessages();
         const std::wstring child = folder + L"\\" + name;
         DWORD attributes = GetFileAttributesW(child.c_str());
         if (!IsFolder(attributes) || IsLink(attributes)) {
@@ -120,6 +124,7 @@ bool CopyTree(const std::wstring& from, const std::wstring& to) {
         return false;
     }
     for (const DirectoryEntry& entry : ListEntriesWithAttributes(from)) {
+        AnswerPendingMessages();
         const std::wstring source = from + L"\\" + entry.name;
         const std::wstring target = to + L"\\" + entry.name;
         const bool copied = IsLink(entry.attributes)     ? true
@@ -150,6 +155,7 @@ bool TreesEqual(const std::wstring& left, const std::wstring& right) {
     std::sort(a.begin(), a.end(), byName);
     std::sort(b.begin(), b.end(), byName);
     for (size_t i = 0; i < a.size(); ++i) {
+        AnswerPendingMessages();
         if (a[i].name != b[i].name || IsFolder(a[i].attributes) != IsFolder(b[i].attributes)) {
             return false;
         }

@@ -1,5 +1,6 @@
 #pragma once
-// Walks that list and remove directory trees without ever following a link out of them.
+// Walks that list and remove directory trees without ever following a link out of them. The
+// window of the calling thread answers between entries.
 #include <windows.h>
 
 #include <string>

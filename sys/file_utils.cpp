@@ -2,7 +2,10 @@
 
 #include <windows.h>
 
+#include <algorithm>
+
 #include "sys/handles.h"
+#include "sys/process.h"
 
 namespace {
 
@@ -12,6 +15,8 @@ bool IsSeparator(wchar_t c) {
 
 // Longest path the system can hand back; beyond it growing the buffer cannot help.
 constexpr unsigned LongestModulePath = 32768;
+// Whole files are read and written in blocks of this size, the window answering between them.
+constexpr DWORD FileBlockBytes = 65536;
 
 } // namespace
 
@@ -71,7 +76,7 @@ bool ReadWholeFile(const std::wstring& path, std::string& bytes) {
         return false;
     }
     bytes.clear();
-    char buffer[65536];
+    char buffer[FileBlockBytes];
     DWORD got = 0;
     for (;;) {
         if (!ReadFile(file.Get(), buffer, sizeof buffer, &got, nullptr)) {
@@ -81,17 +86,26 @@ bool ReadWholeFile(const std::wstring& path, std::string& bytes) {
             return true;
         }
         bytes.append(buffer, got);
+        AnswerPendingMessages();
     }
 }
 
 bool WriteFileFlushed(const std::wstring& path, const std::string& bytes, DWORD attributes) {
     FileHandle file(
         CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, attributes, nullptr));
-    DWORD written = 0;
-    return file.Valid() &&
-           WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
-                     nullptr) &&
-           written == bytes.size() && FlushFileBuffers(file.Get());
+    if (!file.Valid()) {
+        return false;
+    }
+    for (size_t at = 0; at < bytes.size(); at += FileBlockBytes) {
+        const DWORD block = static_cast<DWORD>(std::min<size_t>(FileBlockBytes, bytes.size() - at));
+        DWORD written = 0;
+        if (!WriteFile(file.Get(), bytes.data() + at, block, &written, nullptr) ||
+            written != block) {
+            return false;
+        }
+        AnswerPendingMessages();
+    }
+    return FlushFileBuffers(file.Get()) != FALSE;
 }
 
 bool CopyFileFlushed(const std::wstring& from, const std::wstring& to) {

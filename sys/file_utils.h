@@ -1,5 +1,6 @@
 #pragma once
-// Small file-system operations shared by start-up and the loader actions. None shows or logs.
+// Small file-system operations shared by start-up and the loader actions. None shows or logs;
+// whole-file reads and writes let the calling thread's window answer between blocks.
 #include <windows.h>
 
 #include <string>

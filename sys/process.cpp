@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <process.h>
 #include <tlhelp32.h>
 
 #include <vector>
@@ -15,8 +16,12 @@ namespace {
 constexpr DWORD WakeOnAnyInput = 0x04FF;
 constexpr DWORD PumpIntervalMs = 30;
 
-// Dispatches what is queued for this thread. A WM_QUIT is kept back rather than posted again at
-// once: posting it would make the very next PeekMessage return it again and never drain.
+// Well below the 60 ms a window may take to answer, and above the timer's resolution.
+constexpr ULONGLONG AnswerIntervalMs = 10;
+
+// Dispatches what is queued for this thread, sent messages included. A WM_QUIT is kept back
+// rather than posted again at once: posting it would make the very next PeekMessage return it
+// again and never drain.
 void PumpPendingMessages(HeldQuit& quit) {
     MSG message{};
     while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
@@ -31,6 +36,33 @@ void PumpPendingMessages(HeldQuit& quit) {
 }
 
 } // namespace
+
+namespace {
+thread_local int answeringWorks = 0;
+} // namespace
+
+AnsweringWork::AnsweringWork() {
+    ++answeringWorks;
+}
+
+AnsweringWork::~AnsweringWork() {
+    --answeringWorks;
+}
+
+void AnswerPendingMessages() {
+    thread_local ULONGLONG lastPass = 0;
+    if (answeringWorks == 0) {
+        return;
+    }
+    const ULONGLONG now = GetTickCount64();
+    if (now - lastPass < AnswerIntervalMs) {
+        return;
+    }
+    lastPass = now;
+    HeldQuit quit;
+    PumpPendingMessages(quit);
+    PostHeldQuit(quit);
+}
 
 int RunProcessAndWait(const std::wstring& commandLine) {
     if (commandLine.empty()) {
@@ -63,21 +95,45 @@ int RunProcessAndWait(const std::wstring& commandLine) {
     }
     ResumeThread(child.thread.Get());
 
+    WaitWhileAnswering(child.process.Get());
+    DWORD exitCode = 1;
+    GetExitCodeProcess(child.process.Get(), &exitCode);
+    return static_cast<int>(exitCode);
+}
+
+void WaitWhileAnswering(HANDLE handle) {
     HeldQuit quit;
-    HANDLE process = child.process.Get();
     // An ended child is looked at first: some systems answer the combined wait with queued input
     // before a handle that is already signalled, and an ended child needs no pumping pass.
-    while (WaitForSingleObject(process, 0) != WAIT_OBJECT_0 &&
-           MsgWaitForMultipleObjects(1, &process, FALSE, PumpIntervalMs, WakeOnAnyInput) !=
+    while (WaitForSingleObject(handle, 0) != WAIT_OBJECT_0 &&
+           MsgWaitForMultipleObjects(1, &handle, FALSE, PumpIntervalMs, WakeOnAnyInput) !=
                WAIT_OBJECT_0) {
         PumpPendingMessages(quit);
     }
-    DWORD exitCode = 1;
-    GetExitCodeProcess(process, &exitCode);
     // Handed back only now, so the main loop ends with the carried code; an action that still has
     // its closing message to show takes it back until that message is closed.
     PostHeldQuit(quit);
-    return static_cast<int>(exitCode);
+}
+
+namespace {
+
+unsigned __stdcall RunWork(void* work) {
+    (*static_cast<const std::function<void()>*>(work))();
+    return 0;
+}
+
+} // namespace
+
+void RunOnWorker(const std::function<void()>& work) {
+    // The C runtime's own thread start: the work formats strings and uses its streams.
+    KernelHandle worker(reinterpret_cast<HANDLE>(_beginthreadex(
+        nullptr, 0, RunWork, const_cast<std::function<void()>*>(&work), 0, nullptr)));
+    if (!worker.Valid()) {
+        const AnsweringWork answering;
+        work();
+        return;
+    }
+    WaitWhileAnswering(worker.Get());
 }
 
 void HoldQueuedQuit(HeldQuit& quit) {

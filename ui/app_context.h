@@ -40,6 +40,7 @@ struct AppContext {
     bool pollResting = false;    // the poll's timer stopped, the pointer away
     KeptFrame keptFrame;
     WindowAccessible* accessible = nullptr; // made at the first WM_GETOBJECT, cut off at WM_DESTROY
+    Theme theme;       // read at creation and again when Windows announces a change of settings
     HeldQuit heldQuit; // a quit request kept back until the running action has ended
 
     // Window (ui/window.cpp, ui/paint.cpp, ui/poll.cpp).

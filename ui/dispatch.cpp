@@ -39,7 +39,10 @@ void AppContext::RunAction(int32_t index) {
         // result must not block a logoff.
         ShutdownBlock holdOffLogoff(window, ShutdownBlockText);
         switching = true;
-        outcome = facts ? InstallLoader(facts->loader, target) : UndoLastSwitch(target);
+        // On a thread of its own: a single call of the switch that blocks (a tool's start, a
+        // flush on a slow stick) must not keep the window from answering.
+        RunOnWorker(
+            [&] { outcome = facts ? InstallLoader(facts->loader, target) : UndoLastSwitch(target); });
         switching = false;
         if (outcome.switched && facts) {
             (facts->mode == BootMode::Uefi ? status.uefiLoader : status.legacyLoader) =

@@ -12,6 +12,7 @@ constexpr PixelRect Close96 = {338, 2, 30, 18};
 constexpr PixelRect LegacyLabel96 = {15, 56, 200, 14};
 constexpr PixelRect UefiLabel96 = {15, 152, 200, 14};
 constexpr int32_t ButtonBorder96 = 1;
+constexpr int32_t WideBorder96 = 2;
 
 PixelRect Scaled(const PixelRect& r, int32_t dpi) {
     const int32_t left = ScaleTo(r.x, dpi);
@@ -43,5 +44,6 @@ WindowLayout LayoutAt(int32_t dpi) {
         layout.buttons[i] = Scaled(Loaders[i].place, dpi);
     }
     layout.buttonBorder = ScaleTo(ButtonBorder96, dpi);
+    layout.wideBorder = ScaleTo(WideBorder96, dpi);
     return layout;
 }

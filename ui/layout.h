@@ -25,6 +25,7 @@ struct WindowLayout {
     PixelRect uefiLabel;
     PixelRect buttons[LoaderCount];
     int32_t buttonBorder = 1; // the frame around each loader button, which is part of its hit area
+    int32_t wideBorder = 2;   // in high contrast, the frame of the button under the pointer
 };
 
 // The 96-dpi table (with the loader buttons' places from Loaders) scaled by dpi / 96 with MulDiv.

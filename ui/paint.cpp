@@ -17,32 +17,36 @@ void FillSolid(HDC dc, const PixelRect& r, COLORREF color) {
     FillRect(dc, &area, brush.Get());
 }
 
-void DrawLabelIn(HDC dc, const wchar_t* text, HFONT font, const PixelRect& r, uint32_t rgb,
+void DrawLabelIn(HDC dc, const wchar_t* text, HFONT font, const PixelRect& r, COLORREF color,
                  UINT format) {
-    DrawLabel(dc, text, font, r.x, r.y, r.width, r.height, ToColorRef(rgb), format);
+    DrawLabel(dc, text, font, r.x, r.y, r.width, r.height, color, format);
+}
+
+void DrawCaptionButton(HDC dc, const wchar_t* glyph, HFONT font, const PixelRect& r,
+                       const CaptionLook& look) {
+    FillSolid(dc, r, look.fill);
+    DrawLabelIn(dc, glyph, font, r, look.glyph, DT_CENTER | DT_VCENTER);
 }
 
 void DrawHeader(const AppContext& context, const WindowLayout& layout, const FrameState& frame,
-                HDC dc) {
-    FillSolid(dc, layout.header, ToColorRef(palette::Header));
-    DrawLabelIn(dc, HeaderTitleText, context.titleFont.Get(), layout.title, palette::Title,
+                const FrameColors& colors, HDC dc) {
+    FillSolid(dc, layout.header, colors.header);
+    DrawLabelIn(dc, HeaderTitleText, context.titleFont.Get(), layout.title, colors.title,
                 DT_LEFT | DT_TOP);
     DrawLabelIn(dc, HeaderSubtitleText, context.subtitleFont.Get(), layout.subtitle,
-                palette::Subtitle, DT_LEFT | DT_TOP);
-    FillSolid(dc, layout.minimize, ChooseCaptionColor(frame, ZoneKind::Minimize));
-    DrawLabelIn(dc, MinimizeGlyphText, context.minimizeFont.Get(), layout.minimize,
-                palette::Subtitle, DT_CENTER | DT_VCENTER);
-    FillSolid(dc, layout.close, ChooseCaptionColor(frame, ZoneKind::Close));
-    DrawLabelIn(dc, CloseGlyphText, context.closeFont.Get(), layout.close, palette::Subtitle,
-                DT_CENTER | DT_VCENTER);
+                colors.subtitle, DT_LEFT | DT_TOP);
+    DrawCaptionButton(dc, MinimizeGlyphText, context.minimizeFont.Get(), layout.minimize,
+                      ChooseCaptionLook(frame, ZoneKind::Minimize));
+    DrawCaptionButton(dc, CloseGlyphText, context.closeFont.Get(), layout.close,
+                      ChooseCaptionLook(frame, ZoneKind::Close));
 }
 
 void DrawButtons(const AppContext& context, const WindowLayout& layout, const FrameState& frame,
                  HDC dc) {
-    const int32_t b = layout.buttonBorder;
     for (int32_t i = 0; i < LoaderCount; ++i) {
         const PixelRect& r = layout.buttons[i];
         ButtonLook look = ChooseButtonLook(frame, i);
+        const int32_t b = look.wideFrame ? layout.wideBorder : layout.buttonBorder;
         FillSolid(dc, {r.x - b, r.y - b, r.width + 2 * b, r.height + 2 * b}, look.border);
         FillSolid(dc, r, look.face);
         DrawLabel(dc, Loaders[i].label, context.buttonFont.Get(), r.x, r.y, r.width, r.height,
@@ -58,11 +62,12 @@ void DrawButtons(const AppContext& context, const WindowLayout& layout, const Fr
 
 void DrawFrame(const AppContext& context, const FrameState& frame, HDC dc) {
     const WindowLayout layout = LayoutAt(frame.dpi);
-    FillSolid(dc, layout.window, ToColorRef(palette::Background));
-    DrawHeader(context, layout, frame, dc);
-    DrawLabelIn(dc, LegacyGroupText, context.groupFont.Get(), layout.legacyLabel,
-                palette::GroupLabel, DT_LEFT | DT_TOP);
-    DrawLabelIn(dc, UefiGroupText, context.groupFont.Get(), layout.uefiLabel, palette::GroupLabel,
+    const FrameColors colors = ChooseFrameColors(frame);
+    FillSolid(dc, layout.window, colors.background);
+    DrawHeader(context, layout, frame, colors, dc);
+    DrawLabelIn(dc, LegacyGroupText, context.groupFont.Get(), layout.legacyLabel, colors.groupLabel,
+                DT_LEFT | DT_TOP);
+    DrawLabelIn(dc, UefiGroupText, context.groupFont.Get(), layout.uefiLabel, colors.groupLabel,
                 DT_LEFT | DT_TOP);
     DrawButtons(context, layout, frame, dc);
 }
@@ -84,24 +89,25 @@ bool PrepareKeptFrame(KeptFrame& kept, HDC dc, const FrameState& frame) {
     return true;
 }
 
-// The running and modal looks first, then the installed loader shaded by the pointer, then
-// the plain button shaded by the pointer.
-palette::ButtonPaint ChooseButtonPaint(const FrameState& frame, int32_t index) {
+palette::ButtonPaint PaletteOf(ButtonState state) {
     using namespace palette;
-    if (frame.status.busy) {
-        return index == frame.status.runningAction ? Installed : Grey;
-    }
-    if (frame.status.modalShown) {
+    switch (state) {
+    case ButtonState::PlainHover:
+        return {PlainHoverFace, Plain.border, Plain.text};
+    case ButtonState::PlainPressed:
+        return {PlainPressedFace, Plain.border, Plain.text};
+    case ButtonState::Installed:
+        return Installed;
+    case ButtonState::InstalledHover:
+        return InstalledHover;
+    case ButtonState::InstalledPressed:
+        return InstalledPressed;
+    case ButtonState::Grey:
         return Grey;
+    case ButtonState::Plain:
+        break;
     }
-    const bool hovered = frame.hover.kind == ZoneKind::Button && frame.hover.button == index;
-    const bool pressed = hovered && frame.down;
-    if (IsInstalled(Loaders[index].loader, frame.status.legacyLoader, frame.status.uefiLoader)) {
-        return pressed ? InstalledPressed : hovered ? InstalledHover : Installed;
-    }
-    ButtonPaint plain = Plain;
-    plain.face = pressed ? PlainPressedFace : hovered ? PlainHoverFace : Plain.face;
-    return plain;
+    return Plain;
 }
 
 } // namespace
@@ -116,21 +122,56 @@ FrameState FrameStateOf(const AppContext& context, int32_t width, int32_t height
             context.status,
             context.pointer.hover,
             context.pointer.down,
-            cue ? context.keyboard.button : -1};
+            cue ? context.keyboard.button : -1,
+            context.theme};
+}
+
+ButtonState ButtonStateOf(const FrameState& frame, int32_t index) {
+    if (frame.status.busy) {
+        return index == frame.status.runningAction ? ButtonState::Installed : ButtonState::Grey;
+    }
+    if (frame.status.modalShown) {
+        return ButtonState::Grey;
+    }
+    const bool hovered = frame.hover.kind == ZoneKind::Button && frame.hover.button == index;
+    const bool pressed = hovered && frame.down;
+    if (IsInstalled(Loaders[index].loader, frame.status.legacyLoader, frame.status.uefiLoader)) {
+        return pressed   ? ButtonState::InstalledPressed
+               : hovered ? ButtonState::InstalledHover
+                         : ButtonState::Installed;
+    }
+    return pressed   ? ButtonState::PlainPressed
+           : hovered ? ButtonState::PlainHover
+                     : ButtonState::Plain;
 }
 
 ButtonLook ChooseButtonLook(const FrameState& frame, int32_t index) {
-    const palette::ButtonPaint paint = ChooseButtonPaint(frame, index);
+    const ButtonState state = ButtonStateOf(frame, index);
+    if (frame.theme.highContrast) {
+        return ContrastButtonLook(state, frame.theme);
+    }
+    const palette::ButtonPaint paint = PaletteOf(state);
     return {ToColorRef(paint.face), ToColorRef(paint.border), ToColorRef(paint.text)};
 }
 
-COLORREF ChooseCaptionColor(const FrameState& frame, ZoneKind caption) {
-    if (frame.status.busy || frame.hover.kind != caption) {
-        return ToColorRef(palette::Header);
+CaptionLook ChooseCaptionLook(const FrameState& frame, ZoneKind caption) {
+    const bool lit = !frame.status.busy && frame.hover.kind == caption;
+    if (frame.theme.highContrast) {
+        return ContrastCaptionLook(lit, frame.theme);
     }
     const palette::CaptionPaint& paint =
         caption == ZoneKind::Minimize ? palette::Minimize : palette::Close;
-    return ToColorRef(frame.down ? paint.pressed : paint.hover);
+    const uint32_t fill = !lit ? palette::Header : frame.down ? paint.pressed : paint.hover;
+    return {ToColorRef(fill), ToColorRef(palette::Subtitle)};
+}
+
+FrameColors ChooseFrameColors(const FrameState& frame) {
+    if (frame.theme.highContrast) {
+        return ContrastFrameColors(frame.theme);
+    }
+    using namespace palette;
+    return {ToColorRef(Background), ToColorRef(Header), ToColorRef(Title), ToColorRef(Subtitle),
+            ToColorRef(GroupLabel)};
 }
 
 void DrawLabel(HDC dc, const wchar_t* text, HFONT font, int32_t x, int32_t y, int32_t width,

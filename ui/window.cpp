@@ -13,19 +13,15 @@
 #include "sys/debug_log.h"
 #include "sys/handles.h"
 #include "sys/process.h"
+#include "ui/dpi.h"
 #include "ui/poll.h"
+#include "ui/theme.h"
 
 int32_t FontHeight(int32_t points, int32_t dpi) {
     if (dpi <= 0) {
         dpi = 96;
     }
     return -(points * dpi) / 72;
-}
-
-int32_t ScreenDpi(HWND window) {
-    WindowDc screen(window);
-    const int32_t dpi = screen.dc ? GetDeviceCaps(screen.dc, LOGPIXELSY) : 0;
-    return dpi > 0 ? dpi : 96;
 }
 
 HICON LoadSmallIcon(HINSTANCE instance) {
@@ -37,11 +33,6 @@ HICON LoadSmallIcon(HINSTANCE instance) {
 namespace {
 
 const DWORD ForcedEndWaitMs = 5000;
-
-HFONT CreateUiFont(const wchar_t* face, int32_t points, int32_t weight, int32_t dpi) {
-    return CreateFontW(FontHeight(points, dpi), 0, 0, 0, weight, FALSE, FALSE, FALSE,
-                       DEFAULT_CHARSET, 0, 0, 0, 0, face);
-}
 
 AppContext* ContextOf(HWND window) {
     // The slot holds a full pointer: the 32-bit long would cut it on 64-bit Windows.
@@ -132,16 +123,10 @@ LRESULT OnButtonMessage(HWND window, AppContext* context, bool down, LPARAM lPar
 
 bool AppContext::OnCreate(HWND newWindow) {
     window = newWindow;
-    dpi = ScreenDpi(window);
-    titleFont.Reset(CreateUiFont(L"Tahoma", 15, FW_BOLD, dpi));
-    subtitleFont.Reset(CreateUiFont(L"Tahoma", 9, FW_NORMAL, dpi));
-    minimizeFont.Reset(CreateUiFont(L"Tahoma", 10, FW_NORMAL, dpi));
-    closeFont.Reset(CreateUiFont(L"Tahoma", 9, FW_NORMAL, dpi));
-    groupFont.Reset(CreateUiFont(L"Tahoma", 8, FW_BOLD, dpi));
-    buttonFont.Reset(CreateUiFont(L"Segoe UI Semibold", 10, FW_NORMAL, dpi));
+    dpi = WindowDpi(window);
+    theme = ReadTheme();
     // Without its fonts the window could show no text at all.
-    if (!titleFont.Valid() || !subtitleFont.Valid() || !minimizeFont.Valid() ||
-        !closeFont.Valid() || !groupFont.Valid() || !buttonFont.Valid()) {
+    if (!CreateWindowFonts(*this, dpi)) {
         return false;
     }
 
@@ -228,6 +213,19 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     case WM_CAPTURECHANGED:
         if (context) {
             context->pressBeganHere = false;
+        }
+        return 0;
+    case WM_SETTINGCHANGE:
+    case WM_SYSCOLORCHANGE:
+        // High contrast may have come or gone, or its colours changed.
+        if (context) {
+            RereadTheme(*context);
+        }
+        return DefWindowProcW(window, message, wParam, lParam);
+    case WM_DPICHANGED:
+        // The window reached a monitor of other scaling, or the scaling changed.
+        if (context && lParam) {
+            ApplyWindowDpi(*context, HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
         }
         return 0;
     case WM_QUERYENDSESSION:

@@ -14,10 +14,6 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
 // A dpi of 0 or less counts as 96.
 int32_t FontHeight(int32_t points, int32_t dpi);
 
-// LOGPIXELSY of the window's device context (of the screen for no window); 96 when unreadable.
-// The process is system-DPI aware, so every window and the screen give the same value.
-int32_t ScreenDpi(HWND window);
-
 // Icon resource 1 at the small-icon size, drawn for it rather than the large one scaled down;
 // shared, so nobody destroys it. Null when it does not load.
 HICON LoadSmallIcon(HINSTANCE instance);

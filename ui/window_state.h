@@ -3,6 +3,7 @@
 // release latched between two polls, and the kept frame with the values it shows.
 #include <windows.h>
 
+#include <array>
 #include <cstdint>
 
 #include "sys/handles.h"
@@ -67,6 +68,17 @@ struct KeyboardFocus {
     bool operator!=(const KeyboardFocus& other) const { return !(*this == other); }
 };
 
+// The look Windows asks for. In high contrast only the system colours (GetSysColor, indexed by
+// COLOR_*) paint the window; outside it the table stays empty and the window's palette paints.
+struct Theme {
+    bool highContrast = false;
+    std::array<COLORREF, COLOR_MENUBAR + 1> systemColors{};
+
+    bool operator==(const Theme& other) const {
+        return highContrast == other.highContrast && systemColors == other.systemColors;
+    }
+};
+
 // Everything a frame shows, as values: two equal records paint the same pixels.
 struct FrameState {
     int32_t width = 0;
@@ -76,11 +88,12 @@ struct FrameState {
     HitZone hover;
     bool down = false;     // primary button held over `hover`
     int32_t focusCue = -1; // the button showing the focus cue; -1 none
+    Theme theme;
 
     bool operator==(const FrameState& other) const {
         return width == other.width && height == other.height && dpi == other.dpi &&
                status == other.status && hover == other.hover && down == other.down &&
-               focusCue == other.focusCue;
+               focusCue == other.focusCue && theme == other.theme;
     }
     bool operator!=(const FrameState& other) const { return !(*this == other); }
 };

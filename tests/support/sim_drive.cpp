@@ -472,3 +472,15 @@ bool LayOutLoaderSources(const SimDrive& drive) {
            drive.Write(boot + L"\\grub2\\bios\\grub.cfg", "set timeout=5\n") &&
            drive.MakeDir(L"\\efi\\boot");
 }
+
+SwitchTarget SimulatedTarget(const SimDrive& drive, const std::wstring& imagePath) {
+    SwitchTarget target;
+    target.installerRoot = drive.Root();
+    target.bootDir = drive.Root() + L"\\efi\\Telvorn\\Boot";
+    target.bootIcePath = target.bootDir + L"\\bootice.exe";
+    target.disk = 3;
+    target.partitionStart = 2048;
+    target.diskPath = imagePath;
+    target.sectorBytes = 512;
+    return target;
+}

@@ -8,6 +8,8 @@
 #include <utility>
 #include <vector>
 
+#include "loaders/target.h"
+
 // True when the tests run under Wine rather than Windows.
 bool UnderWine();
 // Folder that holds quillmere.exe (the build directory), as a Windows path.
@@ -96,6 +98,9 @@ std::string ValidDiskImage();
 // installer partition at sector 2048, and the stand-in tool writing into the same image.
 std::vector<std::pair<std::wstring, std::wstring>> DiskVariables(int disk,
                                                                  const std::wstring& imagePath);
+// The switch target of the Telvorn drive `drive` whose disk 3 is the image at `imagePath`: its
+// installer partition at sector 2048, 512-byte sectors, the tool in the boot directory.
+SwitchTarget SimulatedTarget(const SimDrive& drive, const std::wstring& imagePath);
 // Writes `value` as four little-endian bytes at `offset`, as disk structures hold numbers.
 void PutLittleEndian(std::string& bytes, size_t offset, uint32_t value);
 // The data partition marker ISO\Ventoy\NOT.DEL.

@@ -7,11 +7,14 @@
 #include "tests/helpers/standin_common.h"
 #include "tests/support/debug_log_capture.h"
 #include "tests/support/fat_drive.h"
+#include "sys/process.h"
 #include "tests/support/sim_drive.h"
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <map>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -77,14 +80,7 @@ class Switches : public ::testing::Test {
         }
         // The PowerShell stand-in answers for "powershell.exe" and for the script's own disk.
         SetEnvironmentVariableW(L"QUILLMERE_TEST_PHYSICAL_DRIVE", L"3");
-        target = SwitchTarget();
-        target.installerRoot = drive.Root();
-        target.bootDir = drive.Root() + Boot;
-        target.bootIcePath = target.bootDir + L"\\bootice.exe";
-        target.disk = 3;
-        target.partitionStart = 2048;
-        target.diskPath = imagePath;
-        target.sectorBytes = 512;
+        target = SimulatedTarget(drive, imagePath);
     }
 
     void SetUp() override {
@@ -679,6 +675,77 @@ TEST_F(Switches, Grub2LegacyRefusesBeforeChangingAnything) {
         EXPECT_TRUE(Snapshot() == before);
         EXPECT_TRUE(ToolLog().empty());
     }
+}
+
+// What a window of this thread saw of the backup of an installed module folder each time it
+// answered a message sent from another thread during a GRUB2 switch.
+struct BackupWatch {
+    std::wstring copy;    // the backup's copy of the module folder
+    std::wstring journal; // written once the backup is complete
+    int answersDuringCopy = 0;
+};
+
+LRESULT CALLBACK BackupWatchProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto* watch = reinterpret_cast<BackupWatch*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (watch && message == WM_APP) {
+        size_t copied = 0;
+        WIN32_FIND_DATAW data;
+        FindHandle search(FindFirstFileW((watch->copy + L"\\*.mod").c_str(), &data));
+        for (bool more = search.Valid(); more; more = FindNextFileW(search.Get(), &data) != 0) {
+            ++copied;
+        }
+        if (copied > 0 && copied < 300 && !PathExists(watch->journal)) {
+            ++watch->answersDuringCopy;
+        }
+        return 0;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+// The switch as the window runs it, on a worker thread, and on the window's own thread, where
+// only the answers between files and blocks keep the window alive.
+TEST_F(Switches, TheWindowAnswersWhileTheBackupCopiesTheModuleFolder) {
+    const std::wstring modules = std::wstring(Boot) + L"\\grub2\\bios\\i386-pc";
+    BackupWatch watch{drive.Path(std::wstring(Boot) + L"\\backup\\files") + modules,
+                      drive.Path(std::wstring(Boot) + L"\\backup\\journal.txt")};
+    WNDCLASSW windowClass{};
+    windowClass.lpfnWndProc = BackupWatchProc;
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.lpszClassName = L"QuillmereBackupWatch";
+    ASSERT_NE(RegisterClassW(&windowClass), 0);
+    HWND window = CreateWindowExW(0, windowClass.lpszClassName, L"", WS_POPUP, 0, 0, 10, 10,
+                                  nullptr, nullptr, windowClass.hInstance, nullptr);
+    EXPECT_NE(window, nullptr);
+    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&watch));
+    for (bool onWorker : {true, false}) {
+        SCOPED_TRACE(onWorker ? "on a worker thread" : "on the window's thread");
+        ASSERT_NO_FATAL_FAILURE(Fresh());
+        for (int i = 0; i < 300; ++i) {
+            ASSERT_TRUE(drive.Write(modules + L"\\m" + std::to_wstring(i) + L".mod", "module"));
+        }
+        watch.answersDuringCopy = 0;
+        std::atomic<bool> stop{false};
+        // The time-out only lets the sender end while this thread waits for it.
+        std::thread sender([&] {
+            while (!stop) {
+                DWORD_PTR result = 0;
+                SendMessageTimeoutW(window, WM_APP, 0, 0, SMTO_NORMAL, 100, &result);
+            }
+        });
+
+        if (onWorker) {
+            RunOnWorker([&] { Run(Loader::Grub2); });
+        } else {
+            const AnsweringWork answering; // as where no worker thread can be made
+            Run(Loader::Grub2);
+        }
+
+        stop = true;
+        sender.join();
+        EXPECT_GT(watch.answersDuringCopy, 0);
+    }
+    DestroyWindow(window);
+    UnregisterClassW(windowClass.lpszClassName, windowClass.hInstance);
 }
 
 } // namespace

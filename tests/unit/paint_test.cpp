@@ -96,7 +96,7 @@ TEST(ChooseButtonLook, EveryLook) {
     }
 }
 
-TEST(ChooseCaptionColor, LitOnlyUnderThePointerAndNeverWhileBusy) {
+TEST(ChooseCaptionLook, LitOnlyUnderThePointerAndNeverWhileBusy) {
     struct Row {
         HitZone hover;
         bool down, busy;
@@ -117,11 +117,88 @@ TEST(ChooseCaptionColor, LitOnlyUnderThePointerAndNeverWhileBusy) {
         frame.down = row.down;
         frame.status.busy = row.busy;
         frame.status.runningAction = row.busy ? 2 : -1;
-        EXPECT_EQ(ChooseCaptionColor(frame, ZoneKind::Minimize), ToColorRef(row.minimize))
+        EXPECT_EQ(ChooseCaptionLook(frame, ZoneKind::Minimize).fill, ToColorRef(row.minimize))
             << static_cast<int>(row.hover.kind) << row.down << row.busy;
-        EXPECT_EQ(ChooseCaptionColor(frame, ZoneKind::Close), ToColorRef(row.close))
+        EXPECT_EQ(ChooseCaptionLook(frame, ZoneKind::Close).fill, ToColorRef(row.close))
             << static_cast<int>(row.hover.kind) << row.down << row.busy;
     }
+}
+
+// In high contrast every colour is the system's: each look names the COLOR_* index of each part.
+TEST(HighContrast, EveryLookPaintsWithItsSystemColours) {
+    FrameState frame;
+    frame.theme.highContrast = true;
+    for (size_t i = 0; i < frame.theme.systemColors.size(); ++i) {
+        frame.theme.systemColors[i] = static_cast<COLORREF>(0x010203 * (i + 1));
+    }
+    auto system = [&](int index) { return frame.theme.systemColors[static_cast<size_t>(index)]; };
+    struct ButtonRow {
+        const char* name;
+        bool busy, modal;
+        int running, legacy;
+        HitZone hover;
+        bool down;
+        int index;
+        int face, border, text;
+        bool wide;
+    } buttons[] = {
+        {"plain", false, false, -1, -1, NoZone, false, 0, COLOR_BTNFACE, COLOR_WINDOWTEXT,
+         COLOR_BTNTEXT, false},
+        {"plain hover", false, false, -1, -1, OnButton(0), false, 0, COLOR_BTNFACE, COLOR_HOTLIGHT,
+         COLOR_BTNTEXT, true},
+        {"plain pressed", false, false, -1, -1, OnButton(0), true, 0, COLOR_BTNFACE, COLOR_HOTLIGHT,
+         COLOR_BTNTEXT, true},
+        {"installed", false, false, -1, 1, NoZone, false, 1, COLOR_HIGHLIGHT, COLOR_WINDOWTEXT,
+         COLOR_HIGHLIGHTTEXT, false},
+        {"installed hover", false, false, -1, 1, OnButton(1), false, 1, COLOR_HIGHLIGHT,
+         COLOR_HOTLIGHT, COLOR_HIGHLIGHTTEXT, true},
+        {"installed pressed", false, false, -1, 1, OnButton(1), true, 1, COLOR_HIGHLIGHT,
+         COLOR_HOTLIGHT, COLOR_HIGHLIGHTTEXT, true},
+        {"running", true, false, 3, 1, NoZone, false, 3, COLOR_HIGHLIGHT, COLOR_WINDOWTEXT,
+         COLOR_HIGHLIGHTTEXT, false},
+        {"busy", true, false, 3, 1, NoZone, false, 1, COLOR_BTNFACE, COLOR_WINDOWTEXT,
+         COLOR_GRAYTEXT, false},
+        {"box open", false, true, -1, 1, OnButton(1), false, 1, COLOR_BTNFACE, COLOR_WINDOWTEXT,
+         COLOR_GRAYTEXT, false},
+    };
+    for (const ButtonRow& row : buttons) {
+        frame.status.busy = row.busy;
+        frame.status.modalShown = row.modal;
+        frame.status.runningAction = row.running;
+        frame.status.legacyLoader = row.legacy;
+        frame.hover = row.hover;
+        frame.down = row.down;
+        const ButtonLook look = ChooseButtonLook(frame, row.index);
+        EXPECT_EQ(look.face, system(row.face)) << row.name;
+        EXPECT_EQ(look.border, system(row.border)) << row.name;
+        EXPECT_EQ(look.text, system(row.text)) << row.name;
+        EXPECT_EQ(look.wideFrame, row.wide) << row.name;
+    }
+
+    frame.status = ActionStatus{};
+    struct CaptionRow {
+        HitZone hover;
+        bool busy;
+        int fill, glyph;
+    } captions[] = {
+        {NoZone, false, COLOR_ACTIVECAPTION, COLOR_CAPTIONTEXT},
+        {OnClose, false, COLOR_HIGHLIGHT, COLOR_HIGHLIGHTTEXT},
+        {OnClose, true, COLOR_ACTIVECAPTION, COLOR_CAPTIONTEXT},
+    };
+    for (const CaptionRow& row : captions) {
+        frame.hover = row.hover;
+        frame.status.busy = row.busy;
+        const CaptionLook look = ChooseCaptionLook(frame, ZoneKind::Close);
+        EXPECT_EQ(look.fill, system(row.fill)) << row.fill;
+        EXPECT_EQ(look.glyph, system(row.glyph)) << row.fill;
+    }
+
+    const FrameColors colors = ChooseFrameColors(frame);
+    EXPECT_EQ(colors.background, system(COLOR_WINDOW));
+    EXPECT_EQ(colors.header, system(COLOR_ACTIVECAPTION));
+    EXPECT_EQ(colors.title, system(COLOR_CAPTIONTEXT));
+    EXPECT_EQ(colors.subtitle, system(COLOR_CAPTIONTEXT));
+    EXPECT_EQ(colors.groupLabel, system(COLOR_WINDOWTEXT));
 }
 
 // The real window class in this process, painted into a 32-bit bitmap whose pixels read
@@ -362,6 +439,14 @@ TEST(PaintWindow, EveryVisibleChangeReachesTheNextKeptFrame) {
              c.status.modalShown = true;
          }},
         {"message closed", [](AppContext& c) { c.status.modalShown = false; }},
+        {"high contrast",
+         [](AppContext& c) {
+             c.theme.highContrast = true;
+             for (size_t i = 0; i < c.theme.systemColors.size(); ++i) {
+                 c.theme.systemColors[i] = GetSysColor(static_cast<int>(i));
+             }
+         }},
+        {"high contrast off", [](AppContext& c) { c.theme = Theme{}; }},
         {"screen scaled", [](AppContext& c) { c.dpi = 144; }},
     };
     PaintedWindow kept;
@@ -389,6 +474,7 @@ TEST(PaintWindow, EveryVisibleChangeReachesTheNextKeptFrame) {
                              {}});
         fresh.context.dpi = c.dpi;
         fresh.context.keyboard = c.keyboard;
+        fresh.context.theme = c.theme;
         fresh.Fill(0x123456);
         fresh.Paint();
         EXPECT_TRUE(shown == Pixels(fresh)) << step.name << ": the kept frame is stale";

@@ -151,10 +151,20 @@ TEST(ProgramResources, ManifestAsksForAdministratorDpiAwarenessCommonControls6An
     EXPECT_EQ(element("<assemblyIdentity ").find("processorArchitecture"), std::string::npos)
         << element("<assemblyIdentity ");
 
-    const size_t dpi = manifest.find("<dpiAware");
-    ASSERT_NE(dpi, std::string::npos);
-    const size_t value = manifest.find('>', dpi) + 1;
-    EXPECT_EQ(manifest.substr(value, manifest.find('<', value) - value), "true");
+    // Each in the namespace without which Windows ignores it.
+    const struct {
+        std::string opening, value;
+    } dpiSettings[] = {
+        {"<dpiAware xmlns=\"http://schemas.microsoft.com/SMI/2005/WindowsSettings\">", "true"},
+        {"<dpiAwareness xmlns=\"http://schemas.microsoft.com/SMI/2016/WindowsSettings\">",
+         "PerMonitorV2, PerMonitor"},
+    };
+    for (const auto& setting : dpiSettings) {
+        const size_t at = manifest.find(setting.opening);
+        ASSERT_NE(at, std::string::npos) << setting.opening;
+        const size_t value = at + setting.opening.size();
+        EXPECT_EQ(manifest.substr(value, manifest.find('<', value) - value), setting.value);
+    }
 
     const size_t dependency = manifest.find("<dependentAssembly>");
     ASSERT_NE(dependency, std::string::npos);

@@ -15,6 +15,7 @@
 
 #include <new>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -70,6 +71,36 @@ std::wstring TestBootDir() {
     return dir;
 }
 
+// The six fonts of a context, with what each must be.
+struct FontRow {
+    HFONT font;
+    const wchar_t* face;
+    int points, weight;
+};
+
+std::vector<FontRow> FontRows(const AppContext& context) {
+    return {
+        {context.titleFont.Get(), L"Tahoma", 15, 700},
+        {context.subtitleFont.Get(), L"Tahoma", 9, 400},
+        {context.minimizeFont.Get(), L"Tahoma", 10, 400},
+        {context.closeFont.Get(), L"Tahoma", 9, 400},
+        {context.groupFont.Get(), L"Tahoma", 8, 700},
+        {context.buttonFont.Get(), L"Segoe UI Semibold", 10, 400},
+    };
+}
+
+void ExpectFontsAt(const std::vector<FontRow>& rows, int dpi) {
+    for (const FontRow& row : rows) {
+        LOGFONTW font{};
+        ASSERT_EQ(GetObjectW(row.font, sizeof font, &font), static_cast<int>(sizeof font));
+        EXPECT_EQ(font.lfHeight, FontHeight(row.points, dpi)) << row.points << " pt at " << dpi;
+        EXPECT_EQ(font.lfWeight, row.weight) << row.points;
+        EXPECT_STREQ(font.lfFaceName, row.face);
+        EXPECT_EQ(font.lfCharSet, DEFAULT_CHARSET);
+        EXPECT_FALSE(font.lfItalic || font.lfUnderline || font.lfStrikeOut);
+    }
+}
+
 TEST(MainWndProc, KeepsTheWholeContextAddressAndCreatesTheFonts) {
     HighContext high;
     ASSERT_NE(high.context, nullptr);
@@ -90,33 +121,14 @@ TEST(MainWndProc, KeepsTheWholeContextAddressAndCreatesTheFonts) {
         dpi = GetDeviceCaps(screen, LOGPIXELSY);
         ReleaseDC(window, screen);
     }
-    struct Row {
-        HFONT font;
-        const wchar_t* face;
-        int points, weight;
-    } rows[] = {
-        {context.titleFont.Get(), L"Tahoma", 15, 700},
-        {context.subtitleFont.Get(), L"Tahoma", 9, 400},
-        {context.minimizeFont.Get(), L"Tahoma", 10, 400},
-        {context.closeFont.Get(), L"Tahoma", 9, 400},
-        {context.groupFont.Get(), L"Tahoma", 8, 700},
-        {context.buttonFont.Get(), L"Segoe UI Semibold", 10, 400},
-    };
-    for (const Row& row : rows) {
-        LOGFONTW font{};
-        ASSERT_EQ(GetObjectW(row.font, sizeof font, &font), static_cast<int>(sizeof font));
-        EXPECT_EQ(font.lfHeight, FontHeight(row.points, dpi)) << row.points;
-        EXPECT_EQ(font.lfWeight, row.weight) << row.points;
-        EXPECT_STREQ(font.lfFaceName, row.face);
-        EXPECT_EQ(font.lfCharSet, DEFAULT_CHARSET);
-        EXPECT_FALSE(font.lfItalic || font.lfUnderline || font.lfStrikeOut);
-    }
+    const std::vector<FontRow> rows = FontRows(context);
+    ExpectFontsAt(rows, dpi);
 
     DestroyWindow(window);
     WPARAM code = 99;
     EXPECT_TRUE(TakeQuit(code));
     EXPECT_EQ(code, 0u);
-    for (const Row& row : rows) {
+    for (const FontRow& row : rows) {
         EXPECT_EQ(GetObjectType(row.font), 0u) << "font of " << row.points << " pt not deleted";
     }
     EXPECT_EQ(context.titleFont.Get(), nullptr);
@@ -125,6 +137,39 @@ TEST(MainWndProc, KeepsTheWholeContextAddressAndCreatesTheFonts) {
     EXPECT_EQ(context.closeFont.Get(), nullptr);
     EXPECT_EQ(context.groupFont.Get(), nullptr);
     EXPECT_EQ(context.buttonFont.Get(), nullptr);
+}
+
+// Dragged onto a monitor scaled to 150 %: the window takes the rectangle Windows suggests, makes
+// its fonts at the new dpi, paints its frame anew, and a drag keeps the grabbed point.
+TEST(MainWndProc, TakesTheNewDpiOfWmDpiChanged) {
+    ProgramWindow test;
+    test.context.bootDir = TestBootDir();
+    ASSERT_TRUE(test.Create(true));
+    AppContext& context = test.context;
+    UpdateWindow(test.window);
+    ASSERT_TRUE(context.keptFrame.drawn);
+    ASSERT_EQ(context.keptFrame.shows.dpi, 96) << "not the 96-dpi prefix";
+    context.dragOffsetX = 30;
+    context.dragOffsetY = 20;
+    RECT suggested{100, 60, 100 + 564, 60 + 312};
+
+    SendMessageW(test.window, WM_DPICHANGED, MAKEWPARAM(144, 144),
+                 reinterpret_cast<LPARAM>(&suggested));
+
+    RECT frame{};
+    GetWindowRect(test.window, &frame);
+    EXPECT_EQ(frame.left, 100);
+    EXPECT_EQ(frame.top, 60);
+    EXPECT_EQ(frame.right - frame.left, 564);
+    EXPECT_EQ(frame.bottom - frame.top, 312);
+    ExpectFontsAt(FontRows(context), 144);
+    EXPECT_EQ(context.dragOffsetX, 45);
+    EXPECT_EQ(context.dragOffsetY, 30);
+    EXPECT_TRUE(GetUpdateRect(test.window, nullptr, FALSE));
+    UpdateWindow(test.window);
+    EXPECT_EQ(context.keptFrame.shows.dpi, 144);
+    EXPECT_EQ(context.keptFrame.shows.width, 564);
+    EXPECT_EQ(context.keptFrame.shows.height, 312);
 }
 
 TEST(MainWndProc, LoadsTheBootStateAtCreation) {
