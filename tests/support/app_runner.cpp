@@ -1,6 +1,7 @@
 #include "tests/support/app_runner.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cwctype>
 #include <map>
 
@@ -59,6 +60,8 @@ bool AppRun::Start(const std::wstring& exePath, const EnvironmentOverrides& envi
     if (!CreateProcessW(exePath.c_str(), &commandLine[0], nullptr, nullptr, FALSE,
                         CREATE_UNICODE_ENVIRONMENT, &block[0],
                         directory.empty() ? nullptr : directory.c_str(), &startup, &info)) {
+        std::fprintf(stderr, "starting %ls failed with error %lu\n", exePath.c_str(),
+                     GetLastError());
         return false;
     }
     child = ChildProcess(info);

@@ -278,7 +278,7 @@ bool WaitUntil(const std::function<bool()>& condition, DWORD ceilingMs, const ch
     while (!condition()) {
         if (GetTickCount() - start >= ceilingMs) {
             held = condition();
-            if (!held) {
+            if (!held && ceilingMs > 0) { // a ceiling of 0 is a look, not a wait
                 std::fprintf(stderr, "wait at %s:%d ended unmet after %lu ms\n", ShortPlace(file),
                              line, static_cast<unsigned long>(ceilingMs));
             }
