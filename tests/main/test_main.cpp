@@ -26,7 +26,12 @@ struct CurrentTest : testing::EmptyTestEventListener {
 // QUILLMERE_TEST_DEADLINE_S, set per ctest entry a few seconds below its time-out: past it the
 // run ends here with what it was doing.
 DWORD WINAPI Watchdog(void* deadlineMs) {
-    Sleep(static_cast<DWORD>(reinterpret_cast<uintptr_t>(deadlineMs)));
+    // The run's own end never comes while this thread lives: the wait ends at the deadline.
+    if (WaitForSingleObject(GetCurrentProcess(),
+                            static_cast<DWORD>(reinterpret_cast<uintptr_t>(deadlineMs))) !=
+        WAIT_TIMEOUT) {
+        return 0;
+    }
     EnterCriticalSection(&currentLock);
     std::fprintf(stderr, "\nHUNG: the run passed its deadline in %s, waiting at %s\n",
                  currentTest.c_str(), CurrentWaitPlace().c_str());
