@@ -266,10 +266,9 @@ SwitchOutcome RunSwitch(const SwitchTarget& target, const SwitchPlan& plan) {
         return Undone(target, journal, failure);
     }
     // An undo brought the boot state file back with the rest of its backup.
-    const bool saved = plan.undo ? true
-                       : facts.mode == BootMode::Uefi
-                           ? SaveBootState(target.bootDir, -1, facts.stateValue)
-                           : SaveBootState(target.bootDir, facts.stateValue, -1);
+    const bool saved = plan.undo || (facts.mode == BootMode::Uefi
+                                         ? SaveBootState(target.bootDir, -1, facts.stateValue)
+                                         : SaveBootState(target.bootDir, facts.stateValue, -1));
     const std::wstring uncommitted = Commit(target, plan, journal, pending);
     if (!uncommitted.empty()) {
         return Undone(target, journal, uncommitted);
@@ -304,6 +303,7 @@ PendingSwitch RestorePendingSwitch(const SwitchTarget& target) {
         RemoveJournal(folder);
         return PendingSwitch::LayoutChanged;
     }
-    return RestoreBackup(target, journal) && FinishRestore(target, journal) ? PendingSwitch::Restored
-                                                                   : PendingSwitch::NotRestored;
+    return RestoreBackup(target, journal) && FinishRestore(target, journal)
+               ? PendingSwitch::Restored
+               : PendingSwitch::NotRestored;
 }

@@ -35,10 +35,9 @@ void PumpPendingMessages(HeldQuit& quit) {
     }
 }
 
-} // namespace
-
-namespace {
+// How many AnsweringWork records live on this thread.
 thread_local int answeringWorks = 0;
+
 } // namespace
 
 AnsweringWork::AnsweringWork() {
